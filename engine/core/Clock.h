@@ -1,0 +1,26 @@
+// Demo clock: process-wide time in 32-bit float seconds with a changeable playback rate.
+#pragma once
+#include <cstdint>
+
+// A source of high-resolution ticks. Returns false when no counter is available.
+struct ClockCounter {
+    virtual ~ClockCounter() = default;
+    virtual bool Frequency(int64_t& ticksPerSecond) = 0;
+    virtual int64_t Count() = 0;
+};
+
+// Starts the clock on first call (seeds rand(), samples the counter); later calls do nothing.
+void ClockStart();
+// Seconds since start, scaled by the rate changes so far.
+float ClockNow();
+// Changes the rate without a jump in the reported time.
+void ClockSetRate(float rate);
+float ClockGetRate();
+
+// Replaces the counter (tests, fixed-step playback). nullptr restores CLOCK_MONOTONIC.
+// Takes effect at the next ClockStart after ClockResetForTesting, or immediately for Count.
+void ClockSetCounter(ClockCounter* counter);
+// Fixes the random seed used by the first ClockStart instead of the calendar time.
+void ClockSetSeed(unsigned seed);
+// Forgets that the clock was started (tests only).
+void ClockResetForTesting();

@@ -1,0 +1,31 @@
+// Fatal errors: the two error kinds, their raising routines and the pending library error.
+#pragma once
+#include <stdexcept>
+#include <string>
+
+// Application error (shell, archive, missing driver): shown in the exception dialog.
+class AppError : public std::runtime_error {
+public:
+    explicit AppError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// Library error raised by everything in the engine: shown in the error dialog.
+class CUserException : public std::runtime_error {
+public:
+    explicit CUserException(const std::string& text) : std::runtime_error(text) {}
+};
+
+// Formats into the application's 1024-byte buffer (cut, never overrun), writes the
+// text to the debugger output (stderr) and throws AppError.
+[[noreturn]] void RaiseAppError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Formats into the library's 2048-byte buffer (cut, never overrun), writes it to the
+// debugger output, sets the pending flag and throws CUserException.
+[[noreturn]] void ReportFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Set by ReportFatal and never cleared; the last message stays readable.
+bool IsLibraryErrorPending();
+const char* GetLibraryLastMessage();
+
+// "Debugger output": the platform's diagnostic channel (stderr here).
+void DebugOutput(const char* text);

@@ -1,0 +1,46 @@
+// Library file access: opens data files from the packed archive first, then from the folders.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "engine/core/LibObject.h"
+
+class File : public LibObject {
+public:
+    File() = default;
+    ~File() override;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Archive first, then "", "GFX\", "OLDGFX\", "DATA\" on disk (backslashes become "/",
+    // and a case-insensitive match of each path component is tried when the exact one
+    // is missing). Records the name in the used-file registry on success.
+    bool Open(const char* name);
+    uint32_t Read(void* destination, uint32_t length);
+    // origin 0 = start, 1 = current, 2 = end.
+    long Seek(long offset, int origin);
+    long Tell() const;
+    const char* GetName() const;
+    // Reads up to a line feed; drops the last character of a non-empty line (the CR).
+    int ReadLine(char* text, int maximum);
+    int ReadLine(std::string& text, int maximum);
+
+    bool IsOpen() const { return inMemory_ || stream_ != nullptr; }
+    // Reads the whole remaining contents (convenience for decoders).
+    std::vector<uint8_t> ReadAll();
+
+private:
+    bool inMemory_ = false;
+    uint32_t size_ = 0;
+    std::vector<uint8_t> buffer_;
+    uint32_t position_ = 0;
+    FILE* stream_ = nullptr;
+    std::string name_;
+};
+
+// Writes every name ever opened, in byte order, one per line.
+bool WriteFileList(const char* outputName);
+// The used-file registry's names in order (for tests and tools).
+std::vector<std::string> GetUsedFiles();
+void ClearUsedFilesForTesting();

@@ -1,0 +1,39 @@
+// The packed archive: directory of zlib-packed entries, looked up by lower-cased name.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class PakFile {
+public:
+    struct Entry {
+        std::string name;      // as stored, without the NUL
+        uint32_t dataSize = 0;
+        uint32_t packedSize = 0;
+        uint32_t reserved = 0;
+        uint32_t dataOffset = 0;
+    };
+
+    // Reads header and directory. False for a missing source, wrong magic or version,
+    // or a malformed directory; a name that does not unpack to its length raises "Error".
+    bool Open(const std::string& name);
+    // Data size of the first entry named like the lower-cased request, or -1.
+    int32_t GetFileSize(const std::string& name) const;
+    // Unpacks that entry into buffer (at least GetFileSize bytes).
+    bool ReadFile(const std::string& name, void* buffer) const;
+
+    bool IsOpen() const { return open_; }
+    size_t GetEntryCount() const { return entries_.size(); }
+    const std::vector<Entry>& GetEntries() const { return entries_; }
+
+private:
+    const Entry* Find(const std::string& name) const;
+
+    bool open_ = false;
+    std::vector<Entry> entries_;
+    std::string basePath_;
+};
+
+// The process-wide archive used by File (nullptr when none was set).
+PakFile* GetPakFile();
+void SetPakFile(PakFile* pak);

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package needed to build, test and play Starfall.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  libsdl2-dev libsdl2-mixer-dev
+  libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  libgtk-3-dev
+  libgtest-dev libgmock-dev
+  xvfb xauth xdg-utils
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
