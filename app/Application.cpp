@@ -1,0 +1,223 @@
+// Window-shell base on SDL2: events become window messages, one message then one frame per pass.
+#include "app/Application.h"
+
+#include <SDL.h>
+
+#include "engine/core/ExceptionGuard.h"
+#include "engine/core/Fatal.h"
+
+namespace {
+
+Application* g_currentApplication = nullptr;
+bool g_quitPosted = false;
+
+intptr_t MakeLParam(int low, int high)
+{
+    return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFFu) |
+                                 ((static_cast<uint32_t>(high) & 0xFFFFu) << 16));
+}
+
+}  // namespace
+
+Application* GetCurrentApplication()
+{
+    return g_currentApplication;
+}
+
+void PostQuitMessage(int)
+{
+    g_quitPosted = true;
+}
+
+bool IsQuitPosted()
+{
+    return g_quitPosted;
+}
+
+void ClearPostedQuitForTesting()
+{
+    g_quitPosted = false;
+}
+
+int VirtualKeyFromSdl(int key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return 112 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F24)
+        return 124 + (key - SDLK_F13);
+    switch (key) {
+    case SDLK_ESCAPE: return 27;
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: return 13;
+    case SDLK_KP_ENTER: return 13;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    case SDLK_PAUSE: return 19;
+    default: return 0;
+    }
+}
+
+std::optional<WindowMessage> TranslateEvent(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_QUIT:
+        return WindowMessage{WM_DESTROY, 0, 0};
+    case SDL_KEYDOWN: {
+        const int vk = VirtualKeyFromSdl(event.key.keysym.sym);
+        if (vk == 0)
+            return std::nullopt;
+        // Bit 30 of lParam: the key was already down (auto-repeat); repeat count 1.
+        return WindowMessage{WM_KEYDOWN, static_cast<uintptr_t>(vk),
+                             static_cast<intptr_t>(1 | (event.key.repeat ? (1 << 30) : 0))};
+    }
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            return WindowMessage{WM_DESTROY, 0, 0};
+        case SDL_WINDOWEVENT_MOVED:
+            return WindowMessage{WM_MOVE, 0, MakeLParam(event.window.data1, event.window.data2)};
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            return WindowMessage{WM_SIZE, 0, MakeLParam(event.window.data1, event.window.data2)};
+        case SDL_WINDOWEVENT_ENTER:
+            // The pointer entered the client area: the moment the cursor shape is chosen.
+            return WindowMessage{WM_SETCURSOR, 0, 1};
+        default:
+            return std::nullopt;
+        }
+    default:
+        return std::nullopt;
+    }
+}
+
+Application::Application(const std::string& commandLine)
+    : commandLine_(commandLine)
+{
+    AddHandler(WM_SETCURSOR, &Application::OnSetCursor);
+    AddHandler(WM_DESTROY, &Application::OnDestroy);
+    AddHandler(WM_KEYDOWN, &Application::OnKeyDown);
+    AddHandler(WM_COMMAND, &Application::OnCommand);
+    g_currentApplication = this;
+}
+
+Application::~Application()
+{
+    handlers_.clear();
+    if (window_) {
+        SDL_DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    if (videoStarted_) {
+        SDL_EnableScreenSaver();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (g_currentApplication == this)
+        g_currentApplication = nullptr;
+}
+
+void Application::AddHandler(uint32_t message, Handler handler)
+{
+    handlers_[message] = handler;
+}
+
+bool Application::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    auto it = handlers_.find(message);
+    if (it != handlers_.end() && (this->*(it->second))(wParam, lParam))
+        return true;
+    DefaultProcessing(message, wParam, lParam);
+    return false;
+}
+
+void Application::DefaultProcessing(uint32_t, uintptr_t, intptr_t)
+{
+    // SDL already did the platform's default work before the event was queued.
+}
+
+bool Application::Init()
+{
+    if (!videoStarted_) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            RaiseAppError("Unable to register Window Class");
+        videoStarted_ = true;
+    }
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (windowed_)
+        flags |= SDL_WINDOW_RESIZABLE;
+    else
+        flags |= SDL_WINDOW_BORDERLESS;
+    window_ = SDL_CreateWindow(windowTitle_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               width_, height_, flags);
+    if (!window_)
+        RaiseAppError("Can't create main Window");
+    // Neither the screen saver nor display power-off may interrupt the production.
+    SDL_DisableScreenSaver();
+    SDL_ShowCursor(SDL_DISABLE);
+    windowLive_ = true;
+    return true;
+}
+
+bool Application::PumpOneEvent()
+{
+    if (IsQuitPosted())
+        return false;
+    SDL_Event event;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_PollEvent(&event)) {
+        if (auto message = TranslateEvent(event))
+            WindowProc(message->message, message->wParam, message->lParam);
+    }
+    return true;
+}
+
+bool Application::Run()
+{
+    RunGuarded([this] {
+        while (PumpOneEvent())
+            Frame();
+    });
+    return false;
+}
+
+bool Application::OnSetCursor(uintptr_t, intptr_t)
+{
+    SDL_ShowCursor(SDL_DISABLE);
+    return false;
+}
+
+bool Application::OnDestroy(uintptr_t, intptr_t)
+{
+    RequestQuit();
+    return false;
+}
+
+bool Application::OnKeyDown(uintptr_t wParam, intptr_t)
+{
+    if (wParam == static_cast<uintptr_t>(VK_ESCAPE) || wParam == static_cast<uintptr_t>(VK_F12))
+        RequestQuit();
+    return false;
+}
+
+bool Application::OnCommand(uintptr_t wParam, intptr_t)
+{
+    return (wParam & 0xFFFFu) == SC_MONITORPOWER;
+}
+
+void Application::RequestQuit()
+{
+    windowLive_ = false;
+    quitRequested_ = true;
+    PostQuitMessage(0);
+}
