@@ -6,4 +6,11 @@
 // on an alternate stack) inside it leaves body and is rethrown as CUserException with
 // the library's last message when a library error is pending, else as AppError with
 // the exception's name ("Access Violation.", "Integer divided by Zero.", ...).
+// C++ exceptions thrown by body pass through unchanged. Guards may nest; the innermost
+// one catches. Objects of body's frames are abandoned, not destroyed: the process is
+// expected to end after the error is shown.
 void RunGuarded(const std::function<void()>& body);
+
+// The name of a processor exception given as signal number and si_code; stackOverflow
+// marks a SIGSEGV whose address lies in the stack's guard area.
+const char* ProcessorExceptionText(int signalNumber, int code, bool stackOverflow);

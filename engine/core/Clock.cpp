@@ -1,0 +1,102 @@
+// Demo clock: process-wide float seconds from a replaceable high-resolution counter.
+#include "engine/core/Clock.h"
+#include <cstdlib>
+#include <ctime>
+
+// CLOCK_MONOTONIC in nanosecond ticks.
+struct MonotonicCounter final : ClockCounter {
+    bool Frequency(int64_t& ticksPerSecond) override
+    {
+        timespec resolution{};
+        if (clock_getres(CLOCK_MONOTONIC, &resolution) != 0)
+            return false;
+        ticksPerSecond = 1000000000;
+        return true;
+    }
+    int64_t Count() override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+};
+
+static MonotonicCounter g_monotonic;
+static ClockCounter* g_counter = &g_monotonic;
+static bool g_seedFixed = false;
+static unsigned g_seed = 0;
+
+static bool g_initialised = false;
+static float g_secondsPerTick = 0.0f;
+static int64_t g_baseCount = 0;
+static float g_offset = 0.0f;
+static float g_rate = 1.0f;
+static float g_carried = 0.0f;
+
+// Raw elapsed seconds since start, unscaled; 0 without a counter.
+static double RawSeconds()
+{
+    if (g_secondsPerTick == 0.0f)
+        return 0.0;
+    int64_t ticks = g_counter->Count() - g_baseCount;
+    return static_cast<double>(ticks) * static_cast<double>(g_secondsPerTick);
+}
+
+void ClockStart()
+{
+    if (g_initialised)
+        return;
+    std::srand(g_seedFixed ? g_seed : static_cast<unsigned>(std::time(nullptr)));
+    int64_t frequency = 0;
+    if (g_counter->Frequency(frequency) && frequency != 0) {
+        g_secondsPerTick = static_cast<float>(1.0 / static_cast<double>(frequency));
+        g_baseCount = g_counter->Count();
+    }
+    // Set even without a counter so that later objects do not retry.
+    g_initialised = true;
+}
+
+float ClockNow()
+{
+    if (g_secondsPerTick == 0.0f)
+        return g_carried;
+    double raw = RawSeconds();
+    return static_cast<float>((raw - static_cast<double>(g_offset)) * static_cast<double>(g_rate) +
+                              static_cast<double>(g_carried));
+}
+
+void ClockSetRate(float rate)
+{
+    g_carried = ClockNow();
+    g_offset = static_cast<float>(RawSeconds());
+    g_rate = rate;
+}
+
+float ClockGetRate()
+{
+    return g_rate;
+}
+
+void ClockSetCounter(ClockCounter* counter)
+{
+    g_counter = counter != nullptr ? counter : &g_monotonic;
+}
+
+void ClockSetSeed(unsigned seed)
+{
+    g_seedFixed = true;
+    g_seed = seed;
+    // Objects built before the application fixed the seed already started the clock.
+    if (g_initialised)
+        std::srand(seed);
+}
+
+void ClockResetForTesting()
+{
+    g_initialised = false;
+    g_secondsPerTick = 0.0f;
+    g_baseCount = 0;
+    g_offset = 0.0f;
+    g_rate = 1.0f;
+    g_carried = 0.0f;
+}

@@ -1,0 +1,58 @@
+// Fatal errors: formats the message into its fixed buffer, reports it and throws.
+#include "engine/core/Fatal.h"
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+static char g_appMessage[1024];
+static char g_libraryMessage[2048];
+static bool g_libraryErrorPending = false;
+
+static void FormatInto(char* buffer, size_t size, const char* format, va_list args)
+{
+    if (format == nullptr || std::vsnprintf(buffer, size, format, args) < 0)
+        buffer[0] = '\0';
+}
+
+void RaiseAppError(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    FormatInto(g_appMessage, sizeof(g_appMessage), format, args);
+    va_end(args);
+    DebugOutput(g_appMessage);
+    throw AppError(g_appMessage);
+}
+
+void ReportFatal(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    FormatInto(g_libraryMessage, sizeof(g_libraryMessage), format, args);
+    va_end(args);
+    DebugOutput(g_libraryMessage);
+    g_libraryErrorPending = true;
+    throw CUserException(g_libraryMessage);
+}
+
+bool IsLibraryErrorPending()
+{
+    return g_libraryErrorPending;
+}
+
+const char* GetLibraryLastMessage()
+{
+    return g_libraryMessage;
+}
+
+void DebugOutput(const char* text)
+{
+    if (text == nullptr)
+        return;
+    std::fputs(text, stderr);
+    size_t length = std::strlen(text);
+    // Keep the diagnostic stream line-oriented even for texts without a line end.
+    if (length == 0 || text[length - 1] != '\n')
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
