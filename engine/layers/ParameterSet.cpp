@@ -7,18 +7,20 @@
 
 ParameterSet::~ParameterSet() = default;
 
-void ParameterSet::CheckNewName(const std::string& name) const {
-    if (accessors_.count(name) != 0 || bound_.count(name) != 0)
+void ParameterSet::CheckNewName(const std::string& name, bool bound) const {
+    // An accessor may shadow a name bound earlier (the bound one wins); anything else twice
+    // is a programming error.
+    if (accessors_.count(name) != 0 || (bound && bound_.count(name) != 0))
         ReportFatal("Parameter [%s] is declared twice.", name.c_str());
 }
 
 void ParameterSet::AddAccessor(int32_t id, Getter get, Setter set, const std::string& name) {
-    CheckNewName(name);
+    CheckNewName(name, false);
     accessors_.emplace(name, AccessorParameter{id, std::move(get), std::move(set), name});
 }
 
 void ParameterSet::Bind(const std::string& name, ParameterKind kind, void* target, ChangeHandler onChange) {
-    CheckNewName(name);
+    CheckNewName(name, true);
     bound_.emplace(name, BoundParameter{kind, target, std::move(onChange), name});
 }
 

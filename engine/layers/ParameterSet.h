@@ -45,7 +45,8 @@ public:
     size_t GetBoundCount() const { return bound_.size(); }
 
 protected:
-    // Constructors only. Declaring a name twice is a programming error and fatal.
+    // Constructors only. A name is bound at most once and declared as accessor at most
+    // once (an accessor may repeat a bound name; the bound one wins). Fatal otherwise.
     void AddAccessor(int32_t id, Getter get, Setter set, const std::string& name);
     void Bind(const std::string& name, ParameterKind kind, void* target, ChangeHandler onChange = {});
     void BindInt(const std::string& name, int32_t* target, ChangeHandler onChange = {});
@@ -63,7 +64,7 @@ protected:
     void AddBoolAccessor(int32_t id, const std::string& name, bool* target, ChangeHandler onSet = {});
 
 private:
-    void CheckNewName(const std::string& name) const;
+    void CheckNewName(const std::string& name, bool bound) const;
 
     std::map<std::string, AccessorParameter> accessors_;
     std::map<std::string, BoundParameter> bound_;

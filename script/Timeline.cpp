@@ -1,0 +1,151 @@
+// Timeline runtime: start-up with preload and music, per-frame firing of blocks, descriptions.
+#include "script/Timeline.h"
+
+#include <algorithm>
+#include "engine/core/Clock.h"
+#include "engine/core/Fatal.h"
+#include "engine/core/Font.h"
+#include "engine/device/RenderDevice.h"
+#include "engine/device/Texture.h"
+#include "engine/layers/LayerRegistry.h"
+#include "script/ScriptParser.h"
+#include "sound/SoundSystem.h"
+
+Timeline::Timeline(RenderDevice& device) : device_(device) {
+    font_ = device_.GetFont("font1.png");
+}
+
+Timeline::~Timeline() {
+    // The sound stops before anything else goes, and its data outlives the stream.
+    SoundSystem::Stop();
+    layers_.Clear();
+    SoundSystem::StreamFree(musicStream_);
+    musicStream_ = 0;
+    if (loadingTexture_ != nullptr) device_.DestroyTexture(loadingTexture_);
+}
+
+void Timeline::Parse(const std::string& fileName) {
+    ParseScriptFile(fileName, script_);
+}
+
+Layer* Timeline::ApplyCreate(const LayerOperation& operation) {
+    std::unique_ptr<Layer> created = CreateLayer(device_, operation.children, operation.target);
+    Layer* layer = operation.insertAtBottom ? layers_.AddBottom(std::move(created)) : layers_.AddTop(std::move(created));
+    if (!operation.newName.empty()) layer->SetName(operation.newName);
+    for (const ParameterAssignment& assignment : operation.assignments)
+        layer->SetParameter(assignment.name, assignment.value);
+    // Already on the stack: a failing Init ends the run with the layer in place.
+    layer->Init();
+    return layer;
+}
+
+void Timeline::DrawLoadingImage() {
+    loadingTexture_ = device_.CreateTexture();
+    loadingTexture_->Load(script_.loadingImage.c_str(), false);
+    device_.SetOrtho(1.0f, 1.0f, 1.0f, -1.0f);
+    device_.EnableLighting(false);
+    device_.EnableAlphaBlend(false);
+    device_.EnableDepth(false);
+    device_.SetTexture(0, loadingTexture_);
+    const Vertex quad[4] = {
+        {0.5f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.998f, 0.998f, 0.0f, 0.0f},
+        {0.5f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.998f, 0.002f, 0.0f, 0.0f},
+        {-0.5f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.002f, 0.998f, 0.0f, 0.0f},
+        {-0.5f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.002f, 0.002f, 0.0f, 0.0f},
+    };
+    device_.Draw(PrimitiveType::TriangleStrip, quad, 4);
+    device_.Present(0);
+    device_.Clear(0);
+}
+
+void Timeline::Start() {
+    if (!script_.loadingImage.empty()) DrawLoadingImage();
+
+    for (TimeBlock& block : script_.blocks) block.fired = false;
+
+    // Only the first negative block is preloaded, and of it only its CREATE operations.
+    auto preload = std::find_if(script_.blocks.begin(), script_.blocks.end(),
+                                [](const TimeBlock& block) { return block.time < 0.0f; });
+    if (preload != script_.blocks.end()) {
+        preload->fired = true;
+        for (const LayerOperation& operation : preload->operations)
+            if (operation.kind == OperationKind::Create) ApplyCreate(operation);
+        if (!preload->description.empty()) descriptions_.emplace_back(preload->description, 5.0f);
+        script_.blocks.erase(preload);
+    }
+
+    for (size_t i = 0; i < layers_.Size(); ++i) layers_.At(i)->Restart(-1.0f);
+    startTime_ = ClockNow();
+
+    if (!script_.musicFile.empty()) musicStream_ = SoundSystem::PlayMusicFile(script_.musicFile, musicData_);
+
+    if (loadingTexture_ != nullptr) {
+        device_.DestroyTexture(loadingTexture_);
+        loadingTexture_ = nullptr;
+    }
+}
+
+bool Timeline::Step() {
+    const float t = ClockNow() - startTime_;
+    std::vector<Layer*> created;
+    for (TimeBlock& block : script_.blocks) {
+        if (!(block.time < t) || block.fired) continue;
+        if (!block.description.empty()) descriptions_.emplace_back(block.description, ClockNow() - startTime_ + 5.0f);
+        block.fired = true;
+        for (const LayerOperation& operation : block.operations) {
+            switch (operation.kind) {
+            case OperationKind::Create:
+                created.push_back(ApplyCreate(operation));
+                break;
+            case OperationKind::Update: {
+                Layer* layer = layers_.Find(operation.target);
+                if (layer == nullptr) ReportFatal("Could not find any layer named [%s].", operation.target.c_str());
+                for (const ParameterAssignment& assignment : operation.assignments)
+                    layer->SetParameter(assignment.name, assignment.value);
+                if (operation.restart) layer->Restart(-1.0f);
+                if (operation.move == MoveKind::Top)
+                    layers_.MoveTop(layer);
+                else if (operation.move == MoveKind::Bottom)
+                    layers_.MoveBottom(layer);
+                break;
+            }
+            case OperationKind::Delete: {
+                Layer* layer = layers_.Find(operation.target);
+                if (layer == nullptr) break;
+                // A layer created earlier in this frame must not be restarted after it is gone.
+                created.erase(std::remove(created.begin(), created.end(), layer), created.end());
+                layers_.Remove(layer);
+                break;
+            }
+            case OperationKind::End:
+                return false;
+            case OperationKind::Other:
+                break;
+            }
+        }
+    }
+    for (Layer* layer : created) layer->Restart(startTime_ + t);
+
+    layers_.RunFrame();
+
+    if (script_.showDescriptions) {
+        DrawDescriptions();
+        if (!descriptions_.empty() && ClockNow() - startTime_ > descriptions_.back().second) descriptions_.pop_back();
+    }
+    return true;
+}
+
+void Timeline::DrawDescriptions() {
+    if (font_ == nullptr) return;
+    const ModeInfo* mode = device_.GetSelectedMode();
+    const int screenHeight = mode != nullptr ? mode->height : device_.GetHeight();
+    const int lineHeight = font_->GetHeight() + 4;
+    for (size_t k = 1; k <= descriptions_.size(); ++k) {
+        // Printed as text: a "%" in a description is shown, never expanded.
+        font_->PrintText(nullptr, 10, screenHeight - static_cast<int>(k) * lineHeight, descriptions_[k - 1].first.c_str());
+    }
+}
+
+float Timeline::GetElapsed() const {
+    return ClockNow() - startTime_;
+}
