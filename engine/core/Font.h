@@ -31,6 +31,9 @@ public:
 
     int GetHeight() const { return height_; }
     int GetSpacing() const { return spacing_; }
+    // The device is being destroyed: glyph surfaces are deleted directly from now on.
+    void DetachFromDevice() { device_ = nullptr; }
+
     // Width of glyph index (0..93), 0 when out of range.
     int GetGlyphWidth(int index) const;
     const std::string& GetFileName() const { return fileName_; }
@@ -41,7 +44,9 @@ private:
         int width = 0;
     };
     void Cut(Surface* sheet, const std::vector<uint32_t>& sheetPixels, int sheetWidth, int sheetHeight);
-    int GlyphIndex(char c) const;
+    void ReleaseSurface(Surface* surface);
+    void ReleaseGlyphs();
+    static int GlyphIndex(char c);
 
     Glyph glyphs_[kGlyphCount];
     RenderDevice* device_ = nullptr;

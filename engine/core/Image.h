@@ -9,13 +9,14 @@
 constexpr uint32_t kMaxImageEdge = 16384;
 constexpr uint64_t kMaxImageBytes = 256ull << 20;
 
-// Header pass: size of the PNG; pixel pass: rgb gets width * height * 3 bytes (RGB24,
-// rows top to bottom). Any colour type, depth or interlacing is converted to 8-bit RGB.
+// Header pass: size of the PNG. Pixel pass: rgb becomes width * height * 3 bytes (RGB24,
+// rows top to bottom) and width/height the decoded size. Any colour type, bit depth or
+// interlacing is converted to 8-bit RGB (alpha dropped). Failures are fatal.
 void PngLoad(const char* fileName, uint32_t& width, uint32_t& height);
-void PngLoad(const char* fileName, std::vector<uint8_t>& rgb);
+void PngLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height);
 // The same for JPEG (RGB or greyscale); the name is tried as given, then under "gfx\".
 void JpegLoad(const char* fileName, uint32_t& width, uint32_t& height);
-void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb);
+void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height);
 
 // Reads a .png or .jpg (any case) into pixels and sets width and height. convert true:
 // RGB565/RGB555 on a 16-bit display (by red mask 0xF800 / 0x7C00), XRGB32 on a 32-bit one,

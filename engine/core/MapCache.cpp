@@ -1,0 +1,51 @@
+// Shared device resources by key, with use counts.
+#include "engine/core/MapCache.h"
+
+MapResource* MapCache::Find(const std::string& key) const
+{
+    auto it = entries_.find(key);
+    return it == entries_.end() ? nullptr : it->second.resource.get();
+}
+
+MapResource* MapCache::Add(const std::string& key, std::unique_ptr<MapResource> resource)
+{
+    auto it = entries_.find(key);
+    if (it != entries_.end()) {
+        ++it->second.count;
+        if (resource.get() == it->second.resource.get())
+            (void)resource.release();  // the same object: the cache already owns it
+        return it->second.resource.get();
+    }
+    Entry& entry = entries_[key];
+    entry.resource = std::move(resource);
+    entry.count = 1;
+    return entry.resource.get();
+}
+
+bool MapCache::AddReference(const std::string& key)
+{
+    auto it = entries_.find(key);
+    if (it == entries_.end())
+        return false;
+    ++it->second.count;
+    return true;
+}
+
+bool MapCache::Release(const std::string& key)
+{
+    auto it = entries_.find(key);
+    if (it == entries_.end())
+        return true;
+    if (it->second.count <= 1) {
+        entries_.erase(it);
+        return false;
+    }
+    --it->second.count;
+    return true;
+}
+
+int MapCache::GetCount(const std::string& key) const
+{
+    auto it = entries_.find(key);
+    return it == entries_.end() ? 0 : it->second.count;
+}
