@@ -1,0 +1,673 @@
+// RecordingDevice: records calls, keeps the state they set and CPU pixels for textures, surfaces and a back buffer.
+#include "RecordingDevice.h"
+#include <algorithm>
+#include <cstring>
+#include "engine/core/Fatal.h"
+#include "engine/core/Image.h"
+#include "engine/core/Log.h"
+
+// ---- Texture ---------------------------------------------------------------------------
+
+RecordingTexture::RecordingTexture(RecordingDevice* device) : Texture(device), recorder_(device) {}
+
+RecordingTexture::~RecordingTexture() = default;
+
+RecordingResource* RecordingTexture::GetPixels() const
+{
+    if (isRenderTarget)
+        return const_cast<RecordingResource*>(&renderTarget_);
+    return static_cast<RecordingResource*>(GetResource());
+}
+
+void RecordingTexture::CreateRenderTarget(int edge)
+{
+    recorder_->Record("Texture::CreateRenderTarget", {static_cast<double>(edge)}, this);
+    isRenderTarget = true;
+    width_ = height_ = static_cast<uint32_t>(std::max(edge, 0));
+    renderTarget_.width = width_;
+    renderTarget_.height = height_;
+    renderTarget_.format = UploadFormat::RenderTarget;
+    renderTarget_.bytesPerPixel = 4;
+    renderTarget_.pixels.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+}
+
+void* RecordingTexture::Lock(int& pitch)
+{
+    recorder_->Record("Texture::Lock", {}, this);
+    RecordingResource* resource = GetPixels();
+    if (!resource || resource->pixels.empty())
+        return nullptr;
+    locked = true;
+    pitch = static_cast<int>(resource->width) * resource->bytesPerPixel;
+    return resource->pixels.data();
+}
+
+void RecordingTexture::Unlock()
+{
+    recorder_->Record("Texture::Unlock", {}, this);
+    locked = false;
+}
+
+void RecordingTexture::Upload(const void* pixels, const uint32_t* alpha)
+{
+    UploadRecord record;
+    if (!pixels) {
+        record.adopted = AdoptCached() != nullptr;
+        record.width = width_;
+        record.height = height_;
+        if (GetResource())
+            record.format = static_cast<RecordingResource*>(GetResource())->format;
+        uploads.push_back(record);
+        recorder_->Record("Texture::Upload", {1.0, static_cast<double>(width_), static_cast<double>(height_)}, this);
+        return;
+    }
+
+    const DisplayFormat display = recorder_->GetDisplayFormat();
+    const uint32_t count = width_ * height_;
+    auto resource = std::make_unique<RecordingResource>();
+    resource->width = width_;
+    resource->height = height_;
+    if (alpha && alphaMode_ == 1) {
+        const std::vector<uint16_t> converted = ToARGB4444(pixels, alpha, count, display);
+        resource->format = UploadFormat::ARGB4444;
+        resource->bytesPerPixel = 2;
+        resource->pixels.resize(converted.size() * 2);
+        std::memcpy(resource->pixels.data(), converted.data(), resource->pixels.size());
+    } else if (alpha) {
+        const std::vector<uint32_t> converted = ToARGB32(pixels, alpha, count, display);
+        resource->format = UploadFormat::ARGB32;
+        resource->bytesPerPixel = 4;
+        resource->pixels.resize(converted.size() * 4);
+        std::memcpy(resource->pixels.data(), converted.data(), resource->pixels.size());
+    } else {
+        resource->format = UploadFormat::Display;
+        resource->bytesPerPixel = display.bitsPerPixel == 16 ? 2 : 4;
+        resource->pixels.resize(static_cast<size_t>(count) * resource->bytesPerPixel);
+        std::memcpy(resource->pixels.data(), pixels, resource->pixels.size());
+    }
+    record.width = width_;
+    record.height = height_;
+    record.hadAlpha = alpha != nullptr;
+    record.format = resource->format;
+    uploads.push_back(record);
+    RegisterResource(std::move(resource));
+    recorder_->Record("Texture::Upload", {0.0, static_cast<double>(width_), static_cast<double>(height_)}, this);
+}
+
+// ---- Surface ---------------------------------------------------------------------------
+
+RecordingSurface::RecordingSurface(RecordingDevice* device) : Surface(device), recorder_(device) {}
+
+RecordingSurface::~RecordingSurface() = default;
+
+bool RecordingSurface::Create(int width, int height, bool existing, bool videoMemory)
+{
+    Surface::Create(width, height, existing, videoMemory);
+    recorder_->Record("Surface::Create", {static_cast<double>(width), static_cast<double>(height),
+                                          existing ? 1.0 : 0.0, videoMemory ? 1.0 : 0.0}, this);
+    if (!existing)
+        pixels.assign(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * (bitsPerPixel_ / 8), 0);
+    return true;
+}
+
+void RecordingSurface::Draw(Surface* target, int x, int y, bool keyed)
+{
+    recorder_->Record("Surface::Draw", {static_cast<double>(x), static_cast<double>(y), keyed ? 1.0 : 0.0}, this);
+    if (target || recorder_->backBuffer.empty())
+        return;
+    const int bytes = bitsPerPixel_ / 8;
+    const int screenW = recorder_->GetWidth(), screenH = recorder_->GetHeight();
+    for (int row = 0; row < height_; ++row) {
+        const int sy = y + row;
+        if (sy < 0 || sy >= screenH)
+            continue;
+        for (int col = 0; col < width_; ++col) {
+            const int sx = x + col;
+            if (sx < 0 || sx >= screenW)
+                continue;
+            const uint8_t* source = pixels.data() + (static_cast<size_t>(row) * width_ + col) * bytes;
+            uint32_t value = 0;
+            std::memcpy(&value, source, bytes);
+            if (keyed && value == 0)
+                continue;
+            std::memcpy(recorder_->backBuffer.data() + (static_cast<size_t>(sy) * screenW + sx) * bytes, source, bytes);
+        }
+    }
+}
+
+void* RecordingSurface::Lock(int& pitch)
+{
+    pitch = width_ * (bitsPerPixel_ / 8);
+    return pixels.empty() ? nullptr : pixels.data();
+}
+
+void RecordingSurface::Unlock() {}
+
+// ---- Vertex buffer ---------------------------------------------------------------------
+
+RecordingVertexBuffer::RecordingVertexBuffer(RecordingDevice* device) : VertexBuffer(device), recorder_(device) {}
+
+RecordingVertexBuffer::~RecordingVertexBuffer() = default;
+
+bool RecordingVertexBuffer::Create(bool writeOnly, int vertexCount, int indexCount)
+{
+    VertexBuffer::Create(writeOnly, vertexCount, indexCount);
+    vertices.assign(static_cast<size_t>(vertexCount_), Vertex{});
+    recorder_->Record("VertexBuffer::Create",
+                      {writeOnly ? 1.0 : 0.0, static_cast<double>(vertexCount), static_cast<double>(indexCount)}, this);
+    return true;
+}
+
+Vertex* RecordingVertexBuffer::Lock()
+{
+    return vertices.empty() ? nullptr : vertices.data();
+}
+
+void RecordingVertexBuffer::Unlock() {}
+
+void RecordingVertexBuffer::Draw()
+{
+    RecordedCall& call = recorder_->Record("VertexBuffer::Draw", {static_cast<double>(vertexCount_),
+                                                                  static_cast<double>(indices.size())}, this);
+    call.vertices = vertices;
+    call.indices = indices;
+}
+
+// ---- Device ----------------------------------------------------------------------------
+
+RecordingDevice::RecordingDevice()
+{
+    DriverInfo driver;
+    driver.name = "Recording Driver";
+    driver.description = "Display-less device for tests";
+    DeviceInfo device;
+    device.name = "Recording Device";
+    device.description = "Records calls";
+    for (int width : {640, 800, 1024})
+        for (int bits : {16, 32})
+            device.AddMode({width, width * 3 / 4, bits, nullptr});
+    driver.AddDevice(device);
+    AddDriver(driver);
+
+    // Usable for image work before Init: a 640x480x32 display.
+    width_ = 640;
+    height_ = 480;
+    bitsPerPixel_ = bitsPerPixelCopy_ = 32;
+    redMask_ = 0x00FF0000;
+    greenMask_ = 0x0000FF00;
+    blueMask_ = 0x000000FF;
+    aspect_ = 0.75f;
+    backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+}
+
+RecordingDevice::~RecordingDevice()
+{
+    DestroyFonts();
+    mapCache_.Clear();
+}
+
+void RecordingDevice::Open(int width, int height, int bits)
+{
+    SelectDriver(GetDriver(0));
+    SelectDevice(GetDriver(0).GetDevice(0));
+    Init(nullptr, false, width, height, bits);
+}
+
+RecordedCall& RecordingDevice::Record(const std::string& name, std::vector<double> args, const void* object)
+{
+    RecordedCall call;
+    call.name = name;
+    call.args = std::move(args);
+    call.object = object;
+    calls.push_back(std::move(call));
+    return calls.back();
+}
+
+int RecordingDevice::Count(const std::string& name) const
+{
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const RecordedCall& c) { return c.name == name; }));
+}
+
+const RecordedCall* RecordingDevice::Last(const std::string& name) const
+{
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+        if (it->name == name)
+            return &*it;
+    return nullptr;
+}
+
+std::vector<const RecordedCall*> RecordingDevice::All(const std::string& name) const
+{
+    std::vector<const RecordedCall*> found;
+    for (const RecordedCall& call : calls)
+        if (call.name == name)
+            found.push_back(&call);
+    return found;
+}
+
+std::vector<std::string> RecordingDevice::Names() const
+{
+    std::vector<std::string> names;
+    for (const RecordedCall& call : calls)
+        names.push_back(call.name);
+    return names;
+}
+
+uint32_t RecordingDevice::BackBufferPixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return 0;
+    const int bytes = bitsPerPixel_ == 16 ? 2 : 4;
+    const size_t offset = (static_cast<size_t>(y) * width_ + x) * bytes;
+    if (offset + bytes > backBuffer.size())
+        return 0;
+    uint32_t value = 0;
+    std::memcpy(&value, backBuffer.data() + offset, bytes);
+    return value;
+}
+
+bool RecordingDevice::Init(void* window, bool fullScreen, int width, int height, int bits)
+{
+    Record("Init", {fullScreen ? 1.0 : 0.0, static_cast<double>(width), static_cast<double>(height),
+                    static_cast<double>(bits)}, window);
+    if (initialised_)
+        return true;
+    if (!GetSelectedDriver())
+        ReportFatal("No driver selected.");
+    if (!GetSelectedDevice())
+        ReportFatal("No device selected.");
+    if (width == 0) {
+        if (!GetSelectedMode())
+            ReportFatal("No video mode selected.");
+        width = GetSelectedMode()->width;
+        height = GetSelectedMode()->height;
+        bits = GetSelectedMode()->bitsPerPixel;
+    }
+    width_ = width;
+    height_ = height;
+    bitsPerPixel_ = bitsPerPixelCopy_ = bits;
+    fullScreen_ = fullScreen;
+    aspect_ = width > 0 ? static_cast<float>(height) / static_cast<float>(width) : 0.0f;
+    sourceRect_ = {0, 0, width, height};
+    if (bits == 16) {
+        redMask_ = forcedRedMask_ ? forcedRedMask_ : 0xF800;
+        greenMask_ = redMask_ == 0x7C00 ? 0x03E0 : 0x07E0;
+        blueMask_ = 0x001F;
+    } else {
+        redMask_ = 0x00FF0000;
+        greenMask_ = 0x0000FF00;
+        blueMask_ = 0x000000FF;
+    }
+    backBuffer.assign(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * (bits == 16 ? 2 : 4), 0);
+    LogLine("Using %dx%dx%d video mode.", width, height, bits);
+    initialised_ = true;
+    return true;
+}
+
+const char* RecordingDevice::GetDescription()
+{
+    return "Recording Module for Vireo! Library";
+}
+
+bool RecordingDevice::Clear(int flags)
+{
+    const bool colour = clearColorEnabled_ && (flags & 1) == 0;
+    Record("Clear", {static_cast<double>(flags), colour ? 1.0 : 0.0});
+    if (colour) {
+        const int bytes = bitsPerPixel_ == 16 ? 2 : 4;
+        uint32_t value = clearColor;
+        if (bytes == 2) {
+            const uint32_t r = (clearColor >> 16) & 0xFF, g = (clearColor >> 8) & 0xFF, b = clearColor & 0xFF;
+            value = redMask_ == 0x7C00 ? (r >> 3) << 10 | (g >> 3) << 5 | b >> 3 : (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+        }
+        for (size_t i = 0; i + bytes <= backBuffer.size(); i += bytes)
+            std::memcpy(backBuffer.data() + i, &value, bytes);
+    }
+    return true;
+}
+
+void RecordingDevice::SetClearColor(float r, float g, float b, float a)
+{
+    Record("SetClearColor", {r, g, b, a});
+    clearColor = PackColor(r, g, b);
+}
+
+void RecordingDevice::BeginScene()
+{
+    Record("BeginScene");
+    inScene = true;
+}
+
+void RecordingDevice::EndScene()
+{
+    Record("EndScene");
+    inScene = false;
+}
+
+bool RecordingDevice::Present(int unused)
+{
+    Record("Present", {static_cast<double>(unused)});
+    return true;
+}
+
+void RecordingDevice::SetOrtho(float width, float height, float nearPlane, float farPlane)
+{
+    Record("SetOrtho", {width, height, nearPlane, farPlane});
+    ApplyOrtho(width, height, nearPlane, farPlane);
+}
+
+void RecordingDevice::SetProjection(const Matrix4& matrix)
+{
+    if (RecordState(StateCall::Transform(StateCall::Kind::SetProjection, matrix)))
+        return;
+    Record("SetProjection").matrix = matrix;
+    projection_ = matrix;
+}
+
+void RecordingDevice::SetView(const Matrix4& matrix)
+{
+    if (RecordState(StateCall::Transform(StateCall::Kind::SetView, matrix)))
+        return;
+    Record("SetView").matrix = matrix;
+    view_ = matrix;
+}
+
+void RecordingDevice::SetWorld(const Matrix4& matrix)
+{
+    if (RecordState(StateCall::Transform(StateCall::Kind::SetWorld, matrix)))
+        return;
+    Record("SetWorld").matrix = matrix;
+    world_ = matrix;
+}
+
+VertexBuffer* RecordingDevice::CreateVertexBuffer()
+{
+    auto* buffer = new RecordingVertexBuffer(this);
+    Record("CreateVertexBuffer", {}, buffer);
+    ++liveVertexBuffers;
+    return buffer;
+}
+
+void RecordingDevice::DestroyVertexBuffer(VertexBuffer* buffer)
+{
+    Record("DestroyVertexBuffer", {}, buffer);
+    if (!buffer)
+        return;
+    --liveVertexBuffers;
+    delete buffer;
+}
+
+Texture* RecordingDevice::CreateTexture()
+{
+    auto* texture = new RecordingTexture(this);
+    Record("CreateTexture", {}, texture);
+    ++liveTextures;
+    return texture;
+}
+
+void RecordingDevice::DestroyTexture(Texture* texture)
+{
+    Record("DestroyTexture", {}, texture);
+    if (!texture)
+        return;
+    --liveTextures;
+    delete texture;
+}
+
+Surface* RecordingDevice::CreateSurface()
+{
+    auto* surface = new RecordingSurface(this);
+    Record("CreateSurface", {}, surface);
+    ++liveSurfaces;
+    return surface;
+}
+
+void RecordingDevice::DestroySurface(Surface* surface)
+{
+    Record("DestroySurface", {}, surface);
+    if (!surface)
+        return;
+    --liveSurfaces;
+    delete surface;
+}
+
+static Texture*& StageTexture(RecordingDevice::Stage* stages, int stage)
+{
+    return stages[stage == 1 ? 1 : 0].texture;
+}
+
+void RecordingDevice::SetTexture(int stage, Texture* texture)
+{
+    if (RecordState(StateCall::Bind(stage, texture)))
+        return;
+    Record("SetTexture", {static_cast<double>(stage)}, texture);
+    StageTexture(stages, stage) = texture;
+}
+
+#define RECORD_STAGE_STATE(Operation, Type, field)                                                          \
+    void RecordingDevice::Operation(int stage, Type value)                                                  \
+    {                                                                                                       \
+        if (RecordState(StateCall::Value(StateCall::Kind::Operation, stage, static_cast<int>(value))))     \
+            return;                                                                                         \
+        Record(#Operation, {static_cast<double>(stage), static_cast<double>(static_cast<int>(value))});    \
+        stages[stage == 1 ? 1 : 0].field = value;                                                           \
+    }
+
+RECORD_STAGE_STATE(SetColorOp, ColorOp, colorOp)
+RECORD_STAGE_STATE(SetColorArg1, ColorArg, colorArg1)
+RECORD_STAGE_STATE(SetColorArg2, ColorArg, colorArg2)
+RECORD_STAGE_STATE(SetAlphaOp, AlphaOp, alphaOp)
+RECORD_STAGE_STATE(SetAlphaArg1, AlphaArg, alphaArg1)
+RECORD_STAGE_STATE(SetAlphaArg2, AlphaArg, alphaArg2)
+#undef RECORD_STAGE_STATE
+
+void RecordingDevice::BeginStateBlock()
+{
+    Record("BeginStateBlock");
+    RenderDevice::BeginStateBlock();
+}
+
+void RecordingDevice::EndStateBlock(uint32_t* handle)
+{
+    RenderDevice::EndStateBlock(handle);
+    Record("EndStateBlock", {handle ? static_cast<double>(*handle) : 0.0});
+}
+
+void RecordingDevice::ApplyStateBlock(uint32_t handle)
+{
+    Record("ApplyStateBlock", {static_cast<double>(handle)});
+    RenderDevice::ApplyStateBlock(handle);
+}
+
+void RecordingDevice::DeleteStateBlock(uint32_t handle)
+{
+    Record("DeleteStateBlock", {static_cast<double>(handle)});
+    RenderDevice::DeleteStateBlock(handle);
+}
+
+uint32_t RecordingDevice::ConvertColor(uint32_t argb)
+{
+    return argb;
+}
+
+void RecordingDevice::SetSrcBlend(BlendFactor factor)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::SetSrcBlend, 0, static_cast<int>(factor))))
+        return;
+    Record("SetSrcBlend", {static_cast<double>(static_cast<int>(factor))});
+    srcBlend = factor;
+}
+
+void RecordingDevice::SetDestBlend(BlendFactor factor)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::SetDestBlend, 0, static_cast<int>(factor))))
+        return;
+    Record("SetDestBlend", {static_cast<double>(static_cast<int>(factor))});
+    destBlend = factor;
+}
+
+void RecordingDevice::EnableAlphaBlend(bool enable)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::EnableAlphaBlend, 0, enable)))
+        return;
+    Record("EnableAlphaBlend", {enable ? 1.0 : 0.0});
+    alphaBlend = enable;
+}
+
+void RecordingDevice::EnableDepth(bool enable)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::EnableDepth, 0, enable)))
+        return;
+    Record("EnableDepth", {enable ? 1.0 : 0.0});
+    depthTest = enable;
+}
+
+void RecordingDevice::SetDepthFunc(CompareFunc func)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::SetDepthFunc, 0, static_cast<int>(func))))
+        return;
+    Record("SetDepthFunc", {static_cast<double>(static_cast<int>(func))});
+    depthFunc = func;
+}
+
+void RecordingDevice::DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount,
+                                  const uint16_t* indices, int indexCount)
+{
+    RecordedCall& call = Record("DrawIndexed", {static_cast<double>(static_cast<int>(type)),
+                                                static_cast<double>(vertexCount), static_cast<double>(indexCount)});
+    if (vertices && vertexCount > 0)
+        call.vertices.assign(vertices, vertices + vertexCount);
+    if (indices && indexCount > 0)
+        call.indices.assign(indices, indices + indexCount);
+}
+
+void RecordingDevice::Draw(PrimitiveType type, const Vertex* vertices, int vertexCount)
+{
+    RecordedCall& call =
+        Record("Draw", {static_cast<double>(static_cast<int>(type)), static_cast<double>(vertexCount)});
+    if (vertices && vertexCount > 0)
+        call.vertices.assign(vertices, vertices + vertexCount);
+}
+
+void RecordingDevice::SetCullMode(CullMode mode)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::SetCullMode, 0, static_cast<int>(mode))))
+        return;
+    Record("SetCullMode", {static_cast<double>(static_cast<int>(mode))});
+    cullMode = mode;
+}
+
+void RecordingDevice::EnableLighting(bool enable)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::EnableLighting, 0, enable)))
+        return;
+    Record("EnableLighting", {enable ? 1.0 : 0.0});
+    lightingEnabled_ = enable;
+}
+
+void RecordingDevice::SetMaterial(const MaterialRecord& value)
+{
+    if (RecordState(StateCall::Material(value)))
+        return;
+    Record("SetMaterial").material = value;
+    material = value;
+}
+
+void RecordingDevice::EnableFog(bool enable)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::EnableFog, 0, enable)))
+        return;
+    Record("EnableFog", {enable ? 1.0 : 0.0});
+    fogEnabled_ = enable;
+}
+
+void RecordingDevice::SetFogColor(float r, float g, float b)
+{
+    if (RecordState(StateCall::Floats(StateCall::Kind::SetFogColor, r, g, b)))
+        return;
+    Record("SetFogColor", {r, g, b});
+    fogColor = PackColor(r, g, b);
+}
+
+void RecordingDevice::SetFog(FogMode mode, float start, float end, float density)
+{
+    if (RecordState(StateCall::Floats(StateCall::Kind::SetFog, start, end, density, static_cast<int>(mode))))
+        return;
+    Record("SetFog", {static_cast<double>(static_cast<int>(mode)), start, end, density});
+    fogMode = mode;
+    fogStart = start;
+    fogEnd = end;
+    fogDensity = density;
+}
+
+bool RecordingDevice::IsPointVisible(float x, float y, float z)
+{
+    TransformedVertex projected;
+    const bool onScreen = ProjectPoint(x, y, z, width_, height_, projected);
+    const bool visible = onScreen && pointsVisible_;
+    Record("IsPointVisible", {x, y, z, visible ? 1.0 : 0.0});
+    return visible;
+}
+
+void RecordingDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, int count)
+{
+    Record("ArePointsVisible", {static_cast<double>(count)});
+    for (int i = 0; i < count; ++i) {
+        TransformedVertex projected;
+        const bool onScreen = ProjectPoint(points[i].x, points[i].y, points[i].z, width_, height_, projected);
+        points[i] = projected;
+        if (!onScreen) {
+            points[i].x = -1.0f;
+            results[i] = kPointHidden;
+        } else {
+            results[i] = pointsVisible_ ? kPointVisible : kPointHidden;
+        }
+    }
+}
+
+void RecordingDevice::SetRenderTarget(Texture* texture)
+{
+    Record("SetRenderTarget", {}, texture);
+    renderTarget = texture;
+}
+
+void RecordingDevice::GetLight(int index, LightRecord& light)
+{
+    Record("GetLight", {static_cast<double>(index)});
+    auto it = lights.find(index);
+    if (it != lights.end())
+        light = it->second;
+}
+
+void RecordingDevice::SetLight(int index, const LightRecord& light)
+{
+    if (RecordState(StateCall::Light(index, light)))
+        return;
+    Record("SetLight", {static_cast<double>(index)}).light = light;
+    LightRecord stored = light;
+    stored.range = light.range * 800.0f;
+    lights[index] = stored;
+}
+
+bool RecordingDevice::EnableLight(int index, bool enable)
+{
+    if (RecordState(StateCall::Value(StateCall::Kind::EnableLight, index, enable)))
+        return true;
+    Record("EnableLight", {static_cast<double>(index), enable ? 1.0 : 0.0});
+    lightEnabled[index] = enable;
+    return true;
+}
+
+void RecordingDevice::SetAmbient(float r, float g, float b)
+{
+    if (RecordState(StateCall::Floats(StateCall::Kind::SetAmbient, r, g, b)))
+        return;
+    Record("SetAmbient", {r, g, b});
+    ambient = PackColor(r, g, b);
+}
+
+bool RecordingDevice::DrawTestPattern()
+{
+    Record("DrawTestPattern");
+    return true;
+}
