@@ -20,7 +20,8 @@ float ClockGetRate();
 // Replaces the counter (tests, fixed-step playback). nullptr restores CLOCK_MONOTONIC.
 // Takes effect at the next ClockStart after ClockResetForTesting, or immediately for Count.
 void ClockSetCounter(ClockCounter* counter);
-// Fixes the random seed used by the first ClockStart instead of the calendar time.
+// Fixes the random seed used by the first ClockStart instead of the calendar time;
+// when the clock already runs, the generator is reseeded at once.
 void ClockSetSeed(unsigned seed);
 // Forgets that the clock was started (tests only).
 void ClockResetForTesting();

@@ -45,6 +45,17 @@ const char* GetLibraryLastMessage()
     return g_libraryMessage;
 }
 
+void ClearLibraryErrorForTesting()
+{
+    g_libraryErrorPending = false;
+    g_libraryMessage[0] = '\0';
+}
+
+const char* GetAppLastMessage()
+{
+    return g_appMessage;
+}
+
 void DebugOutput(const char* text)
 {
     if (text == nullptr)

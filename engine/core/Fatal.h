@@ -26,6 +26,10 @@ public:
 // Set by ReportFatal and never cleared; the last message stays readable.
 bool IsLibraryErrorPending();
 const char* GetLibraryLastMessage();
+// Forgets the pending library error and its message (tests only).
+void ClearLibraryErrorForTesting();
+// The application's last formatted message (what the last RaiseAppError threw).
+const char* GetAppLastMessage();
 
 // "Debugger output": the platform's diagnostic channel (stderr here).
 void DebugOutput(const char* text);

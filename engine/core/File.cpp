@@ -1,5 +1,6 @@
 // Library file access: archive first, then the search folders on disk; records every name opened.
 #include "engine/core/File.h"
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <map>
@@ -18,47 +19,67 @@ static void RegisterUsedFile(const std::string& name)
     UsedFiles().emplace(name, 0u);
 }
 
-// Finds path on disk when its components differ only in case from what exists
-// (data written for a case-insensitive file system). Returns false when any
-// component has no match; the first match in byte order wins.
-static bool ResolveWithoutCase(const std::string& path, std::string& resolved)
+// Splits a relative or absolute path into its non-empty components.
+static std::vector<std::string> PathComponents(const std::string& path)
 {
-    std::string current = path.empty() || path[0] != '/' ? "" : "/";
+    std::vector<std::string> components;
     size_t start = 0;
-    while (start <= path.size()) {
+    while (start < path.size()) {
         size_t end = path.find('/', start);
         if (end == std::string::npos)
             end = path.size();
-        std::string component = path.substr(start, end - start);
+        if (end > start)
+            components.push_back(path.substr(start, end - start));
         start = end + 1;
-        if (component.empty())
-            continue;
-        std::string directory = current.empty() ? "." : current;
-        std::string candidate = current + component;
-        struct stat info {};
-        if (component == "." || component == ".." || lstat(candidate.c_str(), &info) == 0) {
-            current = candidate;
-        } else {
-            DIR* listing = opendir(directory.c_str());
-            if (listing == nullptr)
-                return false;
-            std::string best;
-            while (dirent* item = readdir(listing)) {
-                if (strcasecmp(item->d_name, component.c_str()) == 0 && (best.empty() || best > item->d_name))
-                    best = item->d_name;
-            }
-            closedir(listing);
-            if (best.empty())
-                return false;
-            current += best;
-        }
-        if (end < path.size())
-            current += '/';
     }
-    if (current.empty())
+    return components;
+}
+
+// Tries every spelling on disk of components[index..] below base: the exact one first,
+// then the case-insensitive matches in byte order (two folders may differ only in case).
+static bool ResolveFrom(const std::string& base, const std::vector<std::string>& components, size_t index,
+                        std::string& resolved)
+{
+    if (index == components.size()) {
+        resolved = base;
+        return true;
+    }
+    const std::string& component = components[index];
+    std::string prefix = base.empty() ? "" : base == "/" ? "/" : base + "/";
+    std::vector<std::string> candidates{component};
+    if (component != "." && component != "..") {
+        if (DIR* listing = opendir(base.empty() ? "." : base.c_str())) {
+            std::vector<std::string> others;
+            while (dirent* item = readdir(listing))
+                if (strcasecmp(item->d_name, component.c_str()) == 0 && component != item->d_name)
+                    others.push_back(item->d_name);
+            closedir(listing);
+            std::sort(others.begin(), others.end());
+            candidates.insert(candidates.end(), others.begin(), others.end());
+        }
+    }
+    for (const std::string& candidate : candidates) {
+        std::string path = prefix + candidate;
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0)
+            continue;
+        bool last = index + 1 == components.size();
+        if (last ? S_ISREG(info.st_mode) : S_ISDIR(info.st_mode)) {
+            if (ResolveFrom(path, components, index + 1, resolved))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Finds a regular file on disk whose path differs only in case from path (data written
+// for a case-insensitive file system names files in any case).
+static bool ResolveWithoutCase(const std::string& path, std::string& resolved)
+{
+    std::vector<std::string> components = PathComponents(path);
+    if (components.empty())
         return false;
-    resolved = current;
-    return true;
+    return ResolveFrom(!path.empty() && path[0] == '/' ? "/" : "", components, 0, resolved);
 }
 
 // Opens a regular file for reading; directories and devices are refused.

@@ -22,7 +22,10 @@ public:
     long Seek(long offset, int origin);
     long Tell() const;
     const char* GetName() const;
-    // Reads up to a line feed; drops the last character of a non-empty line (the CR).
+    // Reads up to a line feed (not stored), the end, or maximum characters; then drops
+    // the last character of a non-empty line (the CR of CR LF). Returns the count taken
+    // before that drop. The char version treats maximum as the buffer's size: it takes
+    // at most maximum - 1 characters and always terminates the text.
     int ReadLine(char* text, int maximum);
     int ReadLine(std::string& text, int maximum);
 
