@@ -131,8 +131,10 @@ TEST(ScriptParser, ParsesTheProductionExample) {
 TEST(ScriptParser, LineEndsFollowTheCarriageReturnRules) {
     // LF-only lines lose their last byte: "END;" becomes "END" and is ignored,
     // while "StartTime 1;" still reads 1.
-    Script lfOnly = Parse("TIME 5 {\nCREATE Flash {\nStartTime 1;\n};\nEND;\n};\n");
+    // A "{" at the very end of an LF-only line is lost too, so such a TIME line opens nothing.
+    Script lfOnly = Parse("TIME 5 { \nCREATE Flash { \nStartTime 1;\n};\nEND;\n};\nTIME 6 {\n");
     ASSERT_EQ(lfOnly.blocks.size(), 1u);
+    EXPECT_EQ(lfOnly.blocks[0].time, 5.0f);
     ASSERT_EQ(lfOnly.blocks[0].operations.size(), 1u);
     ASSERT_EQ(lfOnly.blocks[0].operations[0].assignments.size(), 1u);
     EXPECT_EQ(lfOnly.blocks[0].operations[0].assignments[0].value, "1");
