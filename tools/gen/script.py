@@ -1,0 +1,348 @@
+# Writes the production's script: every time is computed from the soundtrack's tempo, and every
+# placement from the layers' own screen arithmetic, so the picture lands on the music's beats.
+import math
+import sys
+
+import tempo as T
+from tempo import bar, beat
+
+# Stacking tiers: a layer of a lower tier is drawn before (under) one of a higher tier.
+BACK, PICTURE, SPRITE, FX, TEXT, FLASH = range(6)
+ASPECT = 4.0 / 3.0
+GLYPHS = {"Texture": "glyphs.jpg", "AlphaTexture": "glyphs_a.png",
+          "BlurryMap": "glyphs_blur.jpg", "AlphaBlurMap": "glyphs_blur_a.png"}
+
+
+def num(v):
+    if isinstance(v, int):
+        return str(v)
+    text = "%.4f" % v
+    return text.rstrip("0").rstrip(".") if "." in text else text
+
+
+def quoted(v):
+    return '"%s"' % v
+
+
+class Layer:
+    def __init__(self, kind, tier, start, params, name=None, bottom=False):
+        self.kind, self.tier, self.start = kind, tier, start
+        self.params, self.name, self.bottom = params, name, bottom
+
+    def lines(self, indent="\t"):
+        out = ['%sCREATE "%s" {' % (indent, self.kind)]
+        if self.name:
+            out.append('%s\tNAME "%s";' % (indent, self.name))
+        if self.bottom:
+            out.append("%s\tINSERT Bottom;" % indent)
+        for key, value in self.params:
+            text = quoted(value) if isinstance(value, str) else num(value)
+            out.append("%s\t%s %s;" % (indent, key, text))
+        out.append("%s};" % indent)
+        return out
+
+
+def envelope(start, rise, stable, fall):
+    return [("StartTime", start), ("RisingTime", rise), ("StableTime", stable), ("FallingTime", fall)]
+
+
+# --- placement helpers: each inverts its layer's drawing arithmetic -------------------------
+def gfx_place(cx, cy, half_w, half_h):
+    """GFXLayer scales its stored quad by the scale at Init and again while drawing, and adds the
+    offset twice, so a rest rectangle centred at (cx, cy) needs scale sqrt(2 half) and offset
+    c / (1 + scale)."""
+    xs, ys = math.sqrt(2 * half_w), math.sqrt(2 * half_h)
+    return xs, ys, cx / (1 + xs), cy / (1 + ys)
+
+
+def gfx(texture, start, rise, stable, fall, cx=0.0, cy=0.0, half_w=0.5, half_h=0.5, alpha=None,
+        zoom_in=1.0, zoom_out=1.0, slide_in=(0.0, 0.0), slide_out=(0.0, 0.0), additive=False,
+        tier=SPRITE):
+    xs, ys, xo, yo = gfx_place(cx, cy, half_w, half_h)
+    p = envelope(start, rise, stable, fall)
+    if alpha:
+        p.append(("AlphaTexture", alpha))
+    p += [("Texture", texture), ("XScale", xs), ("YScale", ys), ("XOffset", xo), ("YOffset", yo)]
+    # Start terms act at fade 0 with weight 1; end terms reach their full weight -1 at fade 0.
+    if zoom_in != 1.0:
+        p += [("XScaleStart", (zoom_in - 1) * xs), ("YScaleStart", (zoom_in - 1) * ys)]
+    if zoom_out != 1.0:
+        p += [("XScaleEnd", (1 - zoom_out) * xs), ("YScaleEnd", (1 - zoom_out) * ys)]
+    if slide_in != (0.0, 0.0):
+        p += [("XOffsetStart", slide_in[0]), ("YOffsetStart", slide_in[1])]
+    if slide_out != (0.0, 0.0):
+        p += [("XOffsetEnd", -slide_out[0]), ("YOffsetEnd", -slide_out[1])]
+    if additive:
+        p.append(("AlphaType", 1))
+    return Layer("GFXLayer", tier, start, p)
+
+
+def text(line, start, rise, stable, fall, y=0.0, size=0.24, tracking=0.02, depth_in=3.0, depth_out=0.0,
+         slide_out=(0.0, 0.0), tremble=False, additive=False):
+    """A line that comes into focus: centred, arriving from depth_in units behind the screen.
+    The glyph advance is XScale + Tracking and the first glyph stands one advance right of
+    XOffset, so the line's middle is at XOffset + (n + 1) / 2 advances."""
+    adv = size + tracking
+    p = envelope(start, rise, stable, fall) + [(k, v) for k, v in GLYPHS.items()]
+    p += [("Text", line), ("XScale", size), ("YScale", size), ("Tracking", tracking),
+          ("XOffset", -(len(line) + 1) / 2.0 * adv), ("YOffset", y), ("ZOffsetStart", depth_in)]
+    if depth_out:
+        p.append(("ZOffsetEnd", depth_out))
+    if slide_out != (0.0, 0.0):
+        p += [("XOffsetEnd", slide_out[0]), ("YOffsetEnd", slide_out[1])]
+    if tremble:
+        p.append(("Effect", 1))
+    if additive:
+        p.append(("AlphaType", 1))
+    return Layer("TextLayer", TEXT, start, p)
+
+
+def focal(picture, start, rise, stable, fall):
+    p = envelope(start, rise, stable, fall)
+    p += [("BlurryMap", picture + "_blur.jpg"), ("OrigMap", picture + ".jpg")]
+    return Layer("FocalGFX", PICTURE, start, p)
+
+
+def flash(start, rise=0.02, stable=0.0, fall=0.4):
+    return Layer("Flash", FLASH, start, envelope(start, rise, stable, fall))
+
+
+def circles(start, nb=8, size=2.0, rising=True, cx=0.0, cy=0.0, rise=0.03, stable=0.1, fall=0.5):
+    """A diagonal row of rings.  Copy k (1..nb) is centred at offset * (step + 1) + k * step,
+    step = size / (nb / 2) / 2, so the offsets that centre the row on (cx, cy) follow."""
+    h = max(1, nb // 2)
+    step = size / h * 0.5
+    ysize = size if rising else -size
+    step_y = ysize / h * 0.5
+    mid = (nb + 1) / 2.0
+    xo = (cx - mid * step) / (step + 1)
+    yo = (cy - mid * step_y) / (step + 1)
+    p = envelope(start, rise, stable, fall)
+    p += [("NBCercles", nb), ("AlphaTexture", "ring_a.jpg"), ("Texture", "ring.jpg"),
+          ("XScale", size), ("YScale", ysize), ("XOffset", xo), ("YOffset", yo)]
+    return Layer("CerclesLayer", FX, start, p)
+
+
+def bars_vertical(start, n=12, span=5.0, half_width=0.1, height=2.1, rise=0.02, stable=0.1, fall=0.35):
+    """Vertical light bars across the screen.  With w = (XScale - n Tracking) / n, stripe i is
+    centred at XOffset (w + 1) + i (w + Tracking) and is XScale * w wide on each side."""
+    xs = span
+    w = half_width / xs
+    tracking = xs / n - w
+    xo = -(n - 1) / 2.0 * (w + tracking) / (w + 1)
+    ys = math.sqrt(height)
+    p = envelope(start, rise, stable, fall)
+    p += [("Texture", "bar.jpg"), ("XScale", xs), ("YScale", ys), ("XOffset", xo), ("YOffset", 0.0),
+          ("NBLines", n), ("Tracking", tracking), ("Sens", 0)]
+    return Layer("LineLayer", FX, start, p)
+
+
+def bars_horizontal(start, n=8, step=0.5, half_height=0.06, width=2.8, intensity=1.0,
+                    rise=0.02, stable=0.1, fall=0.35):
+    """Horizontal bands, n + 1 of them, each step apart, band j centred at
+    YOffset (h + 1) + j step with h = YScale / n - Tracking."""
+    ys = n * step
+    h = half_height / ys
+    tracking = step - h
+    yo = -(n / 2.0) * step / (h + 1)
+    xs = math.sqrt(width)
+    p = envelope(start, rise, stable, fall)
+    p += [("Texture", "streak.jpg"), ("XScale", xs), ("YScale", ys), ("XOffset", 0.0), ("YOffset", yo),
+          ("NBLines", n), ("Tracking", tracking), ("Sens", 1), ("IntensityMax", intensity)]
+    return Layer("LineLayer", FX, start, p)
+
+
+def wave(texture, start, rise, stable, fall, alpha=None, xs=7.6, ys=5.7, flicker=False, tier=PICTURE):
+    p = envelope(start, rise, stable, fall)
+    if flicker:
+        p.append(("Effect", 1))
+    if alpha:
+        p.append(("AlphaTexture", alpha))
+    p += [("Texture", texture), ("XScale", xs), ("YScale", ys)]
+    return Layer("OnduleGFXLayer", tier, start, p)
+
+
+def interference(start, rise, stable, fall, zoom=False):
+    p = envelope(start, rise, stable, fall)
+    p += [("AlphaType", 1), ("Texture", "noise.jpg"), ("Effect", 1 if zoom else 0)]
+    return Layer("ParasitesLayer", FX, start, p)
+
+
+def blob(start, rise, stable, fall, nb=3):
+    p = envelope(start, rise, stable, fall)
+    p += [("Texture", "plasma.jpg"), ("NBMeta", nb)]
+    return Layer("MetaballLayer", SPRITE, start, p)
+
+
+def production():
+    L = []
+    s_intro, s_build, s_a, s_break, s_b, s_out = (bar(T.section(n)[0]) for n in
+                                                  ("Intro", "Build", "Theme A", "Breakdown", "Theme B", "Outro"))
+
+    # Intro: the star field, a waving nebula, the group and the first words.
+    L.append(gfx("stars.jpg", 0.0, bar(2), s_a - bar(2) - bar(2), bar(2), zoom_in=1.6, zoom_out=1.5, tier=BACK))
+    L.append(wave("nebula.jpg", bar(1), bar(3), bar(3), bar(2), alpha="soft.jpg"))
+    L.append(gfx("vireo.jpg", bar(2), bar(1), bar(1), bar(0.5), half_w=0.22, half_h=0.22 * ASPECT / 2,
+                 alpha="vireo_a.png", zoom_in=0.4, slide_in=(0.0, -0.15), zoom_out=1.8))
+    L.append(text("PRESENTS", bar(4), bar(1), bar(0.5), bar(0.5), y=-0.2, size=0.2))
+    L.append(text("A REAL-TIME TRAILER", bar(6), bar(0.75), bar(0.75), bar(0.5), size=0.2))
+    L.append(text("IN SIXTY BARS", bar(7), bar(0.5), bar(0.25), bar(0.25), y=-0.5, size=0.14,
+                  depth_in=1.0))
+
+    # Build: pictures come into focus, bars and rings on the rhythm, words of a story.
+    L.append(focal("horizon", s_build, beat(6), beat(7), beat(3)))
+    L.append(focal("meteors", s_build + bar(4), beat(6), beat(7), beat(3)))
+    for b in range(8, 16):
+        L.append(circles(bar(b), nb=8, size=2.0, rising=b % 2 == 0))
+    for b in range(12, 16):
+        for q in range(4):
+            L.append(bars_vertical(bar(b) + beat(q), n=12 if q % 2 == 0 else 16))
+    for b in (10, 12, 14):
+        L.append(gfx("streak.jpg", bar(b) + beat(2), beat(2), 0.0, beat(2), cy=0.3 - 0.1 * (b - 10),
+                     half_w=0.6, half_h=0.1, slide_in=(1.2, 0.0), slide_out=(-1.2, 0.0), additive=True,
+                     tier=FX))
+    L.append(text("EVERY STAR", bar(10), beat(2), beat(3), beat(2), y=0.4))
+    L.append(text("IS A STORY", bar(12), beat(2), beat(3), beat(2), y=0.0))
+    L.append(text("OF FALLING LIGHT", bar(14), beat(2), beat(3), beat(2), y=-0.4))
+    for b in range(9, 16):
+        L.append(flash(bar(b), fall=0.3))
+    for i in range(8):  # the snare roll's second half
+        L.append(flash(bar(15) + beat(2) + i * T.SIXTEENTH, rise=0.01, fall=0.1))
+
+    # Theme A: the title, a drifting nebula, a planet, a galaxy and the metaball blob.
+    L.append(gfx("nebula.jpg", s_a, beat(1), bar(16) - beat(1) - bar(0.75), bar(0.75), half_w=0.62,
+                 half_h=0.62, zoom_in=1.5, tier=BACK))
+    L.append(gfx("logo.jpg", s_a, beat(2), bar(3) - beat(2), bar(1), half_w=0.38, half_h=0.1267,
+                 alpha="logo_a.png", zoom_in=4.0, zoom_out=2.5, tier=TEXT))
+    L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
+                  depth_in=2.0, depth_out=-1.0))
+    L.append(gfx("planet.jpg", bar(20), bar(1), bar(2), bar(1), cx=0.22, cy=0.1, half_w=0.2,
+                 half_h=0.2 * ASPECT, alpha="planet_a.jpg", slide_in=(-1.0, 0.1), slide_out=(0.8, -0.1),
+                 zoom_in=0.6, zoom_out=1.4))
+    L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.55))
+    L.append(focal("galaxy", bar(24), beat(6), beat(6), beat(4)))
+    L.append(blob(bar(26), bar(1), bar(3), bar(1)))
+    for b in (18, 26):
+        L.append(gfx("streak.jpg", bar(b), beat(2), 0.0, beat(2), cy=-0.25, half_w=0.6, half_h=0.1,
+                     slide_in=(-1.2, 0.0), slide_out=(1.2, 0.0), additive=True, tier=FX))
+    L.append(text("THEY FALL", bar(28), beat(2), beat(3), beat(2), y=0.35))
+    L.append(text("AND SHINE", bar(30), beat(2), beat(3), beat(2), y=-0.35, tremble=True))
+    for b in range(28, 32):
+        for q in range(4):
+            L.append(circles(bar(b) + beat(q), nb=6 if q % 2 else 10, size=1.6 if q % 2 else 2.2,
+                             rising=q % 2 == 0, fall=0.4))
+    for b in range(17, 32, 2):
+        L.append(flash(bar(b), fall=0.35))
+    L.append(interference(bar(31), bar(1), beat(1), bar(1.25)))
+
+    # Breakdown: words pressed into water, bands rising towards the second theme.
+    L.append(Layer("WaterText", BACK, s_break,
+                   [("StartTime", s_break), ("LifeTime", s_b - s_break - 0.05), ("TextureFile", "water.jpg"),
+                    ("EnvMapFile", "water_env.jpg"),
+                    ("TextMapList", ", ".join("word_%s.jpg" % w for w in ("star", "fall", "light", "dust"))),
+                    ("UpdateInterval", bar(2))], name="Water", bottom=True))
+    L.append(text("LISTEN", bar(34) + beat(2), bar(1), beat(2), bar(1), y=0.6, size=0.16, additive=True))
+    for b in (38, 39):
+        for q in range(4):
+            k = (b - 38) * 4 + q
+            L.append(bars_horizontal(bar(b) + beat(q), n=6 + k, intensity=0.3 + 0.7 * k / 7.0))
+    for i in range(8):
+        L.append(circles(bar(39) + i * beat(0.5), nb=4 + i, size=1.2 + 0.15 * i, rising=i % 2 == 0,
+                         rise=0.02, stable=0.05, fall=0.25))
+    L.append(interference(bar(39) + beat(2), beat(2), 0.0, bar(1), zoom=True))
+
+    # Theme B: the credits over pictures, then the waving title, the blob and the rhythm.
+    L.append(gfx("stars.jpg", s_b, beat(1), bar(16) - beat(1) - bar(1), bar(1), zoom_in=2.0, zoom_out=1.3,
+                 tier=BACK))
+    L.append(focal("meteors", s_b, bar(1), bar(2), bar(1)))
+    L.append(focal("horizon", bar(44), bar(1), bar(2), bar(1)))
+    credits = [("CODE", "KESTREL"), ("MUSIC", "HALCYON"), ("GRAPHICS", "MERIDIAN"), ("ENGINE", "VIREO LIBRARY")]
+    for i, (role, who) in enumerate(credits):
+        t0 = s_b + bar(2 * i)
+        L.append(text(role, t0, beat(2), beat(4), beat(2), y=0.45, size=0.16, depth_in=2.0))
+        L.append(text(who, t0 + beat(1), beat(2), beat(3), beat(2), y=-0.2, size=0.26, depth_in=4.0,
+                      slide_out=(0.0, -0.5)))
+    L.append(gfx("planet.jpg", bar(44), bar(1), bar(2), bar(1), cx=-0.25, cy=0.2, half_w=0.12,
+                 half_h=0.12 * ASPECT, alpha="planet_a.jpg", slide_in=(1.0, 0.0), slide_out=(-0.8, 0.0)))
+    L.append(focal("galaxy", bar(48), bar(1), bar(6), bar(1)))
+    L.append(wave("logo.jpg", bar(48), bar(2), bar(4), bar(2), alpha="logo_a.png", xs=4.2, ys=1.05,
+                  tier=SPRITE))
+    L.append(blob(bar(52), bar(1), bar(2), bar(1)))
+    for b in range(48, 56):
+        for q in (0, 2):
+            L.append(circles(bar(b) + beat(q), nb=8, size=1.8, rising=(b + q // 2) % 2 == 0,
+                             cy=-0.9 if q == 0 else 0.9, fall=0.45))
+    for b in range(52, 56):
+        for q in range(4):
+            L.append(bars_vertical(bar(b) + beat(q), n=10 + 2 * q, half_width=0.06))
+    L.append(text("LOOK UP", bar(50), beat(2), beat(3), beat(2), y=-0.45, size=0.3))
+    L.append(text("MAKE A WISH", bar(54), beat(2), beat(3), beat(2), y=-0.45, size=0.26, tremble=True))
+    for b in range(41, 56, 2):
+        L.append(flash(bar(b), fall=0.3))
+
+    # Outro: the title once more, thanks, and fade to black before the end.
+    L.append(gfx("stars.jpg", s_out, beat(1), bar(1), 113.0 - 0.3 - s_out - beat(1) - bar(1),
+                 zoom_in=1.3, zoom_out=2.5, tier=BACK))
+    L.append(gfx("logo.jpg", s_out, beat(2), bar(1), bar(1), half_w=0.38, half_h=0.1267, cy=0.15,
+                 alpha="logo_a.png", zoom_in=0.2, zoom_out=3.0, tier=TEXT))
+    L.append(text("THANK YOU FOR WATCHING", s_out + bar(1), beat(3), beat(2), bar(1), y=-0.3, size=0.16))
+    return L
+
+
+# Section changes fire a flash of their own when they come due; the crash cymbals get the longest.
+def section_blocks():
+    blocks = []
+    for name, first, _ in T.SECTIONS:
+        ops = []
+        if first in T.CRASH_BARS:
+            ops.append(flash(bar(first), rise=0.02, stable=0.05, fall=1.2 if first != 8 else 0.6))
+            # Created when the block fires, so its clock starts then and StartTime is 0.
+            ops[-1].start = 0.0
+            ops[-1].params = envelope(0.0, 0.02, 0.05, ops[-1].params[3][1])
+        blocks.append((bar(first), name, ops))
+    return blocks
+
+
+def write(path):
+    layers = sorted(production(), key=lambda l: (l.tier, l.start))
+    out = [
+        "// Starfall - the trailer.",
+        "// Music: starfall.mp3, %g BPM in 4/4: one beat is %.2f s, one bar %.2f s; %d bars, %.1f s."
+        % (T.BPM, T.BEAT, T.BAR, T.BARS, T.LENGTH),
+        "// Sections (bar: name): " + ", ".join("%d: %s" % (f, n) for n, f, _ in T.SECTIONS) + ".",
+        "// Crash cymbals open bars " + ", ".join(str(b) for b in T.CRASH_BARS) + ".",
+        "// Written by tools/gen/script.py from the tempo; edit that, not this file.",
+        "",
+        'LOADINGIMG "loading.jpg";',
+        'MUSICSTREAM "starfall.mp3";',
+        'SHOWFPS "No";',
+        'SHOWTIME "No";',
+        'SHOWDESC "No";',
+        'LOGSCRIPT "No";',
+        'TIMESTRETCH "Yes";',
+        "",
+        "// Everything below is created before playback starts; StartTime counts from the music's start.",
+        "TIME -1 {",
+        '\tDESC "Preload";',
+    ]
+    for layer in layers:
+        out.append("\t// %s at %.2f s (bar %.2f)" % (layer.kind, layer.start, layer.start / T.BAR))
+        out.extend(layer.lines())
+    out.append("};")
+    for t, name, ops in section_blocks():
+        out.append("")
+        out.append("// Bar %d: %s" % (round(t / T.BAR), name))
+        out.append("TIME %s {" % num(t))
+        out.append('\tDESC "%s";' % name)
+        for op in ops:
+            out.extend(op.lines())
+        out.append("};")
+    out += ["", "// The water is named, so it stays on the stack after its window until deleted.",
+            "TIME %s {" % num(bar(40) + beat(1)), '\tDELETE "Water" {', "\t};", "};"]
+    out += ["", "TIME %s {" % num(T.END_TIME), '\tDESC "The end";', "\tEND;", "};", ""]
+    with open(path, "wb") as f:
+        f.write("\r\n".join(out).encode("ascii"))
+
+
+if __name__ == "__main__":
+    write(sys.argv[1])
