@@ -1,6 +1,7 @@
 // Drawing frames, blend presets, fade-to-alpha rule and texture loading shared by the image layers.
 #include "engine/effects/ScreenSpace.h"
 
+#include <cstdlib>
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
 
@@ -89,6 +90,11 @@ uint32_t AlphaBits(double byteValue)
 uint32_t FadeAlphaBits(float fade)
 {
     return AlphaBits(fade * 255.0f);
+}
+
+int LayerRand()
+{
+    return std::rand() & 0x7FFF;
 }
 
 void SetLevelMaterial(RenderDevice& device, float level)

@@ -41,6 +41,10 @@ uint32_t FadeAlphaBits(float fade);
 // Colour with its alpha byte replaced: (colour AND 0x00FFFFFF) OR alphaBits.
 constexpr uint32_t WithAlpha(uint32_t colour, uint32_t alphaBits) { return (colour & 0x00FFFFFFu) | alphaBits; }
 
+// rand() reduced to 0..32767: the layers' random arithmetic (r / 32768 and the like) was
+// composed for that range, while the C library here returns values up to 2^31 - 1.
+int LayerRand();
+
 // Material whose diffuse, ambient and emissive are all (level, level, level), specular black.
 void SetLevelMaterial(RenderDevice& device, float level);
 
