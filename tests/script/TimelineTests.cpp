@@ -1,0 +1,310 @@
+// Tests of the timeline: start-up, firing of blocks, layer operations, descriptions, music and tear-down.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include "FakeClock.h"
+#include "TestMedia.h"
+#include "engine/core/Fatal.h"
+#include "engine/core/Log.h"
+#include "engine/layers/LayerRegistry.h"
+#include "script/ScriptParser.h"
+#include "script/Timeline.h"
+#include "sound/SoundSystem.h"
+#include "support/RecordingDevice.h"
+#include "support/TestPak.h"
+
+namespace {
+
+std::vector<std::string> g_events;
+
+void CollectLog(const char* text) {
+    g_events.push_back(std::string("log:") + text);
+}
+
+// A layer type that records its life: init, release (with whether music still played), renders.
+class TimelineProbe : public Layer {
+public:
+    TimelineProbe(RenderDevice& device, const std::vector<LayerOperation>& nested) : Layer(device, nested) {
+        AddStringAccessor(0, "Tag", &tag);
+        SetDefaultName("Probe [%X]");
+    }
+    void Init() override { g_events.push_back("init:" + name + ":" + tag); }
+    void Release() override {
+        g_events.push_back(std::string("release:") + name + (SoundSystem::IsPlaying() ? ":music" : ":silent"));
+    }
+    std::string tag;
+
+protected:
+    void Render() override { g_events.push_back("render:" + name); }
+};
+
+static LayerRegistrar<TimelineProbe> probeRegistrar("TimelineProbe");
+
+std::vector<std::string> Only(const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& event : g_events)
+        if (event.rfind(prefix, 0) == 0) found.push_back(event);
+    return found;
+}
+
+class TimelineTest : public ::testing::Test {
+protected:
+    TimelineTest()
+        : pak({{"font1.png", MakeFontSheetPng(3, 4)},
+               {"loading.png", MakePng(2, 2, std::vector<uint8_t>(12, 200))},
+               {"music.wav", MakeSineWav(3.0)},
+               {"broken.mp3", "this is not music"}}) {
+        g_events.clear();
+        SetLogCallback(CollectLog);
+        device.Open(640, 480, 32);
+    }
+    ~TimelineTest() override {
+        timeline.reset();
+        SoundSystem::Shutdown();
+        SetLogCallback(nullptr);
+    }
+
+    // Creates the timeline at clock `now` from script text and starts it.
+    Timeline& StartScript(const std::string& text, double now = 0.0) {
+        clock.Set(now);
+        timeline = std::make_unique<Timeline>(device);
+        ParseScriptText(text, timeline->GetScript());
+        timeline->Start();
+        return *timeline;
+    }
+    bool StepAt(double now) {
+        clock.Set(now);
+        return timeline->Step();
+    }
+    std::vector<std::string> StackNames() {
+        std::vector<std::string> names;
+        for (size_t i = 0; i < timeline->GetLayers().Size(); ++i)
+            names.push_back(timeline->GetLayers().At(i)->GetName());
+        return names;
+    }
+
+    FakeClock clock;
+    ScopedTestPak pak;
+    RecordingDevice device;
+    std::unique_ptr<Timeline> timeline;
+};
+
+std::string Create(const std::string& name, const std::string& body = "") {
+    return "CREATE TimelineProbe {\r\nNAME " + name + ";\r\n" + body + "};\r\n";
+}
+
+}  // namespace
+
+TEST_F(TimelineTest, BlocksFireStrictlyAfterTheirTimeAndStartLayerClocksThere) {
+    StartScript("TIME 0 {\r\n" + Create("Zero") + "};\r\nTIME 2 {\r\n" + Create("Two", "StartTime 1;\r\n") + "};\r\n",
+                10.0);
+    EXPECT_EQ(timeline->GetStartTime(), 10.0f);
+    EXPECT_TRUE(StepAt(10.0));  // elapsed exactly 0: nothing yet
+    EXPECT_TRUE(timeline->GetLayers().Empty());
+    EXPECT_TRUE(StepAt(10.5));
+    EXPECT_EQ(StackNames(), std::vector<std::string>{"Zero"});
+    EXPECT_EQ(timeline->GetLayers().At(0)->GetClockOrigin(), 10.5f);
+    EXPECT_EQ(Only("render:"), std::vector<std::string>{"render:Zero"});
+
+    // A late frame fires the block at that frame; StartTime counts from there. Fired blocks stay fired.
+    StepAt(13.0);
+    Layer* two = timeline->GetLayers().Find("Two");
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(two->GetClockOrigin(), 13.0f);
+    g_events.clear();
+    StepAt(13.5);
+    EXPECT_EQ(Only("render:"), std::vector<std::string>{"render:Zero"});
+    StepAt(14.0);
+    EXPECT_EQ(Only("render:"), (std::vector<std::string>{"render:Zero", "render:Zero", "render:Two"}));
+    EXPECT_EQ(timeline->GetLayers().Size(), 2u);
+    EXPECT_FLOAT_EQ(timeline->GetElapsed(), 4.0f);
+}
+
+TEST_F(TimelineTest, OnlyTheFirstNegativeBlockIsPreloadedAndOnlyItsCreates) {
+    StartScript("TIME -1 {\r\n" + Create("Late") +
+                    "};\r\n"
+                    "TIME -2 {\r\nDESC \"Intro\";\r\n" +
+                    Create("Early", "Tag first;\r\n") +
+                    "UPDATE Nobody {\r\n};\r\nDELETE Early {\r\n};\r\nEND;\r\n" + Create("Second") + "};\r\n",
+                3.0);
+    // The preload block is gone from the list; its layers restarted before the start time.
+    EXPECT_EQ(timeline->GetScript().blocks.size(), 1u);
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"Early", "Second"}));
+    EXPECT_EQ(timeline->GetLayers().At(0)->GetClockOrigin(), 3.0f);
+    EXPECT_EQ(Only("init:"), (std::vector<std::string>{"init:Early:first", "init:Second:"}));
+    ASSERT_EQ(timeline->GetDescriptions().size(), 1u);
+    EXPECT_EQ(timeline->GetDescriptions()[0], std::make_pair(std::string("Intro"), 5.0f));
+
+    // The other negative block fires in the first frame, with its clock at that frame.
+    EXPECT_TRUE(StepAt(3.25));
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"Early", "Second", "Late"}));
+    EXPECT_EQ(timeline->GetLayers().At(2)->GetClockOrigin(), 3.25f);
+}
+
+TEST_F(TimelineTest, OperationsApplyInOrderAndEndStopsTheFrame) {
+    StartScript("TIME 1 {\r\n" + Create("A") + Create("B") +
+                    "CREATE TimelineProbe {\r\nNAME C;\r\nINSERT Bottom;\r\n};\r\n"
+                    "};\r\n"
+                    "TIME 2 {\r\nUPDATE A {\r\nMOVE Bottom;\r\nTag moved;\r\n};\r\nUPDATE C {\r\nMOVE Top;\r\n};\r\n"
+                    "DELETE Nobody {\r\n};\r\nDELETE B {\r\n};\r\n};\r\n"
+                    "TIME 3 {\r\n" +
+                    Create("D") + "DELETE D {\r\n};\r\n" + Create("E") +
+                    "};\r\n"
+                    "TIME 4 {\r\n" +
+                    Create("F") + "END;\r\n" + Create("G") + "};\r\n");
+    StepAt(1.5);
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"C", "A", "B"}));
+    EXPECT_EQ(Only("render:"), (std::vector<std::string>{"render:C", "render:A", "render:B"}));
+
+    g_events.clear();
+    StepAt(2.5);
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(static_cast<TimelineProbe*>(timeline->GetLayers().At(0))->tag, "moved");
+    EXPECT_EQ(Only("render:"), (std::vector<std::string>{"render:A", "render:C"}));
+    EXPECT_EQ(Only("release:"), std::vector<std::string>{"release:B:silent"});
+
+    // A layer deleted in the frame that created it is gone before the restarts.
+    StepAt(3.5);
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"A", "C", "E"}));
+    EXPECT_EQ(timeline->GetLayers().At(2)->GetClockOrigin(), 3.5f);
+
+    g_events.clear();
+    EXPECT_FALSE(StepAt(4.5));
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"A", "C", "E", "F"}));
+    EXPECT_TRUE(Only("render:").empty());
+}
+
+TEST_F(TimelineTest, UpdateOfAMissingLayerIsFatal) {
+    StartScript("TIME 1 {\r\nUPDATE Ghost {\r\nRESTART Yes;\r\n};\r\n};\r\n");
+    try {
+        StepAt(2.0);
+        ADD_FAILURE() << "an UPDATE of a missing layer must be fatal";
+    } catch (const CUserException& error) {
+        EXPECT_STREQ(error.what(), "Could not find any layer named [Ghost].");
+    }
+}
+
+TEST_F(TimelineTest, NamedLayersOutliveTheirWindowAndRestartOnRequest) {
+    StartScript("TIME -1 {\r\n" + Create("Sol", "LifeTime 1;\r\n") +
+                    "CREATE TimelineProbe {\r\nLifeTime 1;\r\n};\r\n"
+                    "CREATE TimelineProbe {\r\nLifeTime 1;\r\n};\r\n"
+                    "};\r\n"
+                    "TIME 5 {\r\nUPDATE Sol {\r\nRESTART Yes;\r\n};\r\n};\r\n");
+    ASSERT_EQ(timeline->GetLayers().Size(), 3u);
+    const std::string lower = timeline->GetLayers().At(1)->GetName();
+    const std::string upper = timeline->GetLayers().At(2)->GetName();
+    EXPECT_NE(lower, upper);
+
+    // Both unnamed layers expire in the same frame and leave in two frames, lower first.
+    StepAt(2.0);
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"Sol", upper}));
+    StepAt(2.1);
+    EXPECT_EQ(StackNames(), std::vector<std::string>{"Sol"});
+    g_events.clear();
+    StepAt(3.0);
+    EXPECT_EQ(StackNames(), std::vector<std::string>{"Sol"});
+    EXPECT_TRUE(Only("render:").empty());
+
+    StepAt(5.5);
+    EXPECT_EQ(Only("render:"), std::vector<std::string>{"render:Sol"});
+    EXPECT_EQ(timeline->GetLayers().At(0)->GetClockOrigin(), 5.5f);
+}
+
+TEST_F(TimelineTest, DescriptionsStackUpwardsAndOnlyTheNewestExpires) {
+    device.SelectMode(device.GetDriver(0).GetDevice(0).GetMode(2));  // 800 x 600
+    ASSERT_EQ(device.GetSelectedMode()->height, 600);
+    StartScript("SHOWDESC Yes;\r\nTIME 10 {\r\nDESC \"Old 100%\";\r\n};\r\nTIME 12 {\r\nDESC \"New %s\";\r\n};\r\n");
+    StepAt(10.0);
+    StepAt(12.0);
+    StepAt(12.5);
+    ASSERT_EQ(timeline->GetDescriptions().size(), 2u);
+    EXPECT_FLOAT_EQ(timeline->GetDescriptions()[1].second, 17.5f);
+
+    // Printed as text at x 10: the oldest on the bottom line, each line font height + 4 higher.
+    device.ClearCalls();
+    StepAt(16.0);
+    const auto draws = device.All("Surface::Draw");
+    ASSERT_EQ(draws.size(), std::string("Old 100%").size() + std::string("New %s").size());
+    EXPECT_EQ(draws[0]->IntArg(0), 10);
+    EXPECT_EQ(draws[0]->IntArg(1), 600 - 8);
+    EXPECT_EQ(draws.back()->IntArg(1), 600 - 16);
+
+    // The older one's expiry (15.0) is not looked at; the newer one leaves first.
+    EXPECT_EQ(timeline->GetDescriptions().size(), 2u);
+    StepAt(17.6);
+    ASSERT_EQ(timeline->GetDescriptions().size(), 1u);
+    EXPECT_EQ(timeline->GetDescriptions()[0].first, "Old 100%");
+    StepAt(17.7);
+    EXPECT_TRUE(timeline->GetDescriptions().empty());
+}
+
+TEST_F(TimelineTest, HiddenDescriptionsAccumulateWithoutDrawing) {
+    StartScript("TIME -1 {\r\nDESC Pre;\r\n};\r\nTIME 1 {\r\nDESC One;\r\n};\r\n");
+    device.ClearCalls();
+    StepAt(1.5);
+    StepAt(60.0);
+    EXPECT_EQ(timeline->GetDescriptions().size(), 2u);
+    EXPECT_EQ(device.Count("Surface::Draw"), 0);
+}
+
+TEST_F(TimelineTest, LoadingImageIsDrawnOnceOutsideAScene) {
+    timeline = std::make_unique<Timeline>(device);
+    ParseScriptText("LOADINGIMG loading.png;\r\n", timeline->GetScript());
+    device.ClearCalls();
+    timeline->Start();
+    // What the device does inside SetOrtho and Load is its own business.
+    const std::set<std::string> inner{"Texture::Upload", "SetWorld", "SetView", "SetProjection"};
+    std::vector<std::string> names;
+    for (const RecordedCall& call : device.calls)
+        if (inner.count(call.name) == 0) names.push_back(call.name);
+    const std::vector<std::string> expected{"CreateTexture", "SetOrtho", "EnableLighting", "EnableAlphaBlend",
+                                            "EnableDepth", "SetTexture", "Draw", "Present", "Clear",
+                                            "DestroyTexture"};
+    EXPECT_EQ(names, expected);
+    const RecordedCall* ortho = device.Last("SetOrtho");
+    EXPECT_EQ(ortho->args, (std::vector<double>{1, 1, 1, -1}));
+    const RecordedCall* draw = device.Last("Draw");
+    EXPECT_EQ(draw->IntArg(0), static_cast<int>(PrimitiveType::TriangleStrip));
+    ASSERT_EQ(draw->vertices.size(), 4u);
+    EXPECT_EQ(draw->vertices[0].x, 0.5f);
+    EXPECT_EQ(draw->vertices[0].y, -0.5f);
+    EXPECT_EQ(draw->vertices[0].u0, 0.998f);
+    EXPECT_EQ(draw->vertices[3].x, -0.5f);
+    EXPECT_EQ(draw->vertices[3].v0, 0.002f);
+    EXPECT_EQ(draw->vertices[2].color, 0xFFFFFFFFu);
+    EXPECT_EQ(device.Last("SetTexture")->object, device.Last("CreateTexture")->object);
+    EXPECT_EQ(device.Count("BeginScene"), 0);
+    EXPECT_EQ(device.liveTextures, 0);
+}
+
+TEST_F(TimelineTest, MusicPlaysFromMemoryAndStopsBeforeTheLayersGo) {
+    SoundSystem::Init();
+    StartScript("MUSICSTREAM music.wav;\r\nTIME -1 {\r\n" + Create("Bottom") + Create("Top") + "};\r\n");
+    EXPECT_NE(timeline->GetMusicStream(), 0u);
+    EXPECT_TRUE(SoundSystem::IsPlaying());
+    g_events.clear();
+    timeline.reset();
+    EXPECT_FALSE(SoundSystem::IsPlaying());
+    EXPECT_EQ(g_events, (std::vector<std::string>{"release:Bottom:silent", "log:Destroying Layer [Bottom]",
+                                                  "release:Top:silent", "log:Destroying Layer [Top]"}));
+}
+
+TEST_F(TimelineTest, MusicFailuresAreFatal) {
+    SoundSystem::Init();
+    try {
+        StartScript("MUSICSTREAM missing.mp3;\r\n");
+        ADD_FAILURE() << "a missing music file must be fatal";
+    } catch (const CUserException& error) {
+        EXPECT_STREQ(error.what(), "Cannot open [missing.mp3]");
+    }
+    timeline.reset();
+    try {
+        StartScript("MUSICSTREAM broken.mp3;\r\n");
+        ADD_FAILURE() << "undecodable music must be fatal";
+    } catch (const CUserException& error) {
+        EXPECT_STREQ(error.what(), "Unknown SoundSystem error.");
+    }
+    EXPECT_EQ(timeline->GetMusicStream(), 0u);
+    EXPECT_FALSE(SoundSystem::IsPlaying());
+}
