@@ -1,0 +1,374 @@
+// OpenGL device: construction, Init, frames, presentation, render targets and companions.
+#include "engine/device/gl/GLDevice.h"
+#include <SDL2/SDL.h>
+#include <algorithm>
+#include "engine/core/Fatal.h"
+#include "engine/core/Log.h"
+#include "engine/device/gl/GLSurface.h"
+#include "engine/device/gl/GLTexture.h"
+#include "engine/device/gl/GLVertexBuffer.h"
+
+// Keeps SDL's video subsystem up while the device lives.
+struct SDLVideoUse {
+    bool ok = false;
+    SDLVideoUse() { ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }
+    ~SDLVideoUse()
+    {
+        if (ok) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+};
+
+void SDLWindowDeleter::operator()(SDL_Window* window) const
+{
+    SDL_DestroyWindow(window);
+}
+
+namespace {
+
+const char* kBlitVertex =
+    "#version 330 core\n"
+    "uniform vec4 uRect;\n"    // x, y, width, height in target pixels, rows top-down
+    "uniform vec2 uTarget;\n"  // target size
+    "void main() {\n"
+    "    vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);\n"
+    "    vec2 p = uRect.xy + corner * uRect.zw;\n"
+    "    gl_Position = vec4(p / uTarget * 2.0 - 1.0, 0.0, 1.0);\n"
+    "}\n";
+
+const char* kBlitFragment =
+    "#version 330 core\n"
+    "uniform sampler2D uTexture0;\n"
+    "uniform vec4 uRect;\n"
+    "uniform int uKeyed;\n"
+    "out vec4 oColor;\n"
+    "void main() {\n"
+    "    vec4 c = texelFetch(uTexture0, ivec2(gl_FragCoord.xy - uRect.xy), 0);\n"
+    "    if (uKeyed != 0 && c.rgb == vec3(0.0)) discard;\n"
+    "    oColor = vec4(c.rgb, 1.0);\n"
+    "}\n";
+
+}  // namespace
+
+GLDevice::GLDevice()
+{
+    video_ = std::make_unique<SDLVideoUse>();
+    if (video_->ok) enumeration_.Enumerate(drivers_);
+    if (drivers_.empty()) RaiseAppError("Could not find any suitable OpenGL driver.");
+    stages_[0].key = StageKey{static_cast<uint8_t>(ColorOp::Modulate),
+                              static_cast<uint8_t>(ColorArg::Texture),
+                              static_cast<uint8_t>(ColorArg::Diffuse),
+                              static_cast<uint8_t>(AlphaOp::SelectArg1),
+                              static_cast<uint8_t>(AlphaArg::Texture),
+                              static_cast<uint8_t>(AlphaArg::Current),
+                              false};
+    stages_[1].key = StageKey{kStageDisabled, static_cast<uint8_t>(ColorArg::Texture),
+                              static_cast<uint8_t>(ColorArg::Current), static_cast<uint8_t>(AlphaOp::Disable),
+                              static_cast<uint8_t>(AlphaArg::Texture), static_cast<uint8_t>(AlphaArg::Current), false};
+}
+
+GLDevice::~GLDevice()
+{
+    // Fonts and shared textures give their GL objects back while the context is current.
+    if (context_) context_->MakeCurrent();
+    DestroyFonts();
+    mapCache_.Clear();
+    if (blitProgram_ != 0) glDeleteProgram(blitProgram_);
+    if (blitVertexArray_ != 0) glDeleteVertexArrays(1, &blitVertexArray_);
+    // The remaining GL objects are members declared after the context, so they go first.
+}
+
+bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bits)
+{
+    if (initialised_) return true;
+    if (!selectedDriver_) ReportFatal("No driver selected.");
+    if (!selectedDevice_) ReportFatal("No device selected.");
+    if (width == 0) {
+        if (!selectedMode_) ReportFatal("No video mode selected.");
+        width = selectedMode_->width;
+        height = selectedMode_->height;
+        bits = selectedMode_->bitsPerPixel;
+    }
+    if (width <= 0 || height <= 0) ReportFatal("OpenGL Init Failed : video mode %dx%d\nDescription : invalid size", width, height);
+    bits = bits == 16 ? 16 : 32;
+
+    window_ = static_cast<SDL_Window*>(window);
+    if (window_ == nullptr) {
+        SetCoreContextAttributes();
+        ownWindow_.reset(SDL_CreateWindow("Vireo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN));
+        if (!ownWindow_) ReportFatal("OpenGL Init Failed : SDL_CreateWindow\nDescription : %s", SDL_GetError());
+        window_ = ownWindow_.get();
+    }
+    if (fullScreen && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        ReportFatal("OpenGL Init Failed : SDL_SetWindowFullscreen\nDescription : %s", SDL_GetError());
+
+    context_ = std::make_unique<GLContext>();
+    context_->Create(window_);
+    state_.Invalidate();
+
+    LogLine("Using %dx%dx%d video mode.", width, height, bits);
+    width_ = width;
+    height_ = height;
+    bitsPerPixel_ = bits;
+    bitsPerPixelCopy_ = bits;
+    fullScreen_ = fullScreen;
+    aspect_ = static_cast<float>(height) / static_cast<float>(width);
+    sourceRect_ = ScreenRect{0, 0, width, height};
+    if (bits == 16) {
+        redMask_ = 0xF800;
+        greenMask_ = 0x07E0;
+        blueMask_ = 0x001F;
+    } else {
+        redMask_ = 0x00FF0000;
+        greenMask_ = 0x0000FF00;
+        blueMask_ = 0x000000FF;
+    }
+
+    std::string error;
+    if (!backBuffer_.Create(width, height, bits, error))
+        ReportFatal("OpenGL Init Failed : CreateFramebuffer (BackBuffer)\nDescription : %s", error.c_str());
+    state_.ForgetBindings();
+    stream_.Create(state_);
+    blitProgram_ = BuildGLProgram(kBlitVertex, kBlitFragment, "surface copy");
+    blitRect_ = glGetUniformLocation(blitProgram_, "uRect");
+    blitTarget_ = glGetUniformLocation(blitProgram_, "uTarget");
+    blitKeyed_ = glGetUniformLocation(blitProgram_, "uKeyed");
+    state_.UseProgram(blitProgram_);
+    glUniform1i(glGetUniformLocation(blitProgram_, "uTexture0"), 0);
+    glGenVertexArrays(1, &blitVertexArray_);
+
+    GLint maxTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    maxTextureSize_ = textureCap_ > 0 ? std::min<int>(maxTexture, textureCap_) : maxTexture;
+    minTextureSize_ = 1;
+    const auto* device = static_cast<const GLDeviceObject*>(selectedDevice_->native);
+    hardware_ = device != nullptr && device->hardware;
+    SDL_GL_SetSwapInterval(vsync_ ? 1 : 0);
+
+    // Drawing state the pipeline starts from (the stage defaults are set at construction).
+    glEnable(GL_DITHER);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    viewport_ = Viewport{0, 0, width, height};
+    BindTarget();
+    state_.ColorMask(true, true);
+    state_.DepthMask(true);
+    state_.Scissor(false);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GL_CHECK("Init");
+    initialised_ = true;
+    return true;
+}
+
+void GLDevice::BindTarget()
+{
+    if (renderTarget_ != nullptr && renderTarget_->GetFramebuffer() != nullptr)
+        state_.BindFramebuffer(renderTarget_->GetFramebuffer()->GetFramebuffer());
+    else state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+    state_.Viewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
+}
+
+bool GLDevice::Clear(int flags)
+{
+    if (!initialised_) return true;
+    FlushBatch();
+    BindTarget();
+    state_.DepthMask(true);
+    state_.Scissor(false);
+    GLbitfield mask = GL_DEPTH_BUFFER_BIT;
+    if (clearColorEnabled_ && (flags & 1) == 0) {
+        state_.ColorMask(true, true);
+        glClearColor(((clearColor_ >> 16) & 0xFF) / 255.0f, ((clearColor_ >> 8) & 0xFF) / 255.0f,
+                     (clearColor_ & 0xFF) / 255.0f, 1.0f);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    glClearDepth(1.0);
+    glClear(mask);
+    GL_CHECK("Clear");
+    return true;
+}
+
+void GLDevice::SetClearColor(float r, float g, float b, float)
+{
+    clearColor_ = PackColor(r, g, b);
+}
+
+void GLDevice::BeginScene()
+{
+}
+
+void GLDevice::EndScene()
+{
+    FlushBatch();
+}
+
+bool GLDevice::Present(int)
+{
+    if (!initialised_) return true;
+    FlushBatch();
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+    if (drawableWidth <= 0 || drawableHeight <= 0) {
+        drawableWidth = width_;
+        drawableHeight = height_;
+    }
+    // Largest rectangle of the back buffer's aspect that fits, centred on black.
+    int outWidth = drawableWidth;
+    int outHeight = static_cast<int>(static_cast<int64_t>(drawableWidth) * height_ / width_);
+    if (outHeight > drawableHeight) {
+        outHeight = drawableHeight;
+        outWidth = static_cast<int>(static_cast<int64_t>(drawableHeight) * width_ / height_);
+    }
+    int x0 = (drawableWidth - outWidth) / 2;
+    int y0 = (drawableHeight - outHeight) / 2;
+
+    state_.BindFramebuffer(0);
+    state_.Viewport(0, 0, drawableWidth, drawableHeight);
+    state_.Scissor(false);
+    state_.ColorMask(true, true);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.GetFramebuffer());
+    // Rows are stored top-down; the window's origin is at the bottom.
+    GLenum filter = (outWidth == width_ && outHeight == height_) ? GL_NEAREST : GL_LINEAR;
+    glBlitFramebuffer(0, 0, width_, height_, x0, y0 + outHeight, x0 + outWidth, y0, GL_COLOR_BUFFER_BIT, filter);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    GL_CHECK("Present");
+    SDL_GL_SwapWindow(window_);
+    BindTarget();
+    return true;
+}
+
+void GLDevice::SetWindowRect(const ScreenRect& rect)
+{
+    windowRect_ = rect;
+}
+
+void GLDevice::SetRenderTarget(Texture* texture)
+{
+    EndScene();
+    auto* target = static_cast<GLTexture*>(texture);
+    if (target != nullptr && target->GetFramebuffer() == nullptr) {
+        LogLine("SetRenderTarget : texture [%s] is not a render target.", target->GetName().c_str());
+        target = nullptr;
+    }
+    if (target != nullptr) {
+        // Only leaving the back buffer remembers its viewport, so a chain of targets still
+        // comes back to the screen's.
+        if (renderTarget_ == nullptr) savedViewport_ = viewport_;
+        renderTarget_ = target;
+        int edge = static_cast<int>(target->GetWidth());
+        viewport_ = Viewport{0, 0, edge, edge};
+    } else if (renderTarget_ != nullptr) {
+        renderTarget_ = nullptr;
+        viewport_ = savedViewport_;
+    }
+    ++uniformGeneration_;  // the pixel offset follows the viewport
+    BindTarget();
+    BeginScene();
+}
+
+std::vector<uint8_t> GLDevice::ReadBackBuffer()
+{
+    std::vector<uint8_t> rgb;
+    if (!initialised_) return rgb;
+    FlushBatch();
+    rgb.resize(static_cast<size_t>(width_) * height_ * 3);
+    state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    GL_CHECK("ReadBackBuffer");
+    BindTarget();
+    return rgb;
+}
+
+void GLDevice::SetVSync(bool on)
+{
+    vsync_ = on;
+    if (initialised_) SDL_GL_SetSwapInterval(on ? 1 : 0);
+}
+
+void GLDevice::CapMaxTextureSize(int edge)
+{
+    textureCap_ = edge;
+    if (initialised_ && edge > 0) {
+        GLint maxTexture = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+        maxTextureSize_ = std::min<int>(maxTexture, edge);
+    }
+}
+
+void GLDevice::BlitSurface(GLuint texture, int width, int height, int x, int y, bool keyed)
+{
+    if (!initialised_ || width <= 0 || height <= 0) return;
+    FlushBatch();
+    state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+    state_.Viewport(0, 0, width_, height_);
+    state_.UseProgram(blitProgram_);
+    state_.BindVertexArray(blitVertexArray_);
+    state_.ActiveTextureBind(0, texture);
+    state_.Blend(false);
+    state_.DepthTest(false);
+    state_.CullFront(GL_NONE);
+    state_.ColorMask(true, false);
+    glUniform4f(blitRect_, static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
+                static_cast<float>(height));
+    glUniform2f(blitTarget_, static_cast<float>(width_), static_cast<float>(height_));
+    glUniform1i(blitKeyed_, keyed ? 1 : 0);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    ++glDraws_;
+    GL_CHECK("Surface copy");
+    BindTarget();
+}
+
+VertexBuffer* GLDevice::CreateVertexBuffer()
+{
+    return new GLVertexBuffer(this);
+}
+
+void GLDevice::DestroyVertexBuffer(VertexBuffer* buffer)
+{
+    if (buffer == nullptr) return;
+    FlushBatch();
+    delete buffer;
+}
+
+Texture* GLDevice::CreateTexture()
+{
+    return new GLTexture(this);
+}
+
+void GLDevice::ForgetTexture(Texture* texture)
+{
+    for (Stage& stage : stages_)
+        if (stage.texture == texture) {
+            stage.texture = nullptr;
+            stage.key.textured = false;
+        }
+    if (renderTarget_ == texture) {
+        renderTarget_ = nullptr;
+        viewport_ = savedViewport_;
+        BindTarget();
+    }
+}
+
+void GLDevice::DestroyTexture(Texture* texture)
+{
+    if (texture == nullptr) return;
+    delete texture;
+    state_.ForgetBindings();
+}
+
+Surface* GLDevice::CreateSurface()
+{
+    return new GLSurface(this);
+}
+
+void GLDevice::DestroySurface(Surface* surface)
+{
+    if (surface == nullptr) return;
+    FlushBatch();
+    delete surface;
+    state_.ForgetBindings();
+}

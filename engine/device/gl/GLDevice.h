@@ -1,0 +1,235 @@
+// The internal module's rendering device: RenderDevice on OpenGL 3.3 core through SDL2.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+#include "engine/device/RenderDevice.h"
+#include "engine/device/gl/GLBatch.h"
+#include "engine/device/gl/GLContext.h"
+#include "engine/device/gl/GLEnumeration.h"
+#include "engine/device/gl/GLFramebuffer.h"
+#include "engine/device/gl/GLProgramCache.h"
+#include "engine/device/gl/GLStateCache.h"
+#include "engine/device/gl/GLVertexStream.h"
+
+class GLTexture;
+class GLSurface;
+struct SDLVideoUse;
+struct SDLWindowDeleter {
+    void operator()(SDL_Window* window) const;
+};
+class GLVertexBuffer;
+
+// How the device's operations map onto OpenGL:
+//
+// Enumeration   Drivers are SDL video displays. A display gets one device, "OpenGL 3.3 Core",
+//               only when a hidden probe window really opens a 3.3 core context on it; its
+//               description says "Hardware" only for a hardware renderer (Mesa's llvmpipe,
+//               softpipe and swrast are software). Modes: the display's sizes plus 640x480,
+//               800x600, 1024x768, 1280x960, 1600x1200 up to the desktop size, each at 16 and
+//               32 bits, sorted by width. No driver: AppError "Could not find any suitable
+//               OpenGL driver.".
+// Init          A 3.3 core context on the SDL window passed in (made with SDL_WINDOW_OPENGL;
+//               nullptr makes a hidden window of the mode's size, for headless use on SDL's
+//               offscreen driver). Full screen switches the window to the desktop's own
+//               mode. The back buffer is a framebuffer object of the mode's size: RGB565 at
+//               16 bits (masks F800/07E0/001F), RGBA8 at 32 bits, 16-bit depth. Texture
+//               limits come from GL_MAX_TEXTURE_SIZE (see CapMaxTextureSize). Swap interval 1.
+// Conventions   Every framebuffer holds its rows top-down (row 0 is the top of the image),
+//               as the device's screen coordinates do: the vertex shader mirrors y, so the
+//               cull modes, named for windings seen with y down, become glFrontFace
+//               (Clockwise culls what GL then sees as counter-clockwise: front = GL_CW,
+//               back faces culled; CounterClockwise: front = GL_CCW). The same shader maps
+//               the 0..1 clip depth onto GL's -w..w (z' = 2z - w) and puts pixel centres on
+//               integer screen coordinates (half-pixel shift). Present and readbacks undo the
+//               row order. These three lines are the only place the conventions differ.
+// Pipeline      The fixed-function state becomes a generated GLSL program per combination of
+//               stage operations/arguments, bound textures, lighting with n lights and fog
+//               mode; the rest (matrices, material, lights, fog values, ambient) are uniforms.
+//               Stage 1 starts disabled and stays so until its colour operation is set; a
+//               stage without a texture reads white. Lighting: per vertex in view space, point
+//               lights with attenuation 1/(0.01 d), cut off beyond the range, the vertex colour
+//               as diffuse material, material ambient x (global ambient + light colours),
+//               material emissive. Fog: per pixel on the distance from the eye, linear, exp
+//               or exp2, blended towards the fog colour.
+// State         Blend factors map one to one (SrcAlphaSat = GL_SRC_ALPHA_SATURATE), depth
+//               functions likewise; depth writes stay on. Every state setter records itself in
+//               a state block when one is being recorded, skips unchanged values, and flushes
+//               the pending batch before a change. GL calls go through a state shadow that
+//               drops redundant ones; GL errors are checked in debug builds (VIREO_GL_CHECKS).
+// Draw          Draw/DrawIndexed copy the 44-byte vertices as they are (colour bytes B,G,R,A)
+//               into a batch; strips and fans become lists, so consecutive draws with the same
+//               state and kind (points, lines, triangles) go to GL as one glDrawElements when
+//               the state changes, at EndScene, Clear, Present, readbacks and render-target
+//               switches. Indices outside the vertex list drop their primitive.
+// Clear         glClear of the current target: depth 1.0 always, colour when enabled and bit 0
+//               of the flags is 0.
+// Present       Blits the back buffer into the window's drawable, scaled with its aspect kept
+//               (black bars), then swaps.
+// Textures      Upload: without alpha the display format (RGB565/RGB555 at 16 bits, XRGB32 at
+//               32); with alpha ARGB4444 (alpha mode 1) or ARGB32 (alpha mode 8), shared
+//               through the MapCache by key. Linear filtering, repeat addressing, one level.
+//               Render targets are framebuffer objects in the display format with their own
+//               16-bit depth, cleared to 0. Lock reads the texture back into a CPU copy; Unlock
+//               writes the copy back.
+// Surfaces      CPU pixels in the display format plus a texture refreshed after Unlock; Draw
+//               copies pixel for pixel into the back buffer, discarding black when keyed.
+// Visibility    IsPointVisible/ArePointsVisible project the point as the interface says and
+//               compare its depth with the depth buffer at its pixel under the current depth
+//               function; nothing is drawn, so the image stays unchanged.
+// Errors        Fatal texts name the OpenGL or SDL error where the platform's result text
+//               would stand.
+class GLDevice : public RenderDevice {
+public:
+    static constexpr const char* kBanner = "OpenGL Module for Vireo! Library";
+
+    // Starts SDL video and enumerates displays, devices and modes.
+    GLDevice();
+    ~GLDevice() override;
+
+    bool Init(void* window, bool fullScreen, int width, int height, int bits) override;
+    const char* GetDescription() override { return kBanner; }
+
+    bool Clear(int flags) override;
+    void SetClearColor(float r, float g, float b, float a = 1.0f) override;
+    void BeginScene() override;
+    void EndScene() override;
+    bool Present(int unused) override;
+    void SetWindowRect(const ScreenRect& rect) override;
+
+    void SetOrtho(float width, float height, float nearPlane, float farPlane) override;
+    void SetProjection(const Matrix4& matrix) override;
+    void SetView(const Matrix4& matrix) override;
+    void SetWorld(const Matrix4& matrix) override;
+
+    VertexBuffer* CreateVertexBuffer() override;
+    void DestroyVertexBuffer(VertexBuffer* buffer) override;
+    Texture* CreateTexture() override;
+    void DestroyTexture(Texture* texture) override;
+    Surface* CreateSurface() override;
+    void DestroySurface(Surface* surface) override;
+
+    void SetTexture(int stage, Texture* texture) override;
+    void SetColorOp(int stage, ColorOp op) override;
+    void SetColorArg1(int stage, ColorArg arg) override;
+    void SetColorArg2(int stage, ColorArg arg) override;
+    void SetAlphaOp(int stage, AlphaOp op) override;
+    void SetAlphaArg1(int stage, AlphaArg arg) override;
+    void SetAlphaArg2(int stage, AlphaArg arg) override;
+
+    uint32_t ConvertColor(uint32_t argb) override { return argb; }
+    void SetSrcBlend(BlendFactor factor) override;
+    void SetDestBlend(BlendFactor factor) override;
+    void EnableAlphaBlend(bool enable) override;
+    void EnableDepth(bool enable) override;
+    void SetDepthFunc(CompareFunc func) override;
+
+    void DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
+                     int indexCount) override;
+    void Draw(PrimitiveType type, const Vertex* vertices, int vertexCount) override;
+    void SetCullMode(CullMode mode) override;
+    void EnableLighting(bool enable) override;
+    void SetMaterial(const MaterialRecord& material) override;
+    void EnableFog(bool enable) override;
+    void SetFogColor(float r, float g, float b) override;
+    void SetFog(FogMode mode, float start, float end, float density) override;
+
+    bool IsPointVisible(float x, float y, float z) override;
+    void ArePointsVisible(TransformedVertex* points, uint32_t* results, int count) override;
+    void SetRenderTarget(Texture* texture) override;
+
+    void GetLight(int index, LightRecord& light) override;
+    void SetLight(int index, const LightRecord& light) override;
+    bool EnableLight(int index, bool enable) override;
+    void SetAmbient(float r, float g, float b) override;
+    bool DrawTestPattern() override;
+
+    // Swap with vertical sync (the default) or as fast as possible.
+    void SetVSync(bool on);
+    // Caps the maximum texture size the device reports (0: no cap); applies now and at Init.
+    void CapMaxTextureSize(int edge);
+    // The back buffer as RGB24, rows top to bottom (frame capture, tests).
+    std::vector<uint8_t> ReadBackBuffer();
+    // Current clear, fog and ambient colours (0xFFrrggbb).
+    uint32_t GetClearColor() const { return clearColor_; }
+    uint32_t GetFogColor() const { return fogColor_; }
+    uint32_t GetAmbient() const { return ambient_; }
+    // Program variants built so far and draw calls sent to GL since Init (benchmarks).
+    size_t GetProgramCount() const { return programs_.GetSize(); }
+    uint64_t GetGLDrawCount() const { return glDraws_; }
+
+private:
+    friend class GLTexture;
+    friend class GLSurface;
+    friend class GLVertexBuffer;
+
+    struct Stage {
+        StageKey key;
+        Texture* texture = nullptr;
+    };
+    struct Light {
+        LightRecord record;  // range already x 800
+        bool enabled = false;
+    };
+    struct Viewport {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+
+    // Sends the pending batch to GL.
+    void FlushBatch();
+    // Binds program, uniforms, textures and fixed state for the next GL draw.
+    void PrepareDraw();
+    void UploadUniforms(GLProgram& program);
+    // Binds the current target (render target or back buffer) and its viewport.
+    void BindTarget();
+    void StateChanged();
+    void Append(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices, int indexCount);
+    // Draws a GL_TRIANGLES element list from a VertexBuffer.
+    void DrawBuffer(GLVertexBuffer& buffer);
+    // Copies a surface texture to the back buffer at (x, y).
+    void BlitSurface(GLuint texture, int width, int height, int x, int y, bool keyed);
+    // Whether a depth at pixel (x, y) passes the depth function against the depth buffer.
+    bool DepthPasses(float stored, float depth) const;
+    void ForgetTexture(Texture* texture);
+
+    // Declaration order matters: GL objects below the context are destroyed before it,
+    // the context before the window, the window before SDL video is released.
+    std::unique_ptr<SDLVideoUse> video_;
+    std::unique_ptr<SDL_Window, SDLWindowDeleter> ownWindow_;
+    SDL_Window* window_ = nullptr;
+    std::unique_ptr<GLContext> context_;
+    GLEnumeration enumeration_;
+    GLStateCache state_;
+    GLProgramCache programs_;
+    GLVertexStream stream_;
+    GLFramebuffer backBuffer_;
+    GLuint blitProgram_ = 0;
+    GLint blitRect_ = -1, blitTarget_ = -1, blitKeyed_ = -1;
+    GLuint blitVertexArray_ = 0;
+
+    Viewport viewport_;
+    Viewport savedViewport_;
+    GLTexture* renderTarget_ = nullptr;
+    PrimitiveBatch batch_;
+    uint64_t uniformGeneration_ = 1;
+    uint64_t glDraws_ = 0;
+    bool vsync_ = true;
+    int textureCap_ = 0;
+
+    uint32_t clearColor_ = 0xFF000000u;
+    uint32_t fogColor_ = 0xFF000000u;
+    uint32_t ambient_ = 0xFF000000u;
+    FogMode fogMode_ = FogMode::Linear;
+    float fogStart_ = 0.0f, fogEnd_ = 1.0f, fogDensity_ = 1.0f;
+    MaterialRecord material_;
+    std::map<int, Light> lights_;
+    Stage stages_[2];
+    BlendFactor srcBlend_ = BlendFactor::One;
+    BlendFactor destBlend_ = BlendFactor::One;
+    bool alphaBlend_ = false;
+    bool depthTest_ = true;
+    CompareFunc depthFunc_ = CompareFunc::LessEqual;
+    CullMode cullMode_ = CullMode::Clockwise;
+};

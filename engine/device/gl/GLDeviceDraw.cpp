@@ -1,0 +1,312 @@
+// OpenGL device: drawing, batching, pipeline set-up, visibility tests and the test pattern.
+#include <algorithm>
+#include <cmath>
+#include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLTexture.h"
+#include "engine/device/gl/GLVertexBuffer.h"
+
+namespace {
+
+// Larger batches are sent at once; this keeps the stream buffer a few megabytes at most.
+constexpr size_t kBatchVertexLimit = 65536;
+
+GLenum BlendToGL(BlendFactor factor)
+{
+    switch (factor) {
+    case BlendFactor::Zero: return GL_ZERO;
+    case BlendFactor::One: return GL_ONE;
+    case BlendFactor::SrcColor: return GL_SRC_COLOR;
+    case BlendFactor::InvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
+    case BlendFactor::SrcAlpha: return GL_SRC_ALPHA;
+    case BlendFactor::InvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
+    case BlendFactor::DestAlpha: return GL_DST_ALPHA;
+    case BlendFactor::InvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
+    case BlendFactor::DestColor: return GL_DST_COLOR;
+    case BlendFactor::InvDestColor: return GL_ONE_MINUS_DST_COLOR;
+    case BlendFactor::SrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
+    }
+    return GL_ONE;
+}
+
+GLenum CompareToGL(CompareFunc func)
+{
+    int v = static_cast<int>(func);
+    return v >= 0 && v <= 7 ? static_cast<GLenum>(GL_NEVER + v) : GL_LEQUAL;
+}
+
+GLenum ModeOf(BatchKind kind)
+{
+    switch (kind) {
+    case BatchKind::Points: return GL_POINTS;
+    case BatchKind::Lines: return GL_LINES;
+    default: return GL_TRIANGLES;
+    }
+}
+
+// The normal transform for row vectors: the cofactors of the 3x3 part over its determinant,
+// i.e. the inverse transpose. A singular matrix is used as it is.
+void NormalMatrix(const Matrix4& a, float out[9])
+{
+    const float(*m)[4] = a.m;
+    float c[3][3];
+    c[0][0] = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    c[0][1] = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    c[0][2] = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    c[1][0] = m[0][2] * m[2][1] - m[0][1] * m[2][2];
+    c[1][1] = m[0][0] * m[2][2] - m[0][2] * m[2][0];
+    c[1][2] = m[0][1] * m[2][0] - m[0][0] * m[2][1];
+    c[2][0] = m[0][1] * m[1][2] - m[0][2] * m[1][1];
+    c[2][1] = m[0][2] * m[1][0] - m[0][0] * m[1][2];
+    c[2][2] = m[0][0] * m[1][1] - m[0][1] * m[1][0];
+    float det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) out[i * 3 + j] = std::fabs(det) > 1e-12f ? c[i][j] / det : m[i][j];
+}
+
+}  // namespace
+
+void GLDevice::Draw(PrimitiveType type, const Vertex* vertices, int vertexCount)
+{
+    Append(type, vertices, vertexCount, nullptr, 0);
+}
+
+void GLDevice::DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
+                           int indexCount)
+{
+    if (indices == nullptr || indexCount <= 0) return;
+    Append(type, vertices, vertexCount, indices, indexCount);
+}
+
+void GLDevice::Append(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
+                      int indexCount)
+{
+    if (!initialised_ || vertices == nullptr || vertexCount <= 0) return;
+    if (KindOf(type) == BatchKind::None) return;
+    if (!batch_.Accepts(type)) FlushBatch();
+    batch_.Append(type, vertices, vertexCount, indices, indexCount);
+    if (batch_.GetVertices().size() >= kBatchVertexLimit) FlushBatch();
+}
+
+void GLDevice::FlushBatch()
+{
+    if (batch_.IsEmpty()) {
+        batch_.Clear();
+        return;
+    }
+    PrepareDraw();
+    stream_.Draw(state_, ModeOf(batch_.GetKind()), batch_.GetVertices().data(), batch_.GetVertices().size(),
+                 batch_.GetIndices().data(), batch_.GetIndices().size());
+    ++glDraws_;
+    batch_.Clear();
+}
+
+void GLDevice::PrepareDraw()
+{
+    PipelineKey key;
+    key.stages[0] = stages_[0].key;
+    key.stages[1] = stages_[1].key;
+    for (int i = 0; i < 2; ++i) {
+        auto* texture = static_cast<GLTexture*>(stages_[i].texture);
+        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
+        key.stages[i].textured = id != 0;
+        if (id != 0) state_.ActiveTextureBind(i, id);
+    }
+    // Stage 0 always runs; the cascade stops at the first disabled stage.
+    if (key.stages[0].colorOp == kStageDisabled) key.stages[0].colorOp = static_cast<uint8_t>(ColorOp::Modulate);
+    key.lighting = lightingEnabled_;
+    if (lightingEnabled_) {
+        int on = 0;
+        for (const auto& entry : lights_) on += entry.second.enabled ? 1 : 0;
+        key.lightCount = static_cast<uint8_t>(std::min(on, kMaxLights));
+    }
+    key.fog = fogEnabled_;
+    key.fogMode = static_cast<uint8_t>(fogMode_);
+
+    GLProgram& program = programs_.Get(key, state_);
+    state_.UseProgram(program.id);
+    if (program.uniformGeneration != uniformGeneration_) UploadUniforms(program);
+
+    BindTarget();
+    state_.Blend(alphaBlend_);
+    if (alphaBlend_) state_.BlendFunc(BlendToGL(srcBlend_), BlendToGL(destBlend_));
+    state_.DepthTest(depthTest_);
+    if (depthTest_) state_.DepthFunc(CompareToGL(depthFunc_));
+    state_.DepthMask(true);
+    state_.ColorMask(true, false);
+    state_.Scissor(false);
+    switch (cullMode_) {
+    case CullMode::Clockwise: state_.CullFront(GL_CW); break;
+    case CullMode::CounterClockwise: state_.CullFront(GL_CCW); break;
+    default: state_.CullFront(GL_NONE); break;
+    }
+}
+
+void GLDevice::UploadUniforms(GLProgram& program)
+{
+    program.uniformGeneration = uniformGeneration_;
+    Matrix4 worldView = world_ * view_;
+    // Row-major data read by GLSL as column-major is the transpose: M * v = v * M_rows.
+    glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &projection_.m[0][0]);
+    float vw = static_cast<float>(std::max(viewport_.width, 1));
+    float vh = static_cast<float>(std::max(viewport_.height, 1));
+    glUniform2f(program.pixelOffset, 1.0f / vw, 1.0f / vh);
+    auto channel = [](uint32_t color, int shift) { return static_cast<float>((color >> shift) & 0xFF) / 255.0f; };
+    if (program.key.lighting) {
+        float normal[9];
+        NormalMatrix(worldView, normal);
+        glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
+        glUniform3f(program.materialAmbient, material_.ambientR, material_.ambientG, material_.ambientB);
+        glUniform3f(program.materialEmissive, material_.emissiveR, material_.emissiveG, material_.emissiveB);
+        glUniform3f(program.ambient, channel(ambient_, 16), channel(ambient_, 8), channel(ambient_, 0));
+        float positions[kMaxLights * 3], colors[kMaxLights * 3], ranges[kMaxLights];
+        int n = 0;
+        for (const auto& entry : lights_) {
+            if (!entry.second.enabled || n >= program.key.lightCount) continue;
+            const LightRecord& l = entry.second.record;
+            Vector4 p = TransformPoint(view_, Vector3{l.x, l.y, l.z});
+            positions[n * 3] = p.x;
+            positions[n * 3 + 1] = p.y;
+            positions[n * 3 + 2] = p.z;
+            colors[n * 3] = l.r;
+            colors[n * 3 + 1] = l.g;
+            colors[n * 3 + 2] = l.b;
+            ranges[n] = l.range;
+            ++n;
+        }
+        if (n > 0) {
+            glUniform3fv(program.lightPosition, n, positions);
+            glUniform3fv(program.lightColor, n, colors);
+            glUniform1fv(program.lightRange, n, ranges);
+        }
+    }
+    if (program.key.fog) {
+        glUniform3f(program.fogColor, channel(fogColor_, 16), channel(fogColor_, 8), channel(fogColor_, 0));
+        glUniform3f(program.fogParams, fogStart_, fogEnd_, fogDensity_);
+    }
+    GL_CHECK("uniforms");
+}
+
+void GLDevice::DrawBuffer(GLVertexBuffer& buffer)
+{
+    if (!initialised_) return;
+    FlushBatch();
+    PrepareDraw();
+    if (buffer.Bind(state_)) ++glDraws_;
+}
+
+bool GLDevice::DepthPasses(float stored, float depth) const
+{
+    if (!(depth >= 0.0f && depth <= 1.0f)) return false;  // clipped by the depth range
+    long a = std::lround(static_cast<double>(depth) * 65535.0);
+    long b = std::lround(static_cast<double>(stored) * 65535.0);
+    switch (depthFunc_) {
+    case CompareFunc::Never: return false;
+    case CompareFunc::Less: return a < b;
+    case CompareFunc::Equal: return a == b;
+    case CompareFunc::LessEqual: return a <= b;
+    case CompareFunc::Greater: return a > b;
+    case CompareFunc::NotEqual: return a != b;
+    case CompareFunc::GreaterEqual: return a >= b;
+    case CompareFunc::Always: return true;
+    }
+    return a <= b;
+}
+
+bool GLDevice::IsPointVisible(float x, float y, float z)
+{
+    if (!initialised_) return false;
+    TransformedVertex point{};
+    if (!ProjectPoint(x, y, z, viewport_.width, viewport_.height, point)) return false;
+    SetColorOp(0, ColorOp::SelectArg1);
+    SetColorArg1(0, ColorArg::Diffuse);
+    SetAlphaOp(0, AlphaOp::Disable);
+    EnableDepth(true);
+    FlushBatch();
+    BindTarget();
+    float stored = 1.0f;
+    int px = static_cast<int>(point.x), py = static_cast<int>(point.y);
+    glReadPixels(viewport_.x + px, viewport_.y + py, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &stored);
+    GL_CHECK("depth read");
+    bool visible = DepthPasses(stored, point.z);
+    if (!visible) SetColorArg1(0, ColorArg::Texture);
+    return visible;
+}
+
+void GLDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, int count)
+{
+    if (points == nullptr || results == nullptr || count <= 0) return;
+    int left = viewport_.width, top = viewport_.height, right = -1, bottom = -1;
+    for (int i = 0; i < count; ++i) {
+        TransformedVertex projected{};
+        bool onScreen = initialised_ &&
+                        ProjectPoint(points[i].x, points[i].y, points[i].z, viewport_.width, viewport_.height, projected);
+        points[i] = projected;
+        if (!onScreen) {
+            points[i].x = -1.0f;
+            results[i] = kPointOffScreen;
+            continue;
+        }
+        results[i] = kPointHidden;
+        int px = static_cast<int>(projected.x), py = static_cast<int>(projected.y);
+        left = std::min(left, px);
+        right = std::max(right, px);
+        top = std::min(top, py);
+        bottom = std::max(bottom, py);
+    }
+    if (!initialised_) {
+        for (int i = 0; i < count; ++i) results[i] = kPointHidden;
+        return;
+    }
+    SetColorOp(0, ColorOp::SelectArg1);
+    SetColorArg1(0, ColorArg::Diffuse);
+    SetAlphaOp(0, AlphaOp::Disable);
+    EnableDepth(true);
+    std::vector<float> depths;
+    int w = right - left + 1, h = bottom - top + 1;
+    if (right >= 0) {
+        FlushBatch();
+        BindTarget();
+        // One read of the rectangle around all points instead of one stall per point.
+        depths.resize(static_cast<size_t>(w) * h, 1.0f);
+        glReadPixels(viewport_.x + left, viewport_.y + top, w, h, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+        GL_CHECK("depth read");
+    }
+    for (int i = 0; i < count; ++i) {
+        if (results[i] == kPointOffScreen) {
+            results[i] = kPointHidden;
+            continue;
+        }
+        int px = static_cast<int>(points[i].x) - left, py = static_cast<int>(points[i].y) - top;
+        float stored = depths[static_cast<size_t>(py) * w + px];
+        results[i] = DepthPasses(stored, points[i].z) ? kPointVisible : kPointHidden;
+    }
+}
+
+bool GLDevice::DrawTestPattern()
+{
+    auto vertex = [](float x, float y, uint32_t color) {
+        Vertex v{};
+        v.x = x;
+        v.y = y;
+        v.nz = -1.0f;
+        v.color = color;
+        return v;
+    };
+    const uint32_t red = 0xFFFF0000u, green = 0xFF00FF00u, blue = 0xFF0000FFu;
+    // Counter-clockwise on screen, so the default cull mode keeps both triangles.
+    const Vertex square[6] = {vertex(-10, -10, red), vertex(10, 10, green),   vertex(-10, 10, blue),
+                              vertex(-10, -10, red), vertex(10, -10, blue), vertex(10, 10, green)};
+    // The pattern's vertices carry their final colours: they are not lit.
+    bool lighting = lightingEnabled_;
+    if (lighting) {
+        FlushBatch();
+        lightingEnabled_ = false;
+    }
+    Draw(PrimitiveType::TriangleList, square, 6);
+    if (lighting) {
+        FlushBatch();
+        lightingEnabled_ = true;
+    }
+    return true;
+}

@@ -1,0 +1,115 @@
+// Enumeration of SDL displays, probed OpenGL devices and display modes.
+#include "engine/device/gl/GLEnumeration.h"
+#include <SDL2/SDL.h>
+#include <algorithm>
+#include <tuple>
+#include "engine/device/gl/GLContext.h"
+#include "engine/device/gl/GLError.h"
+
+std::vector<ModeInfo> BuildModeList(const DisplayReport& report)
+{
+    std::vector<std::pair<int, int>> sizes;
+    for (auto size : report.sizes)
+        if (size.first > 0 && size.second > 0) sizes.push_back(size);
+    static const int kClassic[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 960}, {1600, 1200}};
+    for (const auto& c : kClassic)
+        if (c[0] <= report.desktopWidth && c[1] <= report.desktopHeight) sizes.emplace_back(c[0], c[1]);
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    std::vector<ModeInfo> modes;
+    for (auto size : sizes)
+        for (int bits : {16, 32}) {
+            ModeInfo mode;
+            mode.width = size.first;
+            mode.height = size.second;
+            mode.bitsPerPixel = bits;
+            modes.push_back(mode);
+        }
+    return modes;
+}
+
+bool IsSoftwareRenderer(const std::string& renderer)
+{
+    for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SWR"})
+        if (renderer.find(name) != std::string::npos) return true;
+    return false;
+}
+
+namespace {
+
+// Opens a hidden window with a core context on the display to see what GL really offers.
+bool ProbeDisplay(int display, GLDeviceObject& device)
+{
+    SetCoreContextAttributes();
+    SDL_Window* window = SDL_CreateWindow("Vireo probe", SDL_WINDOWPOS_UNDEFINED_DISPLAY(display),
+                                          SDL_WINDOWPOS_UNDEFINED_DISPLAY(display), 16, 16,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (window == nullptr) return false;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    bool ok = false;
+    if (context != nullptr) {
+        int major = 0, minor = 0;
+        ReadContextVersion(major, minor);
+        ok = major > kRequiredMajor || (major == kRequiredMajor && minor >= kRequiredMinor);
+        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        device.renderer = renderer ? renderer : "unknown renderer";
+        device.version = version ? version : "";
+        device.hardware = !IsSoftwareRenderer(device.renderer);
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+    return ok;
+}
+
+}  // namespace
+
+void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
+{
+    int displays = SDL_GetNumVideoDisplays();
+    for (int d = 0; d < displays; ++d) {
+        auto native = std::make_unique<GLDriverObject>();
+        native->display = d;
+        auto device = std::make_unique<GLDeviceObject>();
+        if (!ProbeDisplay(d, *device)) continue;
+
+        DisplayReport report;
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(d, &desktop) == 0) {
+            report.desktopWidth = desktop.w;
+            report.desktopHeight = desktop.h;
+        }
+        int count = SDL_GetNumDisplayModes(d);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode mode{};
+            if (SDL_GetDisplayMode(d, i, &mode) == 0) report.sizes.emplace_back(mode.w, mode.h);
+        }
+        if (report.desktopWidth > 0) report.sizes.emplace_back(report.desktopWidth, report.desktopHeight);
+
+        DeviceInfo deviceInfo;
+        deviceInfo.name = "OpenGL 3.3 Core";
+        deviceInfo.description = std::string(device->hardware ? "Hardware accelerated OpenGL: " : "Software rendered OpenGL: ") +
+                                 device->renderer + " (" + device->version + ")";
+        deviceInfo.native = device.get();
+        for (ModeInfo mode : BuildModeList(report)) {
+            auto modeObject = std::make_unique<GLModeObject>();
+            modeObject->width = mode.width;
+            modeObject->height = mode.height;
+            modeObject->bits = mode.bitsPerPixel;
+            mode.native = modeObject.get();
+            device->modes.push_back(std::move(modeObject));
+            deviceInfo.AddMode(mode);
+        }
+
+        DriverInfo driver;
+        const char* name = SDL_GetDisplayName(d);
+        driver.name = name && *name ? name : "Display " + std::to_string(d + 1);
+        driver.description = "Display " + std::to_string(d + 1) + " (" + SDL_GetCurrentVideoDriver() + ")";
+        driver.native = native.get();
+        driver.AddDevice(deviceInfo);
+        native->devices.push_back(std::move(device));
+        drivers.push_back(driver);
+        drivers_.push_back(std::move(native));
+    }
+}

@@ -1,0 +1,36 @@
+// Compiled GLSL programs of the emulated pipeline, one per PipelineKey, with uniform locations (internal).
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include "engine/device/gl/GLError.h"
+#include "engine/device/gl/GLShaderGen.h"
+#include "engine/device/gl/GLStateCache.h"
+
+struct GLProgram {
+    GLuint id = 0;
+    PipelineKey key;
+    // The device's uniform generation this program last received (0: never).
+    uint64_t uniformGeneration = 0;
+    GLint worldView = -1, projection = -1, pixelOffset = -1, normalMatrix = -1;
+    GLint lightPosition = -1, lightColor = -1, lightRange = -1;
+    GLint materialAmbient = -1, materialEmissive = -1, ambient = -1;
+    GLint fogColor = -1, fogParams = -1;
+
+    ~GLProgram();
+};
+
+// Compiles vertex and fragment source into a program; a compile or link failure is
+// fatal with GL's log (the sources are generated, so this means a broken driver).
+GLuint BuildGLProgram(const char* vertexSource, const char* fragmentSource, const char* what);
+
+class GLProgramCache {
+public:
+    // The program for key, built on first use (binding it through state).
+    GLProgram& Get(const PipelineKey& key, GLStateCache& state);
+    size_t GetSize() const { return programs_.size(); }
+    void Clear() { programs_.clear(); }
+
+private:
+    std::unordered_map<uint64_t, std::unique_ptr<GLProgram>> programs_;
+};

@@ -1,0 +1,136 @@
+// Texture upload in the device's formats, render targets and CPU locks of the OpenGL device.
+#include "engine/device/gl/GLTexture.h"
+#include "engine/core/Fatal.h"
+#include "engine/core/Image.h"
+#include "engine/device/gl/GLDevice.h"
+
+GLMapResource::~GLMapResource()
+{
+    if (texture != 0) glDeleteTextures(1, &texture);
+}
+
+GLTexture::GLTexture(GLDevice* device) : Texture(device), gl_(device)
+{
+}
+
+GLTexture::~GLTexture()
+{
+    // Pending draws may still sample this texture; stages must not keep it.
+    gl_->FlushBatch();
+    gl_->ForgetTexture(this);
+}
+
+GLuint GLTexture::GetGLTexture() const
+{
+    if (target_) return target_->GetColorTexture();
+    auto* resource = static_cast<const GLMapResource*>(GetResource());
+    return resource != nullptr ? resource->texture : 0;
+}
+
+TextureFormat GLTexture::GetFormat() const
+{
+    if (target_) return target_->GetBits() == 16 ? TextureFormat::RGB565 : TextureFormat::XRGB32;
+    auto* resource = static_cast<const GLMapResource*>(GetResource());
+    return resource != nullptr ? resource->format : TextureFormat::XRGB32;
+}
+
+void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
+{
+    if (pixels == nullptr) {
+        // Another texture already made this key: share it.
+        AdoptCached();
+        return;
+    }
+    gl_->FlushBatch();
+    DisplayFormat display = gl_->GetDisplayFormat();
+    uint32_t count = width_ * height_;
+    TextureFormat format = DisplayTextureFormat(display);
+    const void* data = pixels;
+    std::vector<uint16_t> data16;
+    std::vector<uint32_t> data32;
+    if (alpha != nullptr) {
+        if (!ChooseAlphaFormat(alphaMode_, format)) ReportFatal("Could not find any matching texture format.");
+        switch (format) {
+        case TextureFormat::ARGB4444: data16 = ToARGB4444(pixels, alpha, count, display); data = data16.data(); break;
+        case TextureFormat::ARGB1555: data16 = ToARGB1555(pixels, alpha, count, display); data = data16.data(); break;
+        default: data32 = ToARGB32(pixels, alpha, count, display); data = data32.data(); break;
+        }
+    }
+    const TextureFormatInfo& info = GetTextureFormatInfo(format);
+    auto resource = std::make_unique<GLMapResource>();
+    resource->format = format;
+    resource->width = width_;
+    resource->height = height_;
+    GLTakeError();
+    glGenTextures(1, &resource->texture);
+    gl_->state_.ActiveTextureBind(0, resource->texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(info.internalFormat), static_cast<GLsizei>(width_),
+                 static_cast<GLsizei>(height_), 0, info.dataFormat, info.dataType, data);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    if (info.forceOpaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    GLenum error = GLTakeError();
+    if (error != GL_NO_ERROR) ReportFatal("Error initialising Texture surface.\n[%s]", GLErrorText(error));
+    RegisterResource(std::move(resource));
+}
+
+void GLTexture::CreateRenderTarget(int edge)
+{
+    gl_->FlushBatch();
+    if (edge <= 0) ReportFatal("Error initialising Texture surface.[%s]", "invalid size");
+    auto target = std::make_unique<GLFramebuffer>();
+    std::string error;
+    if (!target->Create(edge, edge, gl_->GetBitsPerPixel(), error))
+        ReportFatal("Error initialising Texture surface.[%s]", error.c_str());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    // Pixels start at 0; the hidden alpha channel reads as opaque.
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl_->state_.Invalidate();
+    gl_->BindTarget();
+    width_ = height_ = static_cast<uint32_t>(edge);
+    target_ = std::move(target);
+}
+
+void* GLTexture::Lock(int& pitch)
+{
+    GLuint texture = GetGLTexture();
+    if (texture == 0) {
+        pitch = 0;
+        return nullptr;
+    }
+    gl_->FlushBatch();
+    const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
+    int bytes = info.bits / 8;
+    pitch = static_cast<int>(width_) * bytes;
+    locked_.assign(static_cast<size_t>(pitch) * height_, 0);
+    gl_->state_.ActiveTextureBind(0, texture);
+    glGetTexImage(GL_TEXTURE_2D, 0, info.dataFormat, info.dataType, locked_.data());
+    GL_CHECK("texture lock");
+    isLocked_ = true;
+    return locked_.data();
+}
+
+void GLTexture::Unlock()
+{
+    if (!isLocked_) return;
+    isLocked_ = false;
+    GLuint texture = GetGLTexture();
+    if (texture != 0) {
+        const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
+        gl_->state_.ActiveTextureBind(0, texture);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_),
+                        info.dataFormat, info.dataType, locked_.data());
+        GL_CHECK("texture unlock");
+    }
+    locked_.clear();
+    locked_.shrink_to_fit();
+}
