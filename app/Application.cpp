@@ -175,7 +175,7 @@ bool Application::PumpOneEvent()
     if (IsQuitPosted())
         return false;
     SDL_Event event;
-    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_PollEvent(&event)) {
+    if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_PollEvent(&event)) {
         if (auto message = TranslateEvent(event))
             WindowProc(message->message, message->wParam, message->lParam);
     }

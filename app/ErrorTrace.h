@@ -1,0 +1,9 @@
+// Trace back of the latest throw, for the exception dialog.
+#pragma once
+#include <string>
+
+// While enabled, every throw on this thread remembers the call stack it came from.
+void EnableThrowTraces(bool enable);
+// The remembered stack, one frame per line (module, offset and address); empty when none.
+// Forgets it.
+std::string TakeThrowTrace();

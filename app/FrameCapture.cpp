@@ -1,0 +1,131 @@
+// Capture of presented frames as numbered PNG files, read back from the GL framebuffer.
+#include "app/FrameCapture.h"
+
+#include <GL/gl.h>
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "engine/core/Fatal.h"
+
+namespace {
+
+struct PngWriteState {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~PngWriteState()
+    {
+        if (png)
+            png_destroy_write_struct(&png, info ? &info : nullptr);
+    }
+};
+
+void PngError(png_structp png, png_const_charp message)
+{
+    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
+    if (error)
+        *error = message ? message : "libpng error";
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const
+    {
+        if (f)
+            std::fclose(f);
+    }
+};
+
+}  // namespace
+
+bool WriteRgbPng(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height,
+                 std::string& error)
+{
+    if (width <= 0 || height <= 0 ||
+        rgb.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
+        error = "bad image size";
+        return false;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        error = "cannot create the file";
+        return false;
+    }
+    PngWriteState state;
+    state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
+    if (!state.png) {
+        error = "out of memory";
+        return false;
+    }
+    state.info = png_create_info_struct(state.png);
+    if (!state.info) {
+        error = "out of memory";
+        return false;
+    }
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[y] = const_cast<png_bytep>(rgb.data() + static_cast<size_t>(y) * width * 3);
+    if (setjmp(png_jmpbuf(state.png)))
+        return false;
+    png_init_io(state.png, file.get());
+    png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(width),
+                 static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(state.png, 3);
+    png_write_info(state.png, state.info);
+    png_write_image(state.png, rows.data());
+    png_write_end(state.png, nullptr);
+    if (std::fflush(file.get()) != 0) {
+        error = "write failed";
+        return false;
+    }
+    return true;
+}
+
+FrameCapture::FrameCapture(const std::string& folder)
+    : folder_(folder)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    if (!std::filesystem::is_directory(folder_, ec))
+        RaiseAppError("Cannot create the capture folder [%s].", folder_.c_str());
+}
+
+std::string FrameCapture::FramePath(long index) const
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06ld.png", index);
+    return (std::filesystem::path(folder_) / name).string();
+}
+
+void FrameCapture::CaptureBackBuffer(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    std::vector<uint8_t> bottomUp(rowBytes * static_cast<size_t>(height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    pixels_.resize(bottomUp.size());
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* source = bottomUp.data() + static_cast<size_t>(height - 1 - y) * rowBytes;
+        std::copy(source, source + rowBytes, pixels_.data() + static_cast<size_t>(y) * rowBytes);
+    }
+    WriteFrame(pixels_, width, height);
+}
+
+void FrameCapture::WriteFrame(const std::vector<uint8_t>& rgb, int width, int height)
+{
+    const std::string path = FramePath(next_);
+    std::string error;
+    if (!WriteRgbPng(path, rgb, width, height, error))
+        RaiseAppError("Cannot write [%s] : %s", path.c_str(), error.c_str());
+    ++next_;
+}

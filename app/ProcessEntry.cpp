@@ -1,0 +1,116 @@
+// Process entry: options, display check, the error guard around the application, exit status.
+#include "app/ProcessEntry.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/DemoApplication.h"
+#include "app/ErrorDialogs.h"
+#include "app/ErrorTrace.h"
+#include "app/FixedStepClock.h"
+#include "app/Production.h"
+#include "engine/core/Clock.h"
+#include "engine/core/Fatal.h"
+#include "engine/core/File.h"
+#include "pak/EmbeddedResource.h"
+
+namespace {
+
+bool EnvironmentSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Creates, initialises, runs and destroys the application inside the error guard.
+// After an error the application is left as it is: tearing down half-started
+// subsystems could only add confusion to the report.
+int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedStep)
+{
+    int status = kExitNormal;
+    try {
+        auto* application = new DemoApplication(options, fixedStep);
+        application->Init();
+        application->Run();
+        delete application;
+        if (options.fileList)
+            WriteFileList("FileList.txt");
+    } catch (const AppError& error) {
+        const int systemError = errno;
+        ShowExceptionDialog(error.what(), systemError, TakeThrowTrace());
+        status = kExitFatalError;
+    } catch (const CUserException& error) {
+        ShowErrorDialog(error.what());
+        status = kExitFatalError;
+    } catch (...) {
+        const int systemError = errno;
+        if (IsLibraryErrorPending())
+            ShowErrorDialog(GetLibraryLastMessage());
+        else
+            ShowExceptionDialog("Unhandled Exception.", systemError, TakeThrowTrace());
+        status = kExitFatalError;
+    }
+    PostQuitMessage(0);
+    return status;
+}
+
+}  // namespace
+
+bool HasDisplay()
+{
+    return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY") ||
+           EnvironmentSet("SDL_VIDEODRIVER");
+}
+
+int StarfallMain(int argc, char** argv)
+{
+    CommandLineOptions options;
+    std::string error;
+    if (!ParseCommandLine(argc, argv, options, error)) {
+        std::fprintf(stderr, "starfall: %s (try --help)\n", error.c_str());
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(CommandLineUsage(argc > 0 ? argv[0] : "starfall").c_str(), stdout);
+        return kExitNormal;
+    }
+    if (options.version) {
+        std::printf("starfall %s (%s)\n", STARFALL_VERSION, kProductionTitle);
+        return kExitNormal;
+    }
+    if (options.headless) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);  // the environment may choose another
+        SetErrorDialogsConsoleOnly(true);
+    } else if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "starfall: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                     "run with --headless to play without a window\n");
+        return kExitUsage;
+    }
+    // An archive given by path (or none at all) must not be shadowed by the embedded one.
+    if (options.noPak || !options.pakPath.empty())
+        UnregisterEmbeddedResource("STARFALL.PAK");
+    if (options.hasSeed)
+        ClockSetSeed(options.seed);
+    std::unique_ptr<FixedStepCounter> fixedStep;
+    if (options.fps > 0.0) {
+        fixedStep = std::make_unique<FixedStepCounter>(options.fps);
+        ClockSetCounter(fixedStep.get());
+    }
+    EnableThrowTraces(true);
+    const int status = RunApplication(options, fixedStep.get());
+    EnableThrowTraces(false);
+    if (fixedStep)
+        ClockSetCounter(nullptr);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return status;
+}

@@ -1,0 +1,172 @@
+// Window-shell base: handler table, quit keys, monitor-power command, event translation, loop.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "app/Application.h"
+
+namespace {
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearPostedQuitForTesting(); }
+    void TearDown() override { ClearPostedQuitForTesting(); }
+};
+
+SDL_Event KeyEvent(SDL_Keycode key, bool repeat = false)
+{
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    e.key.repeat = repeat ? 1 : 0;
+    return e;
+}
+
+SDL_Event WindowEvent(Uint8 which, int a = 0, int b = 0)
+{
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = which;
+    e.window.data1 = a;
+    e.window.data2 = b;
+    return e;
+}
+
+// Records what reaches the overridden operations through the table.
+class ProbeApplication : public Application {
+public:
+    ProbeApplication() : Application("probe") {}
+    bool OnKeyDown(uintptr_t wParam, intptr_t lParam) override
+    {
+        keys.push_back(static_cast<int>(wParam));
+        return Application::OnKeyDown(wParam, lParam);
+    }
+    void Frame() override
+    {
+        keysSeenAtFrame.push_back(keys.size());
+        if (keysSeenAtFrame.size() >= 50)
+            PostQuitMessage(0);  // safety net: never loop forever in a failing test
+    }
+    std::vector<int> keys;
+    std::vector<size_t> keysSeenAtFrame;
+};
+
+}  // namespace
+
+TEST_F(ApplicationTest, EscapeAndF12QuitAndOtherKeysDoNothing)
+{
+    for (int key = 0; key < 256; ++key) {
+        ClearPostedQuitForTesting();
+        Application app("");
+        EXPECT_FALSE(app.WindowProc(WM_KEYDOWN, static_cast<uintptr_t>(key), 0));
+        const bool quits = key == VK_ESCAPE || key == VK_F12;
+        EXPECT_EQ(app.IsQuitRequested(), quits) << key;
+        EXPECT_EQ(IsQuitPosted(), quits) << key;
+    }
+}
+
+TEST_F(ApplicationTest, HandlerTableReachesOverridesAndClosingTheWindowQuits)
+{
+    ProbeApplication app;
+    EXPECT_EQ(GetCurrentApplication(), &app);
+    EXPECT_TRUE(app.HasHandler(WM_SETCURSOR));
+    EXPECT_TRUE(app.HasHandler(WM_DESTROY));
+    EXPECT_TRUE(app.HasHandler(WM_KEYDOWN));
+    EXPECT_TRUE(app.HasHandler(WM_COMMAND));
+    EXPECT_FALSE(app.HasHandler(WM_MOVE));
+    EXPECT_FALSE(app.HasHandler(WM_SIZE));
+
+    app.WindowProc(WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(app.keys, std::vector<int>{'A'});
+    EXPECT_FALSE(app.IsQuitRequested());
+    // A message without a handler goes to default processing only.
+    EXPECT_FALSE(app.WindowProc(WM_MOVE, 0, 0));
+
+    EXPECT_FALSE(app.WindowProc(WM_DESTROY, 0, 0));
+    EXPECT_TRUE(app.IsQuitRequested());
+    EXPECT_FALSE(app.IsWindowLive());
+    EXPECT_TRUE(IsQuitPosted());
+}
+
+TEST_F(ApplicationTest, OnlyTheMonitorPowerCommandIsSwallowed)
+{
+    Application app("");
+    EXPECT_TRUE(app.WindowProc(WM_COMMAND, SC_MONITORPOWER, 0));
+    EXPECT_TRUE(app.WindowProc(WM_COMMAND, 0x5F170, 2));  // only the low 16 bits count
+    EXPECT_FALSE(app.WindowProc(WM_COMMAND, 0xF160, 0));
+    EXPECT_FALSE(app.WindowProc(WM_COMMAND, 0xF1700, 0));
+    EXPECT_FALSE(app.WindowProc(WM_COMMAND, 1, 0));
+    EXPECT_FALSE(app.IsQuitRequested());
+}
+
+TEST_F(ApplicationTest, SdlEventsBecomeMessagesWithVirtualKeyCodes)
+{
+    auto key = [](SDL_Keycode k) { return TranslateEvent(KeyEvent(k)); };
+    ASSERT_TRUE(key(SDLK_ESCAPE));
+    EXPECT_EQ(key(SDLK_ESCAPE)->message, WM_KEYDOWN);
+    EXPECT_EQ(key(SDLK_ESCAPE)->wParam, 27u);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(key(SDLK_F1 + i)->wParam, static_cast<uintptr_t>(112 + i));
+    EXPECT_EQ(key(SDLK_a)->wParam, static_cast<uintptr_t>('A'));
+    EXPECT_EQ(key(SDLK_z)->wParam, static_cast<uintptr_t>('Z'));
+    EXPECT_EQ(key(SDLK_5)->wParam, static_cast<uintptr_t>('5'));
+    EXPECT_EQ(key(SDLK_SPACE)->wParam, 32u);
+    EXPECT_FALSE(key(SDLK_LSHIFT).has_value());
+    // An auto-repeated key is still a key-down, flagged in bit 30 of lParam.
+    auto repeated = TranslateEvent(KeyEvent(SDLK_F5, true));
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ(repeated->wParam, 116u);
+    EXPECT_NE(repeated->lParam & (1 << 30), 0);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    EXPECT_EQ(TranslateEvent(quit)->message, WM_DESTROY);
+    EXPECT_EQ(TranslateEvent(WindowEvent(SDL_WINDOWEVENT_CLOSE))->message, WM_DESTROY);
+    auto moved = TranslateEvent(WindowEvent(SDL_WINDOWEVENT_MOVED, 100, 200));
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->message, WM_MOVE);
+    EXPECT_EQ(moved->lParam, (200 << 16) | 100);
+    auto sized = TranslateEvent(WindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 768));
+    ASSERT_TRUE(sized);
+    EXPECT_EQ(sized->message, WM_SIZE);
+    EXPECT_EQ(sized->lParam, (768 << 16) | 1024);
+    EXPECT_EQ(TranslateEvent(WindowEvent(SDL_WINDOWEVENT_ENTER))->message, WM_SETCURSOR);
+    EXPECT_FALSE(TranslateEvent(WindowEvent(SDL_WINDOWEVENT_EXPOSED)).has_value());
+}
+
+TEST_F(ApplicationTest, LoopHandlesOneEventPerFrameAndEndsAtTheQuitMessage)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    {
+        ProbeApplication app;
+        for (SDL_Keycode k : {SDLK_a, SDLK_b, SDLK_ESCAPE, SDLK_c}) {
+            SDL_Event e = KeyEvent(k);
+            ASSERT_EQ(SDL_PushEvent(&e), 1);
+        }
+        app.Run();
+        // One key before each frame; Escape's frame still runs, then the loop ends.
+        EXPECT_EQ(app.keys, (std::vector<int>{'A', 'B', 27}));
+        EXPECT_EQ(app.keysSeenAtFrame, (std::vector<size_t>{1, 2, 3}));
+    }
+    {
+        // With no events at all the loop keeps rendering frames without blocking.
+        ClearPostedQuitForTesting();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        ProbeApplication idle;
+        idle.Run();
+        EXPECT_EQ(idle.keysSeenAtFrame.size(), 50u);
+    }
+    {
+        // A quit posted before the loop (an Init that gave up) ends it at once.
+        ClearPostedQuitForTesting();
+        ProbeApplication early;
+        PostQuitMessage(0);
+        early.Run();
+        EXPECT_TRUE(early.keysSeenAtFrame.empty());
+    }
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}

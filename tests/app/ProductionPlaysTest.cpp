@@ -1,0 +1,226 @@
+// The production in data/ plays from start to END: on a recording device with every layer type
+// on screen and no blank stretch, and in the real player, headless, with every named file used.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "app/FixedStepClock.h"
+#include "engine/core/Clock.h"
+#include "engine/effects/CerclesLayer.h"
+#include "engine/effects/Flash.h"
+#include "engine/effects/FocalGFX.h"
+#include "engine/effects/GFXLayer.h"
+#include "engine/effects/LineLayer.h"
+#include "engine/effects/MetaballLayer.h"
+#include "engine/effects/OnduleGFXLayer.h"
+#include "engine/effects/ParasitesLayer.h"
+#include "engine/effects/TextLayer.h"
+#include "engine/effects/WaterText.h"
+#include "script/ScriptParser.h"
+#include "script/Timeline.h"
+#include "support/RecordingDevice.h"
+#include "support/TestPak.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kData = fs::path(STARFALL_SOURCE_DIR) / "data";
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every data file, stored under its own (lower-case) name as the build packs them.
+std::vector<std::pair<std::string, std::string>> DataFiles()
+{
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : fs::directory_iterator(kData))
+        if (entry.is_regular_file())
+            files.emplace_back(entry.path().filename().string(), ReadFile(entry.path()));
+    return files;
+}
+
+// The file names the script gives in quotes (images, the music, text maps).
+std::set<std::string> NamedFiles(const std::string& script)
+{
+    std::set<std::string> names;
+    static const std::regex quoted("\"([^\"]*)\"");
+    static const std::regex file("[A-Za-z0-9_]+\\.(jpg|png|mp3)");
+    for (auto q = std::sregex_iterator(script.begin(), script.end(), quoted); q != std::sregex_iterator(); ++q) {
+        const std::string value = (*q)[1];
+        for (auto f = std::sregex_iterator(value.begin(), value.end(), file); f != std::sregex_iterator(); ++f)
+            names.insert((*f)[0]);
+    }
+    return names;
+}
+
+std::string TypeOf(Layer* layer)
+{
+    if (dynamic_cast<GFXLayer*>(layer)) return "GFXLayer";
+    if (dynamic_cast<Flash*>(layer)) return "Flash";
+    if (dynamic_cast<TextLayer*>(layer)) return "TextLayer";
+    if (dynamic_cast<FocalGFX*>(layer)) return "FocalGFX";
+    if (dynamic_cast<OnduleGFXLayer*>(layer)) return "OnduleGFXLayer";
+    if (dynamic_cast<ParasitesLayer*>(layer)) return "ParasitesLayer";
+    if (dynamic_cast<CerclesLayer*>(layer)) return "CerclesLayer";
+    if (dynamic_cast<LineLayer*>(layer)) return "LineLayer";
+    if (dynamic_cast<MetaballLayer*>(layer)) return "MetaballLayer";
+    if (dynamic_cast<WaterText*>(layer)) return "WaterText";
+    return typeid(*layer).name();
+}
+
+// The layer's window is open at this clock time (the same test its Frame makes).
+bool InWindow(Layer* layer)
+{
+    const auto* start = layer->FindBound("StartTime");
+    const auto* life = layer->FindBound("LifeTime");
+    if (!start || !life)
+        return false;
+    const float s = *static_cast<const float*>(start->target);
+    const float l = *static_cast<const float*>(life->target);
+    const float local = ClockNow() - layer->GetClockOrigin();
+    return local >= s && (l == -1.0f || local <= s + l);
+}
+
+class ProductionPlaysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClockResetForTesting();
+        ClockSetCounter(&counter_);
+        ClockStart();
+    }
+    void TearDown() override
+    {
+        ClockSetCounter(nullptr);
+        ClockResetForTesting();
+    }
+
+    FixedStepCounter counter_{10.0};
+};
+
+}  // namespace
+
+TEST_F(ProductionPlaysTest, ScriptIsCrLfAndNamesOnlyFilesThatShipInData)
+{
+    const std::string script = ReadFile(kData / "script.txt");
+    ASSERT_FALSE(script.empty()) << "data/script.txt is missing";
+    size_t bareLineFeeds = 0;
+    for (size_t i = 0; i < script.size(); ++i)
+        if (script[i] == '\n' && (i == 0 || script[i - 1] != '\r'))
+            ++bareLineFeeds;
+    EXPECT_EQ(bareLineFeeds, 0u) << "a bare LF ends the block being read";
+
+    for (const auto& entry : fs::directory_iterator(kData)) {
+        const std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(name, lower) << "archive names are lower case";
+    }
+    const std::set<std::string> named = NamedFiles(script);
+    EXPECT_GT(named.size(), 20u);
+    for (const std::string& name : named)
+        EXPECT_TRUE(fs::exists(kData / name)) << name << " is named by the script but not in data/";
+}
+
+TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndNoBlankFrame)
+{
+    ScopedTestPak pak(DataFiles());
+    std::string script = ReadFile(kData / "script.txt");
+    // The music has its own check in the real player below; here no sound device is opened.
+    const std::string music = "MUSICSTREAM \"starfall.mp3\";";
+    const size_t at = script.find(music);
+    ASSERT_NE(at, std::string::npos);
+    script.erase(at, music.size());
+
+    RecordingDevice device;
+    device.Open(640, 480, 32);
+    Timeline timeline(device);
+    ParseScriptText(script, timeline.GetScript());
+    timeline.Start();
+
+    std::map<std::string, int> framesOnScreen;
+    std::vector<float> blank;
+    float endedAt = -1.0f;
+    for (int frame = 0; frame < 1300; ++frame) {
+        counter_.Advance();
+        device.ClearCalls();
+        device.BeginScene();
+        const bool more = timeline.Step();
+        device.EndScene();
+        const float t = timeline.GetElapsed();
+        if (!more) {
+            endedAt = t;
+            break;
+        }
+        std::set<std::string> seen;
+        for (size_t i = 0; i < timeline.GetLayers().Size(); ++i) {
+            Layer* layer = timeline.GetLayers().At(i);
+            if (InWindow(layer))
+                seen.insert(TypeOf(layer));
+        }
+        for (const std::string& type : seen)
+            ++framesOnScreen[type];
+        const int draws = device.Count("Draw") + device.Count("DrawIndexed") + device.Count("VertexBuffer::Draw");
+        if (t > 0.5f && t < 112.5f && draws == 0)
+            blank.push_back(t);
+    }
+    EXPECT_GE(endedAt, 113.0f);
+    EXPECT_LT(endedAt, 113.3f);
+    EXPECT_TRUE(blank.empty()) << blank.size() << " frames draw nothing, the first at " << blank.front() << " s";
+
+    // Seconds (at 10 frames per second) that each type should at least be on screen.
+    const std::map<std::string, int> minimum = {
+        {"GFXLayer", 900},      {"FocalGFX", 300},       {"TextLayer", 300}, {"Flash", 40},
+        {"OnduleGFXLayer", 150}, {"ParasitesLayer", 40}, {"CerclesLayer", 60}, {"LineLayer", 30},
+        {"MetaballLayer", 150},  {"WaterText", 140}};
+    for (const auto& [type, frames] : minimum)
+        EXPECT_GE(framesOnScreen[type], frames) << type;
+    EXPECT_EQ(framesOnScreen.size(), minimum.size()) << "an unexpected layer type is on screen";
+}
+
+TEST_F(ProductionPlaysTest, RealPlayerPlaysTheEmbeddedProductionHeadlessToItsEnd)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "production-plays";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string command = "cd '" + dir.string() + "' && '" + STARFALL_EXE +
+                                "' --headless --fps 10 --mode 320x240x32 --seed 7 LogWindow gfl 2> log.txt > out.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_NE(status, -1);
+    const std::string log = ReadFile(dir / "log.txt");
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+
+    std::istringstream lines(log);
+    std::string line;
+    static const std::regex trouble("cannot open|missing|not found|unable|error|warning", std::regex::icase);
+    while (std::getline(lines, line))
+        EXPECT_FALSE(std::regex_search(line, trouble)) << line;
+
+    // Every file the script names was really opened, the music included.
+    const std::string used = ReadFile(dir / "FileList.txt");
+    ASSERT_FALSE(used.empty()) << "gfl wrote no FileList.txt";
+    std::string usedLower = used;
+    for (char& c : usedLower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& name : NamedFiles(ReadFile(kData / "script.txt")))
+        EXPECT_NE(usedLower.find(name), std::string::npos) << name << " was never opened";
+}
