@@ -1,5 +1,5 @@
 // RecordingDevice: records calls, keeps the state they set and CPU pixels for textures, surfaces and a back buffer.
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include <algorithm>
 #include <cstring>
 #include "engine/core/Fatal.h"
