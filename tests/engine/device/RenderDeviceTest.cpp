@@ -1,0 +1,313 @@
+// Tests of the device base: camera and projection math, colour packing, saved transforms, state blocks, fonts.
+#include <gtest/gtest.h>
+#include <cmath>
+#include "engine/core/Font.h"
+#include "engine/device/RenderDevice.h"
+#include "support/RecordingDevice.h"
+#include "support/TestImages.h"
+#include "support/TestPak.h"
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, float tolerance = 1e-5f)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(expected.m[r][c], actual.m[r][c], tolerance) << "row " << r << " column " << c;
+}
+
+// The device as the application sets it up after Init.
+void SetUpCamera(RenderDevice& device)
+{
+    device.SetEye(0, 0, -5);
+    device.SetTarget(0, 0, 0);
+    device.SetFieldOfView(0.7853982f);
+    device.SetNearPlane(1.0f);
+    device.SetFarPlane(1500.0f);
+    device.SetRoll(0);
+    device.UpdateCamera();
+}
+
+}  // namespace
+
+TEST(RenderDeviceTest, RollGivesTheUpHint)
+{
+    RecordingDevice device;
+    device.SetRoll(0);
+    EXPECT_FLOAT_EQ(0.0f, device.GetUpHint().x);
+    EXPECT_FLOAT_EQ(1.0f, device.GetUpHint().y);
+    EXPECT_FLOAT_EQ(0.0f, device.GetUpHint().z);
+    device.SetRoll(kPi / 2);
+    EXPECT_NEAR(1.0f, device.GetUpHint().x, 1e-6f);
+    EXPECT_NEAR(0.0f, device.GetUpHint().y, 1e-6f);
+    EXPECT_NEAR(0.0f, device.GetUpHint().z, 1e-6f);
+    device.SetRoll(kPi / 4);  // the third component is sin r * cos r
+    EXPECT_NEAR(0.5f, device.GetUpHint().z, 1e-6f);
+}
+
+TEST(RenderDeviceTest, ViewMatrixLooksFromEyeToTarget)
+{
+    RecordingDevice device;
+    device.Open();
+    SetUpCamera(device);
+    Matrix4 expected;  // right (1,0,0), up (0,1,0), forward (0,0,1), eye 5 behind
+    expected.m[3][2] = 5.0f;
+    ExpectMatrixNear(expected, device.GetView());
+    ExpectMatrixNear(expected, device.Last("SetView")->matrix);
+
+    // An oblique camera: the rows are orthonormal and the target lands on the forward axis.
+    device.SetEye(3, 4, -2);
+    device.SetTarget(-1, 0, 5);
+    device.UpdateCamera();
+    const Matrix4& v = device.GetView();
+    const Vector4 target = TransformPoint(v, {-1, 0, 5});
+    EXPECT_NEAR(0.0f, target.x, 1e-4f);
+    EXPECT_NEAR(0.0f, target.y, 1e-4f);
+    EXPECT_NEAR(std::sqrt(16.0f + 16.0f + 49.0f), target.z, 1e-4f);
+    const Vector4 eye = TransformPoint(v, {3, 4, -2});
+    EXPECT_NEAR(0.0f, eye.x, 1e-4f);
+    EXPECT_NEAR(0.0f, eye.z, 1e-4f);
+    // Up stays up: a point above the target is above it in view space.
+    EXPECT_GT(TransformPoint(v, {-1, 1, 5}).y, 0.0f);
+}
+
+TEST(RenderDeviceTest, DegenerateCamerasKeepThePreviousMatricesAndHintsFallBack)
+{
+    RecordingDevice device;
+    device.Open();
+    SetUpCamera(device);
+    const Matrix4 view = device.GetView();
+    const Matrix4 projection = device.GetProjection();
+
+    // Eye on target: the view stays, nothing is set for it.
+    device.ClearCalls();
+    device.SetEye(1, 2, 3);
+    device.SetTarget(1, 2, 3);
+    device.UpdateCamera();
+    EXPECT_EQ(0, device.Count("SetView"));
+    EXPECT_EQ(view, device.GetView());
+
+    // Near equal to far, or no field of view: the projection stays.
+    device.SetTarget(0, 0, 0);
+    device.SetNearPlane(10.0f);
+    device.SetFarPlane(10.005f);
+    device.UpdateCamera();
+    EXPECT_EQ(projection, device.GetProjection());
+    device.SetFarPlane(1500.0f);
+    device.SetFieldOfView(0.0f);
+    device.UpdateCamera();
+    EXPECT_EQ(projection, device.GetProjection());
+    // A near plane at the scaled far plane would divide by zero: kept as well.
+    device.SetFieldOfView(0.7853982f);
+    device.SetNearPlane(1500.0f * 0.5128205f);
+    device.UpdateCamera();
+    EXPECT_EQ(projection, device.GetProjection());
+
+    // Up hint along the view direction: world up stands in.
+    device.SetEye(0, 0, 0);
+    device.SetTarget(5, 0, 0);
+    device.SetRoll(kPi / 2);  // hint (1, 0, 0)
+    device.UpdateCamera();
+    EXPECT_NEAR(1.0f, device.GetView().m[1][1], 1e-6f);  // u = (0, 1, 0)
+    EXPECT_NEAR(1.0f, device.GetView().m[0][2], 1e-6f);  // f = (1, 0, 0)
+    // Looking straight up with the hint up too: world up is parallel as well, so (0, 0, 1).
+    device.SetTarget(0, 5, 0);
+    device.SetRoll(0);
+    device.UpdateCamera();
+    EXPECT_NEAR(1.0f, device.GetView().m[2][1], 1e-6f);  // u = (0, 0, 1)
+    EXPECT_NEAR(1.0f, device.GetView().m[1][2], 1e-6f);  // f = (0, 1, 0)
+}
+
+TEST(RenderDeviceTest, PerspectiveKeepsTheScaledFarPlaneAndAUnitCorner)
+{
+    RecordingDevice device;
+    device.Open(640, 480, 32);
+    SetUpCamera(device);
+    const float c = std::cos(0.7853982f / 2) / std::sin(0.7853982f / 2);
+    const float F = 1500.0f * 0.5128205f;
+    const float Q = F / (F - 1.0f);
+    Matrix4 expected;
+    expected.m[0][0] = 0.75f * c;
+    expected.m[1][1] = c;
+    expected.m[2][2] = Q;
+    expected.m[2][3] = 1.0f;
+    expected.m[3][2] = -Q;
+    expected.m[3][3] = 1.0f;
+    ExpectMatrixNear(expected, device.GetProjection());
+}
+
+TEST(RenderDeviceTest, OrthoSetsIdentityWorldAndViewFirst)
+{
+    RecordingDevice device;
+    device.Open();
+    device.SetWorld(Matrix4::Translation(1, 2, 3));
+    device.ClearCalls();
+    device.SetOrtho(640, 480, 0, 1);
+    const Matrix4& p = device.GetProjection();
+    EXPECT_NEAR(0.003125f, p.m[0][0], 1e-7f);
+    EXPECT_NEAR(0.0041667f, p.m[1][1], 1e-7f);
+    EXPECT_FLOAT_EQ(1.0f, p.m[2][2]);
+    EXPECT_FLOAT_EQ(0.0f, p.m[3][2]);
+    EXPECT_FLOAT_EQ(1.0f, p.m[3][3]);
+    EXPECT_EQ(Matrix4::Identity(), device.GetWorld());
+    EXPECT_EQ(Matrix4::Identity(), device.GetView());
+    EXPECT_EQ((std::vector<std::string>{"SetOrtho", "SetWorld", "SetView", "SetProjection"}), device.Names());
+    const Matrix4 shifted = RenderDevice::OrthoMatrix(100, 50, 2, 6);
+    EXPECT_FLOAT_EQ(0.25f, shifted.m[2][2]);
+    EXPECT_FLOAT_EQ(-0.5f, shifted.m[3][2]);
+}
+
+TEST(RenderDeviceTest, ColoursPackTruncatedAndStayInTheirChannels)
+{
+    EXPECT_EQ(0xFFFF7F00u, PackColor(1.0f, 0.5f, 0.0f));
+    EXPECT_EQ(0xFF000000u, PackColor(0, 0, 0));
+    EXPECT_EQ(0xFF010203u, PackColor(1.9f / 255, 2.9f / 255, 3.5f / 255));
+    // Out-of-range and undefined components cannot spill into the next channel.
+    EXPECT_EQ(0xFFFF0000u, PackColor(2.0f, -1.0f, NAN));
+}
+
+TEST(RenderDeviceTest, SavedTransformsRestoreWhatWasInForce)
+{
+    RecordingDevice device;
+    device.Open();
+    SetUpCamera(device);
+    device.SetWorld(Matrix4::RotationY(0.3f));
+    const Matrix4 world = device.GetWorld(), view = device.GetView(), projection = device.GetProjection();
+
+    device.PushTransform(device.GetWorld());
+    device.PushTransform(device.GetView());
+    device.PushTransform(device.GetProjection());
+    device.SetOrtho(640, 480, 0, 1);
+    device.SetProjection(device.PopTransform());
+    device.SetView(device.PopTransform());
+    device.SetWorld(device.PopTransform());
+    EXPECT_EQ(world, device.GetWorld());
+    EXPECT_EQ(view, device.GetView());
+    EXPECT_EQ(projection, device.GetProjection());
+    EXPECT_EQ(0u, device.GetTransformDepth());
+    // One pop too many answers identity instead of reading past the stack.
+    EXPECT_EQ(Matrix4::Identity(), device.PopTransform());
+}
+
+TEST(RenderDeviceTest, StateBlocksRecordWithoutApplyingAndReplayInOrder)
+{
+    RecordingDevice device;
+    device.Open();
+    device.EnableLighting(true);
+    device.ClearCalls();
+
+    uint32_t block = 0;
+    device.BeginStateBlock();
+    device.SetCullMode(CullMode::CounterClockwise);
+    device.EnableAlphaBlend(true);
+    device.SetSrcBlend(BlendFactor::SrcAlpha);
+    device.SetDestBlend(BlendFactor::InvSrcAlpha);
+    device.SetAlphaOp(0, AlphaOp::SelectArg1);
+    device.SetAlphaArg1(0, AlphaArg::Texture);
+    device.SetColorArg2(1, ColorArg::Texture);
+    device.EnableLighting(false);
+    device.SetFog(FogMode::Exp2, 1, 2, 0.5f);
+    device.EndStateBlock(&block);
+    EXPECT_NE(0u, block);
+    // Nothing took effect while recording.
+    EXPECT_EQ(CullMode::Clockwise, device.cullMode);
+    EXPECT_TRUE(device.IsLightingEnabled());
+    EXPECT_EQ((std::vector<std::string>{"BeginStateBlock", "EndStateBlock"}), device.Names());
+
+    uint32_t other = 0;
+    device.BeginStateBlock();
+    device.SetCullMode(CullMode::None);
+    device.EndStateBlock(&other);
+    EXPECT_NE(block, other);
+
+    device.ClearCalls();
+    device.ApplyStateBlock(block);
+    EXPECT_EQ((std::vector<std::string>{"ApplyStateBlock", "SetCullMode", "EnableAlphaBlend", "SetSrcBlend",
+                                        "SetDestBlend", "SetAlphaOp", "SetAlphaArg1", "SetColorArg2",
+                                        "EnableLighting", "SetFog"}),
+              device.Names());
+    EXPECT_EQ(CullMode::CounterClockwise, device.cullMode);
+    EXPECT_EQ(BlendFactor::InvSrcAlpha, device.destBlend);
+    EXPECT_EQ(AlphaArg::Texture, device.stages[0].alphaArg1);
+    EXPECT_EQ(ColorArg::Texture, device.stages[1].colorArg2);
+    EXPECT_FALSE(device.IsLightingEnabled());
+    EXPECT_EQ(FogMode::Exp2, device.fogMode);
+    EXPECT_FLOAT_EQ(0.5f, device.fogDensity);
+
+    // Applying twice replays twice; deleted and unknown handles do nothing.
+    device.ApplyStateBlock(other);
+    EXPECT_EQ(CullMode::None, device.cullMode);
+    device.DeleteStateBlock(block);
+    device.ClearCalls();
+    device.ApplyStateBlock(block);
+    device.ApplyStateBlock(12345);
+    EXPECT_EQ(0, device.Count("SetCullMode"));
+}
+
+TEST(RenderDeviceTest, PointsProjectOntoTheViewport)
+{
+    RecordingDevice device;
+    device.Open(640, 480, 32);
+    SetUpCamera(device);
+    TransformedVertex out;
+    EXPECT_TRUE(device.ProjectPoint(0, 0, 0, 640, 480, out));
+    EXPECT_FLOAT_EQ(320.0f, out.x);
+    EXPECT_FLOAT_EQ(240.0f, out.y);
+    // w = view z + 1: the projection's corner is 1, so the origin at distance 5 has w 6.
+    EXPECT_FLOAT_EQ(1.0f / 6.0f, out.rhw);
+    EXPECT_EQ(0x00FFFFFFu, out.color);
+    // Up on screen is smaller y.
+    EXPECT_TRUE(device.ProjectPoint(0, 1, 0, 640, 480, out));
+    EXPECT_LT(out.y, 240.0f);
+    // Off to the side, and where w is 0 (one unit behind the eye), are off screen.
+    EXPECT_FALSE(device.ProjectPoint(100, 0, 0, 640, 480, out));
+    EXPECT_FALSE(device.ProjectPoint(0, 0, -6, 640, 480, out));
+
+    TransformedVertex points[2] = {};
+    points[0].z = 0;
+    points[1].x = 100;
+    uint32_t results[2] = {7, 7};
+    device.ArePointsVisible(points, results, 2);
+    EXPECT_EQ(kPointVisible, results[0]);
+    EXPECT_EQ(kPointHidden, results[1]);
+    EXPECT_FLOAT_EQ(-1.0f, points[1].x);
+}
+
+TEST(RenderDeviceTest, FontCacheLoadsEachSheetOnceAndOwnsIt)
+{
+    int w = 0, h = 0;
+    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
+    rows[5].resize(14);
+    const std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
+    ScopedTestPak pak({{"font1.png", EncodePng(w, h, sheet)}});
+    {
+        RecordingDevice device;
+        device.Open();
+        Font* first = device.GetFont("font1.png");
+        const int surfaces = device.liveSurfaces;
+        EXPECT_EQ(94, surfaces);
+        EXPECT_EQ(first, device.GetFont("font1.png"));
+        EXPECT_EQ(surfaces, device.liveSurfaces);
+        EXPECT_EQ(5, first->GetHeight());
+    }
+}
+
+TEST(RenderDeviceTest, SelectionsAreCopiesOfTheRecords)
+{
+    RecordingDevice device;
+    EXPECT_EQ(nullptr, device.GetSelectedDriver());
+    EXPECT_EQ(nullptr, device.GetSelectedDevice());
+    EXPECT_EQ(nullptr, device.GetSelectedMode());
+    ASSERT_EQ(1, device.GetDriverCount());
+    const DeviceInfo& info = device.GetDriver(0).GetDevice(0);
+    EXPECT_EQ(6, info.GetModeCount());
+    device.SelectMode(info.GetMode(3));
+    DriverInfo extra;
+    extra.name = "second";
+    EXPECT_EQ(1, device.AddDriver(extra));  // may move the list; the selection stays valid
+    ASSERT_NE(nullptr, device.GetSelectedMode());
+    EXPECT_EQ(800, device.GetSelectedMode()->width);
+    EXPECT_EQ(32, device.GetSelectedMode()->bitsPerPixel);
+}
