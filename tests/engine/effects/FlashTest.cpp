@@ -1,0 +1,109 @@
+// Tests of the Flash layer: material at half the fade, camera and state restored, lifetime from the phases.
+#include <gtest/gtest.h>
+
+#include "../../script/FakeClock.h"
+#include "ImageLayerTestKit.h"
+#include "engine/effects/Flash.h"
+
+namespace {
+
+using FlashTest = ImageLayerTest;
+
+}  // namespace
+
+TEST_F(FlashTest, AddsWhiteThroughTheMaterialAtHalfTheFade)
+{
+    auto flash = Make<Flash>({});
+    const float fades[] = {1.0f, 0.5f, 0.0f};
+    for (const float fade : fades) {
+        device.ClearCalls();
+        flash->DrawWithFade(fade);
+        const RecordedCall* material = device.Last("SetMaterial");
+        ASSERT_NE(material, nullptr);
+        EXPECT_FLOAT_EQ(material->material.diffuseR, fade * 0.5f);
+        EXPECT_FLOAT_EQ(material->material.ambientB, fade * 0.5f);
+        EXPECT_FLOAT_EQ(material->material.emissiveG, fade * 0.5f);
+        EXPECT_EQ(material->material.specularR, 0.0f);
+        EXPECT_LT(FindCall(device.calls, "SetMaterial"), FindCall(device.calls, "Draw"));
+
+        // The 20 x 20 quad is drawn as stored, white with alpha 0, whatever the fade.
+        ASSERT_EQ(Draws().size(), 1u);
+        const auto& v = Draws()[0]->vertices;
+        ASSERT_EQ(v.size(), 4u);
+        EXPECT_EQ(v[0].x, 10.0f);
+        EXPECT_EQ(v[0].y, -10.0f);
+        EXPECT_FLOAT_EQ(v[0].u0, 0.002f);
+        EXPECT_EQ(v[3].x, -10.0f);
+        EXPECT_EQ(v[3].y, 10.0f);
+        EXPECT_FLOAT_EQ(v[3].u0, 0.998f);
+        for (const Vertex& vertex : v) EXPECT_EQ(vertex.color, 0x00FFFFFFu);
+    }
+    EXPECT_EQ(BoundImage(device.Last("SetTexture")), "white.jpg");
+}
+
+TEST_F(FlashTest, DrawsAdditivelyThroughTheCameraAndRestoresTheMatrices)
+{
+    auto flash = Make<Flash>({});
+    device.SetOrtho(640.0f, 480.0f, 0.0f, 1.0f);
+    const Matrix4 world = Matrix4::Translation(3.0f, 0.0f, 1.0f);
+    device.SetWorld(world);
+    const Matrix4 view = device.GetView();
+    const Matrix4 projection = device.GetProjection();
+    device.ClearCalls();
+
+    flash->DrawWithFade(0.8f);
+
+    // While drawing: identity world, the eye 5 units in front, additive lit blending.
+    const size_t draw = FindCall(device.calls, "Draw");
+    ASSERT_LT(draw, device.calls.size());
+    const RecordedCall& firstWorld = device.calls[FindCall(device.calls, "SetWorld")];
+    EXPECT_EQ(firstWorld.matrix, Matrix4::Identity());
+    EXPECT_EQ(device.GetEye().z, -5.0f);
+    EXPECT_FLOAT_EQ(device.GetFieldOfView(), 0.7853982f);
+    EXPECT_EQ(device.GetFarPlane(), 1500.0f);
+    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableLighting")].Arg(0), 1.0);
+    EXPECT_EQ(device.calls[FindCall(device.calls, "SetSrcBlend")].IntArg(0), static_cast<int>(BlendFactor::One));
+    EXPECT_EQ(device.calls[FindCall(device.calls, "SetDestBlend")].IntArg(0), static_cast<int>(BlendFactor::One));
+    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableDepth")].Arg(0), 0.0);
+    EXPECT_LT(FindCall(device.calls, "SetTexture"), draw);
+
+    // Afterwards: lighting and blending off, the transforms of before the flash.
+    EXPECT_FALSE(device.IsLightingEnabled());
+    EXPECT_FALSE(device.alphaBlend);
+    EXPECT_EQ(device.GetWorld(), world);
+    EXPECT_EQ(device.GetView(), view);
+    EXPECT_EQ(device.GetProjection(), projection);
+    EXPECT_EQ(device.GetTransformDepth(), 0u);
+    const std::vector<std::string> closing = {"EnableLighting", "EnableAlphaBlend", "SetProjection", "SetView",
+                                              "SetWorld"};
+    std::vector<std::string> tail;
+    for (size_t i = draw + 1; i < device.calls.size(); ++i) tail.push_back(device.calls[i].name);
+    EXPECT_EQ(tail, closing);
+}
+
+TEST_F(FlashTest, LivesForItsPhasesAndPeaksAtTheEndOfTheRise)
+{
+    FakeClock clock;
+    auto flash = std::make_unique<Flash>(device, nested);
+    flash->SetParameter("RisingTime", "0.25");
+    flash->SetParameter("StableTime", "0");
+    flash->SetParameter("FallingTime", "0.5");
+    flash->SetParameter("LifeTime", "10");  // replaced by the phases
+    flash->Init();
+    flash->Restart(0.0f);
+    EXPECT_FLOAT_EQ(*static_cast<float*>(flash->FindBound("LifeTime")->target), 0.75f);
+
+    const std::pair<double, float> frames[] = {{0.125, 0.25f}, {0.25, 0.5f}, {0.5, 0.25f}};
+    for (const auto& [now, level] : frames) {
+        clock.Set(now);
+        device.ClearCalls();
+        flash->Frame();
+        ASSERT_NE(device.Last("SetMaterial"), nullptr) << now;
+        EXPECT_FLOAT_EQ(device.Last("SetMaterial")->material.diffuseR, level) << now;
+    }
+    clock.Set(0.8);
+    EXPECT_FALSE(flash->IsAlive());
+    const int live = device.liveTextures;
+    flash->Release();
+    EXPECT_EQ(device.liveTextures, live - 1);
+}

@@ -1,0 +1,78 @@
+// Tests of FocalGFX: blurred and sharp alphas over the envelope, screen-space frame, shared alpha map.
+#include <gtest/gtest.h>
+
+#include "ImageLayerTestKit.h"
+#include "engine/effects/FocalGFX.h"
+
+namespace {
+
+using FocalGFXTest = ImageLayerTest;
+
+}  // namespace
+
+TEST_F(FocalGFXTest, BlurredPictureGivesWayToTheSharpOne)
+{
+    auto layer = Make<FocalGFX>({{"BlurryMap", "blur.png"}, {"OrigMap", "sharp.png"}});
+    const struct {
+        float fade;
+        std::vector<std::pair<std::string, uint32_t>> draws;
+    } frames[] = {
+        {0.1f, {{"blur.png", 79u}}},
+        {0.3f, {{"blur.png", 207u}, {"sharp.png", 0u}}},
+        {0.5f, {{"blur.png", 254u}, {"sharp.png", 72u}}},
+        {0.995f, {{"sharp.png", 253u}}},
+        {1.0f, {{"sharp.png", 255u}}},
+    };
+    for (const auto& frame : frames) {
+        device.ClearCalls();
+        layer->DrawWithFade(frame.fade);
+        std::vector<std::pair<std::string, uint32_t>> seen;
+        std::string image;
+        for (const RecordedCall& call : device.calls) {
+            if (call.name == "SetTexture") image = BoundImage(&call);
+            if (call.name != "Draw") continue;
+            seen.emplace_back(image, call.vertices[0].color >> 24);
+            for (const Vertex& v : call.vertices) EXPECT_EQ(v.color & 0x00FFFFFFu, 0x00FFFFFFu);
+        }
+        EXPECT_EQ(seen, frame.draws) << frame.fade;
+    }
+}
+
+TEST_F(FocalGFXTest, DrawsInScreenSpaceWithTheScaledQuad)
+{
+    auto layer = Make<FocalGFX>({{"BlurryMap", "blur.png"}, {"OrigMap", "sharp.png"}, {"XScale", "2"},
+                                 {"YScale", "0.5"}});
+    EXPECT_EQ(layer->GetName(), "");
+    EXPECT_EQ(layer->FindAccessor("OrigMap")->id, 2);
+    EXPECT_EQ(layer->FindAccessor("YScale")->id, 4);
+    const Matrix4 world = Matrix4::Translation(1.0f, 1.0f, 1.0f);
+    device.SetWorld(world);
+    device.ClearCalls();
+
+    layer->DrawWithFade(0.5f);
+    EXPECT_EQ(device.Last("SetOrtho")->args, (std::vector<double>{1.0, 1.0, 1.0, -1.0}));
+    EXPECT_EQ(device.calls[FindCall(device.calls, "SetSrcBlend")].IntArg(0), static_cast<int>(BlendFactor::SrcAlpha));
+    EXPECT_EQ(device.calls[FindCall(device.calls, "SetAlphaOp")].IntArg(1), static_cast<int>(AlphaOp::Modulate));
+    const auto& v = Draws()[0]->vertices;
+    EXPECT_FLOAT_EQ(v[0].x, 1.0f);
+    EXPECT_FLOAT_EQ(v[0].y, -0.25f);
+    EXPECT_FLOAT_EQ(v[3].x, -1.0f);
+    EXPECT_FLOAT_EQ(v[3].v0, 0.002f);
+    EXPECT_EQ(device.GetWorld(), world);
+    EXPECT_EQ(device.GetTransformDepth(), 0u);
+    EXPECT_FALSE(device.alphaBlend);
+}
+
+TEST_F(FocalGFXTest, BothPicturesShareTheAlphaMapAndAreGivenBack)
+{
+    const int live = device.liveTextures;
+    auto layer = Make<FocalGFX>({{"BlurryMap", "blur.png"}, {"OrigMap", "sharp.png"}, {"AlphaMap", "pica.png"}});
+    EXPECT_EQ(device.liveTextures, live + 2);
+    layer->DrawWithFade(0.5f);
+    const auto textures = device.All("SetTexture");
+    ASSERT_EQ(textures.size(), 2u);
+    for (const RecordedCall* call : textures)
+        EXPECT_EQ(static_cast<const Texture*>(call->object)->GetAlphaName(), "pica.png");
+    layer->Release();
+    EXPECT_EQ(device.liveTextures, live);
+}
