@@ -60,7 +60,7 @@ void LineLayer::Init()
     phaseCount_ = std::clamp(NBLines, 0, kMaxLines);
     if (NBLines > kMaxLines) LogLine("LineLayer [%s] : NBLines %d limited to %d.", name.c_str(), NBLines, kMaxLines);
     phases_.assign(static_cast<size_t>(phaseCount_) + 1, 0.0f);
-    for (int i = 0; i < phaseCount_; ++i) phases_[i] = static_cast<float>(std::rand() / 32768.0);
+    for (int i = 0; i < phaseCount_; ++i) phases_[i] = static_cast<float>(LayerRand() / 32768.0);
 }
 
 void LineLayer::Release()

@@ -37,7 +37,7 @@ void MetaballLayer::Init()
     balls_.resize(count);
     positions_.assign(count, MetaPoint{0.0f, 0.0f, 0.0f});
     for (Ball& b : balls_) {
-        auto r = [] { return static_cast<float>(std::rand()); };
+        auto r = [] { return static_cast<float>(LayerRand()); };
         b.ax = 11.0f * r() / 32768.0f;
         b.ay = 4.0f * r() / 32768.0f;
         b.az = 4.0f * r() / 32768.0f;

@@ -21,7 +21,7 @@ public:
     // The triangle store and the vertex array are allocated here, once.
     MetaballLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations);
 
-    // Makes NBMeta ball paths (the value in force now) from rand().
+    // Makes NBMeta ball paths (the value in force now) from LayerRand().
     void Init() override;
     void Release() override;
 

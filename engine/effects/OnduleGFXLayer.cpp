@@ -79,7 +79,7 @@ uint32_t OnduleGFXLayer::FrameAlphaBits() const
 {
     if (Effect == 1) {
         // Random flicker between 0 and 59, scaled by the envelope.
-        const double r = std::rand();
+        const double r = LayerRand();
         return AlphaBits(r / 32768.0 * fade * 60.0);
     }
     // Effect 0 and any unknown value fade with the envelope.

@@ -21,7 +21,7 @@ public:
     void Release() override;
 
     VertexBuffer* GetVertexBuffer() const { return buffer_; }
-    // Alpha byte rule of Effect for one frame (draws one rand() when Effect is 1).
+    // Alpha byte rule of Effect for one frame (draws one LayerRand() when Effect is 1).
     uint32_t FrameAlphaBits() const;
     // Height of the wave at (x, y) at layer time t.
     static float WaveHeight(float x, float y, float t);

@@ -10,8 +10,8 @@ static LayerRegistrar<ParasitesLayer> parasitesRegistrar("ParasitesLayer");
 
 namespace {
 
-// rand() as a fraction of its range 0..32767.
-double RandomUnit() { return std::rand() / 32768.0; }
+// A random fraction in 0..1 (32767 / 32768 at most).
+double RandomUnit() { return LayerRand() / 32768.0; }
 
 void SetQuadVertex(Vertex& v, float x, float y, float u, float w)
 {
@@ -58,8 +58,8 @@ ParasitesLayer::FrameChoice ParasitesLayer::ChooseFrame()
         c.world.m[0][1] = std::sin(a);
         c.world.m[1][0] = -std::sin(a);
         c.world.m[1][1] = std::cos(a);
-        c.shiftX = static_cast<float>(std::rand() / 65536.0 - 0.4);
-        c.shiftY = static_cast<float>(std::rand() / 65536.0);
+        c.shiftX = static_cast<float>(LayerRand() / 65536.0 - 0.4);
+        c.shiftY = static_cast<float>(LayerRand() / 65536.0);
     } else if (Effect == 1) {
         c.world = Matrix4::Scaling(fade + 1.0f, fade + 1.0f, 1.0f);
         c.shiftX = static_cast<float>((RandomUnit() - 0.5) * 0.1);

@@ -16,7 +16,7 @@ public:
 
     const Vertex* GetQuad() const { return quad_; }
 
-    // The random choices of one frame, drawn from rand() in the layer's order.
+    // The random choices of one frame, drawn from LayerRand() in the layer's order.
     struct FrameChoice {
         uint32_t colourBits = 0;  // alpha bits (or 0x00FFFFFF with AlphaType 1)
         Matrix4 world;
@@ -25,7 +25,7 @@ public:
         bool material = false;
         float materialLevel = 0.0f;
     };
-    // Draws the frame's rand() values (and, with Effect 1, swaps in the unit quad once).
+    // Draws the frame's random values (and, with Effect 1, swaps in the unit quad once).
     FrameChoice ChooseFrame();
 
 protected:

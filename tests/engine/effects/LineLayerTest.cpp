@@ -1,0 +1,107 @@
+// Tests of the line layer: stripe width and stepping, band count, opacity peaks, count guards.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include "LayerTestKit.h"
+#include "engine/effects/LineLayer.h"
+#include "support/RecordingDevice.h"
+#include "support/TestPak.h"
+
+namespace {
+
+class LineLayerTest : public ::testing::Test {
+protected:
+    LineLayerTest() : pak_({{"bars.png", MakePlainPng(8, 8, 0xFF8800)}}) { device.Open(); }
+
+    std::unique_ptr<Driven<LineLayer>> Make(const std::vector<std::pair<std::string, std::string>>& parameters)
+    {
+        auto layer = std::make_unique<Driven<LineLayer>>(device, nested);
+        layer->SetParameter("Texture", "bars.png");
+        for (const auto& [name, value] : parameters) layer->SetParameter(name, value);
+        layer->Init();
+        return layer;
+    }
+    std::vector<const RecordedCall*> DrawFrame(LineLayer& layer, float t, float fade)
+    {
+        device.ClearCalls();
+        static_cast<Driven<LineLayer>&>(layer).DrawAt(t, fade);
+        return device.All("Draw");
+    }
+
+    ScopedTestPak pak_;
+    RecordingDevice device;
+    std::vector<LayerOperation> nested;
+};
+
+}  // namespace
+
+TEST_F(LineLayerTest, DefaultStripesAreMirroredAndStepRight)
+{
+    auto layer = Make({});
+    EXPECT_EQ(layer->GetName().rfind("Gfx Layer [", 0), 0u);
+    ASSERT_EQ(layer->GetPhases().size(), 33u);
+    for (int i = 0; i < 32; ++i) {
+        EXPECT_GE(layer->GetPhases()[i], 0.0f);
+        EXPECT_LT(layer->GetPhases()[i], 1.0f);
+    }
+    EXPECT_FLOAT_EQ(layer->StripeSize(), -0.06875f);
+    const auto draws = DrawFrame(*layer, 0.3f, 1.0f);
+    ASSERT_EQ(draws.size(), 32u);
+    // Stored vertex 0 has x = 1: stripe 0 puts it at w, each further stripe w + T to the right.
+    EXPECT_FLOAT_EQ(draws[0]->vertices[0].x, -0.06875f);
+    EXPECT_FLOAT_EQ(draws[0]->vertices[2].x, 0.06875f);
+    EXPECT_FLOAT_EQ(draws[0]->vertices[0].y, -1.0f);
+    for (size_t i = 1; i < draws.size(); ++i)
+        EXPECT_NEAR(draws[i]->vertices[0].x - draws[i - 1]->vertices[0].x, 0.03125f, 1e-5f);
+    for (size_t i = 0; i < draws.size(); ++i) {
+        const float expected = std::fabs(std::sin(layer->GetPhases()[i] + 0.3f)) * 204.0f;
+        EXPECT_EQ(draws[i]->vertices[0].color >> 24, static_cast<uint32_t>(expected)) << i;
+        EXPECT_EQ(draws[i]->vertices[0].color & 0x00FFFFFFu, 0x00FFFFFFu);
+    }
+}
+
+TEST_F(LineLayerTest, HorizontalBandsAreOneMoreThanLinesAndHonourIntensity)
+{
+    auto layer = Make({{"Sens", "1"}, {"NBLines", "4"}, {"IntensityMax", "0.5"}});
+    EXPECT_FLOAT_EQ(layer->StripeSize(), (1.0f - 0.4f) / 4.0f);
+    const auto draws = DrawFrame(*layer, 0.7f, 1.0f);
+    ASSERT_EQ(draws.size(), 5u);
+    // The first two bands share phase 0.
+    EXPECT_EQ(draws[0]->vertices[0].color, draws[1]->vertices[0].color);
+    const float peak = std::fabs(std::sin(layer->GetPhases()[0] + 0.7f)) * 0.5f * 255.0f;
+    EXPECT_EQ(draws[0]->vertices[0].color >> 24, static_cast<uint32_t>(peak));
+    for (size_t i = 1; i < draws.size(); ++i)
+        EXPECT_NEAR(draws[i]->vertices[0].y - draws[i - 1]->vertices[0].y, 0.15f + 0.1f, 1e-5f);
+    EXPECT_FLOAT_EQ(draws[0]->vertices[0].x, 1.0f);
+
+    // IntensityMax does not touch the vertical stripes.
+    auto stripes = Make({{"NBLines", "4"}, {"IntensityMax", "0.5"}});
+    const auto vertical = DrawFrame(*stripes, 0.7f, 1.0f);
+    const float stripePeak = std::fabs(std::sin(stripes->GetPhases()[0] + 0.7f)) * 204.0f;
+    EXPECT_EQ(vertical[0]->vertices[0].color >> 24, static_cast<uint32_t>(stripePeak));
+}
+
+TEST_F(LineLayerTest, StripeAtAMultipleOfPiIsInvisible)
+{
+    auto layer = Make({{"NBLines", "3"}});
+    const float t = 3.14159265f - layer->GetPhases()[1];
+    const auto draws = DrawFrame(*layer, t, 1.0f);
+    ASSERT_EQ(draws.size(), 3u);
+    EXPECT_EQ(draws[1]->vertices[0].color >> 24, 0u);
+}
+
+TEST_F(LineLayerTest, NonPositiveOrGrownCountsAreSafe)
+{
+    for (const char* count : {"0", "-5"}) {
+        auto none = Make({{"NBLines", count}});
+        EXPECT_TRUE(DrawFrame(*none, 0.1f, 1.0f).empty()) << count;
+        EXPECT_EQ(device.GetTransformDepth(), 0u);
+    }
+    // A count raised after Init uses only the phases that were made.
+    auto layer = Make({{"NBLines", "4"}});
+    layer->SetParameter("NBLines", "400");
+    EXPECT_EQ(DrawFrame(*layer, 0.1f, 1.0f).size(), 4u);
+    layer->Release();
+    EXPECT_TRUE(layer->GetPhases().empty());
+    EXPECT_EQ(device.liveTextures, 0);
+}
