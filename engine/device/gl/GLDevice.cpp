@@ -283,6 +283,11 @@ std::vector<uint8_t> GLDevice::ReadBackBuffer()
     return rgb;
 }
 
+void GLDevice::PrepareWindowAttributes()
+{
+    SetCoreContextAttributes();
+}
+
 void GLDevice::SetVSync(bool on)
 {
     vsync_ = on;

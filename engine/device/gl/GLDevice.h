@@ -146,7 +146,10 @@ public:
     void SetAmbient(float r, float g, float b) override;
     bool DrawTestPattern() override;
 
-    // Swap with vertical sync (the default) or as fast as possible.
+    // Sets SDL's OpenGL attributes (3.3 core, double buffer, no window depth). Call before
+    // creating the window that Init will get, so the window's visual matches the context.
+    static void PrepareWindowAttributes();
+    // Swap with vertical sync (the default) or as fast as possible; before or after Init.
     void SetVSync(bool on);
     // Caps the maximum texture size the device reports (0: no cap); applies now and at Init.
     void CapMaxTextureSize(int edge);

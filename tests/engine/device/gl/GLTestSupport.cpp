@@ -111,7 +111,19 @@ Vertex MakeVertex(float x, float y, float z, uint32_t color, float u, float v)
 std::vector<Vertex> ScreenQuad(const GLDevice& device, float x0, float y0, float x1, float y1, float z,
                                uint32_t color)
 {
-    float hw = device.GetWidth() / 2.0f, hh = device.GetHeight() / 2.0f;
+    return ScreenQuad(device.GetWidth(), device.GetHeight(), x0, y0, x1, y1, z, color);
+}
+
+void DrawQuad(GLDevice& device, float x0, float y0, float x1, float y1, float z, uint32_t color)
+{
+    std::vector<Vertex> quad = ScreenQuad(device, x0, y0, x1, y1, z, color);
+    device.Draw(PrimitiveType::TriangleStrip, quad.data(), 4);
+}
+
+std::vector<Vertex> ScreenQuad(int targetWidth, int targetHeight, float x0, float y0, float x1, float y1, float z,
+                               uint32_t color)
+{
+    float hw = targetWidth / 2.0f, hh = targetHeight / 2.0f;
     // Pixel centres sit on integers: a pixel's area is [x - 0.5, x + 0.5).
     float left = x0 - 0.5f - hw, right = x1 - 0.5f - hw;
     float top = hh - (y0 - 0.5f), bottom = hh - (y1 - 0.5f);

@@ -40,3 +40,8 @@ Vertex MakeVertex(float x, float y, float z, uint32_t color, float u = 0.0f, flo
 // of MakeTestDevice, texture coordinates 0..1 over the rectangle (both sets).
 std::vector<Vertex> ScreenQuad(const GLDevice& device, float x0, float y0, float x1, float y1, float z,
                                uint32_t color);
+// The same for an ortho camera of targetWidth x targetHeight (render targets).
+std::vector<Vertex> ScreenQuad(int targetWidth, int targetHeight, float x0, float y0, float x1, float y1, float z,
+                               uint32_t color);
+// Draws a ScreenQuad as a triangle strip.
+void DrawQuad(GLDevice& device, float x0, float y0, float x1, float y1, float z, uint32_t color);
