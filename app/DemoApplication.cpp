@@ -18,6 +18,7 @@
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
 #include "engine/device/RenderDevice.h"
+#include "engine/device/gl/GLDevice.h"
 #include "pak/PakFile.h"
 #include "script/Timeline.h"
 #include "sound/SoundSystem.h"
@@ -143,9 +144,9 @@ bool DemoApplication::Init()
     SoundSystem::Init();
     SoundSystem::Start();
 
+    if (auto* gl = dynamic_cast<GLDevice*>(device_.get()))
+        gl->SetVSync(!options_.noVsync);
     device_->Init(window_, fullScreen, 0, 0, 0);
-    if (options_.noVsync)
-        SDL_GL_SetSwapInterval(0);
     device_->EnableClearColor(true);
     device_->SetClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     device_->SetEye(0.0f, 0.0f, -5.0f);
@@ -218,8 +219,10 @@ void DemoApplication::Frame()
     if (timeline_->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
 
-    if (capture_)
-        capture_->CaptureBackBuffer(device_->GetWidth(), device_->GetHeight());
+    if (capture_) {
+        if (auto* gl = dynamic_cast<GLDevice*>(device_.get()))
+            capture_->WriteFrame(gl->ReadBackBuffer(), gl->GetWidth(), gl->GetHeight());
+    }
     device_->Present(0);
     device_->Clear(0);
 

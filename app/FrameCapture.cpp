@@ -1,10 +1,8 @@
-// Capture of presented frames as numbered PNG files, read back from the GL framebuffer.
+// Capture of presented frames as numbered PNG files.
 #include "app/FrameCapture.h"
 
-#include <GL/gl.h>
 #include <png.h>
 
-#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <filesystem>
@@ -102,23 +100,6 @@ std::string FrameCapture::FramePath(long index) const
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06ld.png", index);
     return (std::filesystem::path(folder_) / name).string();
-}
-
-void FrameCapture::CaptureBackBuffer(int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return;
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    std::vector<uint8_t> bottomUp(rowBytes * static_cast<size_t>(height));
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    pixels_.resize(bottomUp.size());
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* source = bottomUp.data() + static_cast<size_t>(height - 1 - y) * rowBytes;
-        std::copy(source, source + rowBytes, pixels_.data() + static_cast<size_t>(y) * rowBytes);
-    }
-    WriteFrame(pixels_, width, height);
 }
 
 void FrameCapture::WriteFrame(const std::vector<uint8_t>& rgb, int width, int height)

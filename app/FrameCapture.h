@@ -13,10 +13,8 @@ public:
     // Creates the folder when missing (an application error when that fails).
     explicit FrameCapture(const std::string& folder);
 
-    // Reads the current back buffer (width x height from the bottom-left origin of the
-    // GL framebuffer) and writes it as folder/frame_NNNNNN.png, numbered from 0.
-    void CaptureBackBuffer(int width, int height);
-    // Writes already-read RGB rows as the next numbered frame.
+    // Writes RGB rows (top first) as folder/frame_NNNNNN.png, numbered from 0; an
+    // application error when the file cannot be written.
     void WriteFrame(const std::vector<uint8_t>& rgb, int width, int height);
 
     std::string FramePath(long index) const;
@@ -25,5 +23,4 @@ public:
 private:
     std::string folder_;
     long next_ = 0;
-    std::vector<uint8_t> pixels_;
 };

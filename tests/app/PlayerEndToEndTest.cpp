@@ -1,0 +1,267 @@
+// The real player binary, headless, on small productions made here.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "PlayerProcess.h"
+#include "support/TestImages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::map<std::string, std::string> kHeadlessEnv = {{"SDL_AUDIODRIVER", "dummy"}};
+
+std::string FontSheet()
+{
+    int w = 0, h = 0;
+    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
+    std::vector<uint8_t> rgb = DrawFontSheet(5, rows, w, h);
+    return EncodePng(w, h, rgb);
+}
+
+std::string Crlf(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// A production folder: font, a loading image, a red picture and the given script.
+fs::path MakeProduction(const std::string& name, const std::string& script)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "e2e" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    WriteTestFile((dir / "font1.png").string(), FontSheet());
+    WriteTestFile((dir / "loading.png").string(), EncodePng(16, 16, SolidRgb(16, 16, 0, 0, 255)));
+    WriteTestFile((dir / "red.png").string(), EncodePng(32, 32, SolidRgb(32, 32, 255, 0, 0)));
+    if (!script.empty())
+        WriteTestFile((dir / "Script.txt").string(), Crlf(script));
+    return dir;
+}
+
+PlayerRun Play(const fs::path& dir, std::vector<std::string> args, double timeout = 120.0)
+{
+    return RunProcess(STARFALL_EXE, args, dir.string(), kHeadlessEnv, timeout);
+}
+
+bool PngSize(const fs::path& path, int& width, int& height, std::vector<uint8_t>& rgb)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.string().c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    rgb.assign(PNG_IMAGE_SIZE(image), 0);
+    return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+}
+
+const char* const kShortScript =
+    "LOADINGIMG \"loading.png\";\n"
+    "TIME -1 {\n"
+    "CREATE GFXLayer {\n"
+    "Texture \"red.png\";\n"
+    "RisingTime 0.1;\n"
+    "StableTime 100;\n"
+    "};\n"
+    "};\n"
+    "TIME 0.5 {\n"
+    "END;\n"
+    "};\n";
+
+}  // namespace
+
+TEST(PlayerEndToEnd, FixedStepCaptureEndsAtEndWithEveryFrameWritten)
+{
+    const fs::path dir = MakeProduction("capture", kShortScript);
+    PlayerRun run = Play(dir, {"--headless", "--no-pak", "--fps", "10", "--frames", "100",
+                               "--capture", "shots", "--mode", "160x120x32", "--seed", "7"});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Frame k shows time k / 10 s; END at 0.5 fires in the first frame past it (k = 6),
+    // and that frame is still presented: frames 0 to 6.
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "shots")) {
+        (void)entry;
+        ++count;
+    }
+    EXPECT_EQ(count, 7);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(PngSize(dir / "shots" / "frame_000003.png", w, h, rgb));
+    EXPECT_EQ(w, 160);
+    EXPECT_EQ(h, 120);
+    // The red picture is on screen once faded in.
+    const size_t centre = (static_cast<size_t>(h / 2) * w + w / 2) * 3;
+    EXPECT_GT(rgb[centre], 128) << "centre " << int(rgb[centre]) << "," << int(rgb[centre + 1])
+                                << "," << int(rgb[centre + 2]);
+    EXPECT_LT(rgb[centre + 2], 64);
+    // The frame in which END ran draws no layer but is still presented.
+    ASSERT_TRUE(PngSize(dir / "shots" / "frame_000006.png", w, h, rgb));
+    EXPECT_LT(rgb[centre], 32);
+
+    // The same run again gives the same pictures: time does not follow the wall clock.
+    PlayerRun again = Play(dir, {"--headless", "--no-pak", "--fps", "10", "--capture", "shots2",
+                                 "--mode", "160x120x32", "--seed", "7"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    for (int k = 0; k < 7; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%06d.png", k);
+        EXPECT_EQ(ReadTestFile((dir / "shots" / name).string()),
+                  ReadTestFile((dir / "shots2" / name).string()))
+            << name;
+    }
+    EXPECT_FALSE(fs::exists(dir / "shots2" / "frame_000007.png"));
+}
+
+TEST(PlayerEndToEnd, FrameLimitQuitsNormallyAndLogWindowPrintsTheStartUp)
+{
+    const fs::path dir = MakeProduction("frames", "TIME 100 {\nEND;\n};\n");
+    PlayerRun run = Play(dir, {"--headless", "--no-pak", "--frames", "3", "--mode", "160x120x32",
+                               "xLogWindowx"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string& log = run.err;
+    const size_t banner = log.find("Build date : ");
+    const size_t detect = log.find("Detecting 3D modules...");
+    const size_t search = log.find("Search path : [");
+    const size_t pak = log.find("Loaded PakFile [Starfall.pak] (0 packed files).");
+    const size_t wait = log.find("Please wait during devices enumeration...");
+    const size_t found = log.find("Found Module [Internal module]");
+    const size_t finished = log.find("Finished enumerating devices.");
+    for (size_t at : {banner, detect, search, pak, wait, found, finished})
+        ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_LT(banner, detect);
+    EXPECT_LT(detect, search);
+    EXPECT_LT(search, pak);
+    EXPECT_LT(pak, wait);
+    EXPECT_LT(wait, found);
+    EXPECT_LT(found, finished);
+    EXPECT_NE(log.find(std::string(66, '-')), std::string::npos);
+
+    // Without the switch (lower case does not count) nothing is logged.
+    PlayerRun quiet = Play(dir, {"--headless", "--no-pak", "--frames", "2", "--mode",
+                                 "160x120x32", "logwindow"});
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("Detecting 3D modules"), std::string::npos) << quiet.err;
+}
+
+TEST(PlayerEndToEnd, FatalErrorsReachStderrWithTheirDialogTextAndANonZeroStatus)
+{
+    // No script: the library error of the parser, and no file list after an error.
+    const fs::path missing = MakeProduction("missing", "");
+    PlayerRun run = Play(missing, {"--headless", "--no-pak", "--frames", "3", "gfl"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_NE(run.err.find("Starfall Trailer, By Vireo! - Error\nCannot open file [Script.txt]."),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(missing / "FileList.txt"));
+
+    // An unknown layer type lists the known ones.
+    const fs::path unknown =
+        MakeProduction("unknown", "TIME -1 {\nCREATE NoSuchLayer {\n};\n};\nTIME 1 {\nEND;\n};\n");
+    PlayerRun bad = Play(unknown, {"--headless", "--no-pak", "--frames", "3"});
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("Starfall Trailer, By Vireo! - Error"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("[NoSuchLayer]"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find(" - GFXLayer"), std::string::npos) << bad.err;
+
+    // An archive that is not one: not an error at start-up, the folders serve instead.
+    const fs::path notPak = MakeProduction("notpak", "TIME 0 {\nEND;\n};\n");
+    WriteTestFile((notPak / "junk.pak").string(), "not an archive at all");
+    PlayerRun junk = Play(notPak, {"--headless", "--pak", "junk.pak", "--frames", "5", "LogWindow"});
+    EXPECT_EQ(junk.exitCode, 0) << junk.err;
+    EXPECT_NE(junk.err.find("Loaded PakFile [junk.pak] (0 packed files)."), std::string::npos);
+
+    // A capture folder that cannot be made is an application error (the exception dialog).
+    WriteTestFile((notPak / "blocked").string(), "a file, not a folder");
+    PlayerRun blocked = Play(notPak, {"--headless", "--no-pak", "--capture", "blocked/x"});
+    EXPECT_NE(blocked.exitCode, 0);
+    EXPECT_NE(blocked.err.find("Starfall Trailer, By Vireo! - Exception"), std::string::npos)
+        << blocked.err;
+    EXPECT_NE(blocked.err.find("GetLastError (Informative)"), std::string::npos);
+    EXPECT_NE(blocked.err.find("TraceBack"), std::string::npos);
+}
+
+TEST(PlayerEndToEnd, FileListNamesEveryOpenedFileOnceInByteOrder)
+{
+    const fs::path dir = MakeProduction("filelist", kShortScript);
+    PlayerRun run = Play(dir, {"--headless", "--no-pak", "--fps", "10", "--mode", "160x120x32",
+                               "/some/path/with/gfl/inside"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string list = ReadTestFile((dir / "FileList.txt").string());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find('\n', start);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string line = list.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"Script.txt", "font1.png", "loading.png",
+                                               "red.png"}))
+        << list;
+
+    // Capital letters do not count: no list written.
+    fs::remove(dir / "FileList.txt");
+    PlayerRun upper = Play(dir, {"--headless", "--no-pak", "--fps", "10", "--mode",
+                                 "160x120x32", "GFL"});
+    EXPECT_EQ(upper.exitCode, 0) << upper.err;
+    EXPECT_FALSE(fs::exists(dir / "FileList.txt"));
+}
+
+TEST(PlayerEndToEnd, ArchiveGivenByPathIsPlayedFromAnotherFolder)
+{
+    const fs::path data = MakeProduction("pak-data", kShortScript);
+    const fs::path pak = data.parent_path() / "pak-data.pak";
+    const fs::path empty = data.parent_path() / "pak-run";
+    fs::remove_all(empty);
+    fs::create_directories(empty);
+    PlayerRun pack = RunProcess(PAKWRITER_EXE, {"--quiet", "-o", pak.string(), data.string()},
+                                empty.string(), {}, 60.0);
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
+    PlayerRun run = Play(empty, {"--headless", "--pak", pak.string(), "--fps", "10", "--mode",
+                                 "160x120x32", "LogWindow"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("Loaded PakFile [" + pak.string() + "] ("), std::string::npos) << run.err;
+    // Nothing came from the folder: it is still empty.
+    EXPECT_TRUE(fs::is_empty(empty));
+}
+
+TEST(PlayerEndToEnd, CommandLineProblemsAndAMissingDisplayAreExplainedInOneLine)
+{
+    const fs::path dir = MakeProduction("usage", "TIME 0 {\nEND;\n};\n");
+    PlayerRun help = Play(dir, {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--headless"), std::string::npos);
+    PlayerRun version = Play(dir, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.out.find("starfall"), std::string::npos);
+    PlayerRun bad = Play(dir, {"--fps", "fast"});
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("--fps"), std::string::npos);
+
+    PlayerRun noDisplay = RunProcess(STARFALL_EXE, {"--no-pak"}, dir.string(),
+                                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""},
+                                      {"SDL_VIDEODRIVER", ""}, {"SDL_AUDIODRIVER", "dummy"}},
+                                     30.0);
+    EXPECT_NE(noDisplay.exitCode, 0);
+    EXPECT_FALSE(noDisplay.timedOut);
+    EXPECT_NE(noDisplay.err.find("--headless"), std::string::npos) << noDisplay.err;
+    EXPECT_EQ(std::count(noDisplay.err.begin(), noDisplay.err.end(), '\n'), 1) << noDisplay.err;
+}
