@@ -1,0 +1,187 @@
+// The player in a real X window (on a private Xvfb server): start without dialog, Escape, clean exit.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "PlayerProcess.h"
+#include "support/TestImages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FindInPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::string paths = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= paths.size()) {
+        size_t end = paths.find(':', start);
+        if (end == std::string::npos)
+            end = paths.size();
+        const fs::path candidate = fs::path(paths.substr(start, end - start)) / program;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+        start = end + 1;
+    }
+    return {};
+}
+
+// A private X server for the duration of a test.
+class XvfbServer {
+public:
+    bool Start(const std::string& xvfb)
+    {
+        for (int attempt = 0; attempt < 10 && pid_ <= 0; ++attempt) {
+            display_ = 70 + (getpid() + attempt * 7) % 200;
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
+            if (fs::exists(socket))
+                continue;
+            const std::string name = ":" + std::to_string(display_);
+            pid_ = fork();
+            if (pid_ == 0) {
+                execl(xvfb.c_str(), xvfb.c_str(), name.c_str(), "-screen", "0", "1024x768x24",
+                      "-nolisten", "tcp", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int i = 0; i < 100 && !fs::exists(socket); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (!fs::exists(socket))
+                Stop();
+        }
+        return pid_ > 0;
+    }
+    void Stop()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+    ~XvfbServer() { Stop(); }
+    std::string Name() const { return ":" + std::to_string(display_); }
+
+private:
+    pid_t pid_ = -1;
+    int display_ = 0;
+};
+
+// The few X calls needed to press a key, loaded at run time so the tests need no X headers.
+struct XKeyboard {
+    void* x11 = nullptr;
+    void* xtst = nullptr;
+    void* (*openDisplay)(const char*) = nullptr;
+    int (*closeDisplay)(void*) = nullptr;
+    int (*flush)(void*) = nullptr;
+    unsigned char (*keysymToKeycode)(void*, unsigned long) = nullptr;
+    int (*fakeKey)(void*, unsigned int, int, unsigned long) = nullptr;
+    int (*fakeMotion)(void*, int, int, int, unsigned long) = nullptr;
+
+    bool Load()
+    {
+        x11 = dlopen("libX11.so.6", RTLD_NOW);
+        xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!x11 || !xtst)
+            return false;
+        openDisplay = reinterpret_cast<decltype(openDisplay)>(dlsym(x11, "XOpenDisplay"));
+        closeDisplay = reinterpret_cast<decltype(closeDisplay)>(dlsym(x11, "XCloseDisplay"));
+        flush = reinterpret_cast<decltype(flush)>(dlsym(x11, "XFlush"));
+        keysymToKeycode =
+            reinterpret_cast<decltype(keysymToKeycode)>(dlsym(x11, "XKeysymToKeycode"));
+        fakeKey = reinterpret_cast<decltype(fakeKey)>(dlsym(xtst, "XTestFakeKeyEvent"));
+        fakeMotion = reinterpret_cast<decltype(fakeMotion)>(dlsym(xtst, "XTestFakeMotionEvent"));
+        return openDisplay && closeDisplay && flush && keysymToKeycode && fakeKey && fakeMotion;
+    }
+};
+
+struct PressContext {
+    XKeyboard* keyboard;
+    std::string display;
+    std::string stderrPath;
+    int presses = 0;
+};
+
+bool Exited(int pid)
+{
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
+
+// Waits for the window to be set up (the log says so), then presses Escape over it until
+// the player has gone (the first press can race the window's mapping).
+void PressEscapeWhenPlaying(int pid, void* data)
+{
+    auto& context = *static_cast<PressContext*>(data);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && !Exited(pid) &&
+           ReadTestFile(context.stderrPath).find("Loaded [ red.png ]") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    void* display = context.keyboard->openDisplay(context.display.c_str());
+    if (!display)
+        return;
+    const unsigned int escape = context.keyboard->keysymToKeycode(display, 0xFF1B);
+    for (int i = 0; i < 20 && !Exited(pid); ++i) {
+        context.keyboard->fakeMotion(display, 0, 512, 384, 0);
+        context.keyboard->fakeKey(display, escape, 1, 0);
+        context.keyboard->fakeKey(display, escape, 0, 0);
+        context.keyboard->flush(display);
+        ++context.presses;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    context.keyboard->closeDisplay(display);
+}
+
+}  // namespace
+
+TEST(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
+{
+    const std::string xvfb = FindInPath("Xvfb");
+    if (xvfb.empty())
+        GTEST_SKIP() << "Xvfb is not installed; the window test needs it";
+    XKeyboard keyboard;
+    if (!keyboard.Load())
+        GTEST_SKIP() << "libX11/libXtst not available to press keys";
+    XvfbServer server;
+    ASSERT_TRUE(server.Start(xvfb)) << "Xvfb did not start";
+
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "window";
+    fs::remove_all(dir);
+    int w = 0, h = 0;
+    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
+    std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
+    WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));
+    WriteTestFile((dir / "red.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)));
+    // Plays for a minute unless stopped.
+    WriteTestFile((dir / "Script.txt").string(),
+                  "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 100;\r\n"
+                  "};\r\n};\r\nTIME 60 {\r\nEND;\r\n};\r\n");
+
+    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string()};
+    const auto started = std::chrono::steady_clock::now();
+    PlayerRun run = RunProcess(STARFALL_EXE,
+                               {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32",
+                                "LogWindow"},
+                               dir.string(),
+                               {{"DISPLAY", server.Name()}, {"WAYLAND_DISPLAY", ""},
+                                {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
+                               90.0, &PressEscapeWhenPlaying, &context);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(context.presses, 1);
+    EXPECT_LT(seconds, 55.0) << "ended by the script, not by Escape";
+    EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
+}
