@@ -172,6 +172,13 @@ TEST_F(TextLayerTest, MotionUsesOneMinusFadeInBothDirections)
     v = Draws()[0]->vertices;
     EXPECT_FLOAT_EQ(v[0].x, 1.0f + 1.0f + 1.0f);
     EXPECT_FLOAT_EQ(v[0].z, 2.0f);
+
+    // A fade that stays put counts as not decreasing: the Start terms again.
+    device.ClearCalls();
+    layer->DrawWithFade(0.5f);
+    v = Draws()[0]->vertices;
+    EXPECT_FLOAT_EQ(v[0].x, 1.5f + 0.5f + 1.0f);
+    EXPECT_FLOAT_EQ(v[0].z, 4.0f);
 }
 
 TEST_F(TextLayerTest, DrawsThroughTheCameraAndRestoresTheTransforms)
