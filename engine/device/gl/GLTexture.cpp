@@ -115,6 +115,9 @@ void* GLTexture::Lock(int& pitch)
     gl_->state_.ActiveTextureBind(0, texture);
     glGetTexImage(GL_TEXTURE_2D, 0, info.dataFormat, info.dataType, locked_.data());
     GL_CHECK("texture lock");
+    // XRGB32 pixels carry 0 in their free byte, whatever GL keeps there.
+    if (GetFormat() == TextureFormat::XRGB32)
+        for (size_t i = 3; i < locked_.size(); i += 4) locked_[i] = 0;
     isLocked_ = true;
     return locked_.data();
 }
@@ -126,6 +129,9 @@ void GLTexture::Unlock()
     GLuint texture = GetGLTexture();
     if (texture != 0) {
         const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
+        // A render target's hidden alpha must stay opaque (destination alpha reads 1.0).
+        if (GetFormat() == TextureFormat::XRGB32)
+            for (size_t i = 3; i < locked_.size(); i += 4) locked_[i] = 0xFF;
         gl_->state_.ActiveTextureBind(0, texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_),
                         info.dataFormat, info.dataType, locked_.data());
