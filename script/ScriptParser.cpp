@@ -12,6 +12,10 @@ namespace {
 
 // Longest line kept; the rest of a longer line is dropped up to its LF.
 constexpr size_t kMaxLineLength = 65535;
+// Deepest CREATE nesting kept. Nested CREATE lines need no closing line of their own, so an
+// unclosed run of them would otherwise nest as deep as the file is long and exhaust the
+// stack here and wherever operations are copied or destroyed; deeper ones are ignored.
+constexpr int kMaxNesting = 1000;
 
 class LineReader {
 public:
@@ -54,7 +58,7 @@ bool HasOpeningBrace(const std::string& line) {
     return line.find('{') != std::string::npos;
 }
 
-void ParseOperation(LineReader& reader, LayerOperation& operation) {
+void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
     std::string line, keyword, value;
     while (reader.Read(line)) {
         if (line.empty()) continue;
@@ -69,10 +73,11 @@ void ParseOperation(LineReader& reader, LayerOperation& operation) {
             } else if (keyword == "INSERT") {
                 operation.insertAtBottom = value == "Bottom";
             } else if (keyword == "CREATE") {
+                if (depth >= kMaxNesting) break;
                 LayerOperation child;
                 child.kind = OperationKind::Create;
                 child.target = value;
-                ParseOperation(reader, child);
+                ParseOperation(reader, child, depth + 1);
                 operation.children.push_back(std::move(child));
             } else {
                 operation.assignments.push_back({keyword, value});
@@ -113,7 +118,7 @@ void ParseBlock(LineReader& reader, TimeBlock& block) {
                              : keyword == "UPDATE" ? OperationKind::Update
                                                    : OperationKind::Delete;
             operation.target = value;
-            ParseOperation(reader, operation);
+            ParseOperation(reader, operation, 1);
             block.operations.push_back(std::move(operation));
         } else if (keyword == "END") {
             LayerOperation operation;

@@ -193,6 +193,17 @@ TEST(ScriptParser, ClosingLinesNeedTheirBraceBeforeAnyKeywordOrComment) {
     EXPECT_EQ(open.blocks[0].operations[0].assignments.size(), 1u);
 }
 
+TEST(ScriptParser, UnclosedNestedCreatesStopNestingAtAFixedDepth) {
+    std::string text = "TIME 1 {\r\nCREATE MDLPlayer {\r\n";
+    for (int i = 0; i < 20000; ++i) text += "CREATE Smoke;\r\n";
+    const Script script = Parse(text);
+    ASSERT_EQ(script.blocks.size(), 1u);
+    int depth = 1;
+    for (const LayerOperation* op = &script.blocks[0].operations[0]; !op->children.empty(); op = &op->children[0])
+        ++depth;
+    EXPECT_EQ(depth, 1000);
+}
+
 TEST(ScriptParser, OperationsKeepTheirKindSpecificSettings) {
     const Script script = Parse(
         "TIME 4 {\r\n"
