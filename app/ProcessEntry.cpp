@@ -29,6 +29,15 @@ bool EnvironmentSet(const char* name)
     return value && *value;
 }
 
+// A full-screen window would cover the error dialog; the report must be seen.
+void HideMainWindow()
+{
+    if (Application* application = GetCurrentApplication()) {
+        if (application->GetWindow())
+            SDL_HideWindow(application->GetWindow());
+    }
+}
+
 // Creates, initialises, runs and destroys the application inside the error guard.
 // After an error the application is left as it is: tearing down half-started
 // subsystems could only add confusion to the report.
@@ -44,13 +53,16 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
             WriteFileList("FileList.txt");
     } catch (const AppError& error) {
         const int systemError = errno;
+        HideMainWindow();
         ShowExceptionDialog(error.what(), systemError, TakeThrowTrace());
         status = kExitFatalError;
     } catch (const CUserException& error) {
+        HideMainWindow();
         ShowErrorDialog(error.what());
         status = kExitFatalError;
     } catch (...) {
         const int systemError = errno;
+        HideMainWindow();
         if (IsLibraryErrorPending())
             ShowErrorDialog(GetLibraryLastMessage());
         else

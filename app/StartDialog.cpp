@@ -26,6 +26,17 @@ struct DialogState {
     bool refilling = false;
 };
 
+// Long device descriptions are cut with an ellipsis instead of widening the dialog.
+GtkWidget* NewCombo()
+{
+    GtkWidget* combo = gtk_combo_box_text_new();
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(combo));
+    for (GList* cell = cells; cell; cell = cell->next)
+        g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "width-chars", 36, nullptr);
+    g_list_free(cells);
+    return combo;
+}
+
 void FillCombo(GtkWidget* combo, const std::vector<std::string>& items, int selected)
 {
     gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(combo));
@@ -155,9 +166,9 @@ bool StartDialog::Run(RenderDevice& device, const std::string& caption)
     if (GtkWidget* picture = LoadPicture())
         gtk_box_pack_start(GTK_BOX(box), picture, FALSE, FALSE, 0);
 
-    state.drivers = gtk_combo_box_text_new();
-    state.devices = gtk_combo_box_text_new();
-    state.modes = gtk_combo_box_text_new();
+    state.drivers = NewCombo();
+    state.devices = NewCombo();
+    state.modes = NewCombo();
     gtk_box_pack_start(GTK_BOX(box), Caption("Driver"), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), state.drivers, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), Caption("Device"), FALSE, FALSE, 0);

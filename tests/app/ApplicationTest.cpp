@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "engine/core/Fatal.h"
 
 namespace {
 
@@ -169,4 +170,28 @@ TEST_F(ApplicationTest, LoopHandlesOneEventPerFrameAndEndsAtTheQuitMessage)
     }
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+TEST_F(ApplicationTest, ProcessorExceptionInAFrameLeavesTheLoopAsANamedApplicationError)
+{
+    class Dividing : public Application {
+    public:
+        Dividing() : Application("") {}
+        void Frame() override
+        {
+            if (++frames == 3)
+                result = 100 / divisor;
+        }
+        int frames = 0;
+        volatile int divisor = 0;
+        volatile int result = 0;
+    };
+    Dividing app;
+    try {
+        app.Run();
+        FAIL() << "the loop ended without an error";
+    } catch (const AppError& error) {
+        EXPECT_STREQ(error.what(), "Integer divided by Zero.");
+    }
+    EXPECT_EQ(app.frames, 3);
 }

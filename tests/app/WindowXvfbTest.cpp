@@ -108,6 +108,7 @@ struct PressContext {
     XKeyboard* keyboard;
     std::string display;
     std::string stderrPath;
+    std::string readyLine;  // the log line after which the key is pressed
     int presses = 0;
 };
 
@@ -118,14 +119,14 @@ bool Exited(int pid)
            info.si_pid == pid;
 }
 
-// Waits for the window to be set up (the log says so), then presses Escape over it until
-// the player has gone (the first press can race the window's mapping).
+// Waits for the log line, then presses Escape in the screen's centre (where the window or
+// dialog stands) until the player has gone (the first press can race the mapping).
 void PressEscapeWhenPlaying(int pid, void* data)
 {
     auto& context = *static_cast<PressContext*>(data);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline && !Exited(pid) &&
-           ReadTestFile(context.stderrPath).find("Loaded [ red.png ]") == std::string::npos)
+           ReadTestFile(context.stderrPath).find(context.readyLine) == std::string::npos)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     void* display = context.keyboard->openDisplay(context.display.c_str());
@@ -168,7 +169,8 @@ TEST(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
                   "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 100;\r\n"
                   "};\r\n};\r\nTIME 60 {\r\nEND;\r\n};\r\n");
 
-    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string()};
+    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string(),
+                         "Loaded [ red.png ]"};
     const auto started = std::chrono::steady_clock::now();
     PlayerRun run = RunProcess(STARFALL_EXE,
                                {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32",
@@ -184,4 +186,37 @@ TEST(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
     EXPECT_GE(context.presses, 1);
     EXPECT_LT(seconds, 55.0) << "ended by the script, not by Escape";
     EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
+}
+
+TEST(WindowOnXvfb, EscapeInTheStartDialogQuitsWithoutWindowOrError)
+{
+    const std::string xvfb = FindInPath("Xvfb");
+    if (xvfb.empty())
+        GTEST_SKIP() << "Xvfb is not installed; the dialog test needs it";
+    XKeyboard keyboard;
+    if (!keyboard.Load())
+        GTEST_SKIP() << "libX11/libXtst not available to press keys";
+    XvfbServer server;
+    ASSERT_TRUE(server.Start(xvfb)) << "Xvfb did not start";
+
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "dialog";
+    fs::remove_all(dir);
+    WriteTestFile((dir / "Vireointro.png").string(),
+                  EncodePng(256, 114, SolidRgb(256, 114, 20, 40, 200)));
+    WriteTestFile((dir / "Script.txt").string(), "TIME 60 {\r\nEND;\r\n};\r\n");
+
+    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string(),
+                         "Finished enumerating devices."};
+    PlayerRun run = RunProcess(STARFALL_EXE, {"--no-pak", "LogWindow", "gfl"}, dir.string(),
+                               {{"DISPLAY", server.Name()}, {"WAYLAND_DISPLAY", ""},
+                                {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
+                               90.0, &PressEscapeWhenPlaying, &context);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(context.presses, 1);
+    // No device was opened and no script read; the dialog's picture went through the file
+    // access like every data file.
+    EXPECT_EQ(run.err.find("video mode"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
+    EXPECT_EQ(ReadTestFile((dir / "FileList.txt").string()), "Vireointro.png\n");
 }
