@@ -42,16 +42,23 @@ static double RawSeconds()
     return static_cast<double>(ticks) * static_cast<double>(g_secondsPerTick);
 }
 
+// Samples the frequency and base count of the current counter; no counter leaves 0 s/tick.
+static void TakeCounter()
+{
+    int64_t frequency = 0;
+    g_secondsPerTick = 0.0f;
+    if (g_counter->Frequency(frequency) && frequency != 0) {
+        g_secondsPerTick = static_cast<float>(1.0 / static_cast<double>(frequency));
+        g_baseCount = g_counter->Count();
+    }
+}
+
 void ClockStart()
 {
     if (g_initialised)
         return;
     std::srand(g_seedFixed ? g_seed : static_cast<unsigned>(std::time(nullptr)));
-    int64_t frequency = 0;
-    if (g_counter->Frequency(frequency) && frequency != 0) {
-        g_secondsPerTick = static_cast<float>(1.0 / static_cast<double>(frequency));
-        g_baseCount = g_counter->Count();
-    }
+    TakeCounter();
     // Set even without a counter so that later objects do not retry.
     g_initialised = true;
 }
@@ -79,7 +86,17 @@ float ClockGetRate()
 
 void ClockSetCounter(ClockCounter* counter)
 {
-    g_counter = counter != nullptr ? counter : &g_monotonic;
+    ClockCounter* next = counter != nullptr ? counter : &g_monotonic;
+    if (!g_initialised || next == g_counter) {
+        g_counter = next;
+        return;
+    }
+    // A running clock continues from the time it reached, now counted by the new counter.
+    float reached = ClockNow();
+    g_counter = next;
+    TakeCounter();
+    g_offset = 0.0f;
+    g_carried = reached;
 }
 
 void ClockSetSeed(unsigned seed)

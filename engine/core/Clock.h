@@ -18,7 +18,8 @@ void ClockSetRate(float rate);
 float ClockGetRate();
 
 // Replaces the counter (tests, fixed-step playback). nullptr restores CLOCK_MONOTONIC.
-// Takes effect at the next ClockStart after ClockResetForTesting, or immediately for Count.
+// Before the clock starts it is simply used by ClockStart; on a running clock the
+// reported time continues without a jump from where it was, counted by the new counter.
 void ClockSetCounter(ClockCounter* counter);
 // Fixes the random seed used by the first ClockStart instead of the calendar time;
 // when the clock already runs, the generator is reseeded at once.

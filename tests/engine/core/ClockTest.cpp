@@ -102,3 +102,22 @@ TEST_F(ClockTest, NanosecondCounterKeepsSubMillisecondSteps)
     counter.count += 3600LL * 1000000000LL; // one hour later
     EXPECT_NEAR(ClockNow(), 3600.00025f, 1e-3f);
 }
+
+TEST_F(ClockTest, ReplacingTheCounterOfARunningClockKeepsTheTime)
+{
+    ClockStart();
+    counter.Advance(4.0);
+    ClockSetRate(2.0f);
+    counter.Advance(1.0);
+    ASSERT_FLOAT_EQ(ClockNow(), 6.0f);
+
+    FakeCounter fixedStep;
+    fixedStep.frequency = 25;
+    fixedStep.count = 987654;
+    ClockSetCounter(&fixedStep);
+    EXPECT_FLOAT_EQ(ClockNow(), 6.0f);
+    fixedStep.count += 25;
+    EXPECT_FLOAT_EQ(ClockNow(), 8.0f) << "the rate still applies";
+    ClockSetCounter(&counter);
+    EXPECT_FLOAT_EQ(ClockNow(), 8.0f);
+}
