@@ -1,6 +1,7 @@
 // Tests of the timeline: start-up, firing of blocks, layer operations, descriptions, music and tear-down.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include "FakeClock.h"
@@ -57,6 +58,7 @@ protected:
                {"broken.mp3", "this is not music"}}) {
         g_events.clear();
         SetLogCallback(CollectLog);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);  // never the machine's speakers
         device.Open(640, 480, 32);
     }
     ~TimelineTest() override {
