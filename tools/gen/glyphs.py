@@ -86,10 +86,14 @@ def main(d):
     sheet, _, _ = font_sheet()
     save(os.path.join(d, "font1.png"), sheet)
     cov = glyph_cells()
-    save(os.path.join(d, "glyphs.jpg"), to_u8(cell_gradient((1.0, 1.0, 1.0), (0.72, 0.85, 1.0))), 92)
+    # The colour images are black outside the glyphs as well, so additive drawing (which
+    # ignores the alpha images) shows letters and not whole cells.
+    sharp = cell_gradient((1.0, 1.0, 1.0), (0.72, 0.85, 1.0)) * cov[:, :, None]
+    save(os.path.join(d, "glyphs.jpg"), to_u8(sharp), 92)
     save(os.path.join(d, "glyphs_a.png"), to_u8(cov))
     soft = np.clip(blur_cells(cov, 3.2) * 1.8, 0, 1)
-    save(os.path.join(d, "glyphs_blur.jpg"), to_u8(cell_gradient((0.6, 0.85, 1.0), (0.35, 0.5, 1.0))), 92)
+    blurred = cell_gradient((0.6, 0.85, 1.0), (0.35, 0.5, 1.0)) * soft[:, :, None]
+    save(os.path.join(d, "glyphs_blur.jpg"), to_u8(blurred), 92)
     save(os.path.join(d, "glyphs_blur_a.png"), to_u8(soft))
 
 

@@ -209,14 +209,17 @@ def water(seed=111):
 
 
 def water_env(seed=121):
-    """What the water reflects: a dark sky with bright soft lights, shifted by the normals."""
+    """What the water reflects: soft bands of light that the surface normals shift around, so
+    every slope of a ripple or of a pressed word shows as a change of brightness."""
     s = 256
-    img = P.gradient(s, s, [(0.0, (0.05, 0.02, 0.12)), (1.0, (0.0, 0.02, 0.06))])
+    x, y = P.grid(s, s)
+    n = P.fractal_noise(s, s, 2.2, seed)
+    bands = 0.5 + 0.5 * np.sin((x + y) / s * 2 * np.pi * 3.0 + n * 4.0)
+    img = P.colour(bands ** 3, (0.15, 0.3, 0.5)) + P.colour(bands ** 12, (0.3, 0.4, 0.5))
     r = P.rng(seed)
-    for _ in range(18):
-        x, y = r.uniform(0, s), r.uniform(0, s)
-        img += P.flare(s, s, x, y, r.uniform(6, 16), (0.5, 0.75, 1.0), streak=2.0) * r.uniform(0.2, 0.5)
-    img += P.star_field(s, s, 160, seed + 1, size=0.8) * 0.6
+    for _ in range(10):
+        px, py = r.uniform(0, s), r.uniform(0, s)
+        img += P.flare(s, s, px, py, r.uniform(6, 14), (0.5, 0.75, 1.0), streak=2.0) * r.uniform(0.2, 0.4)
     return np.clip(img, 0, 1)
 
 
@@ -244,21 +247,23 @@ def main(d):
     for name, img in pictures.items():
         out(d, name + ".jpg", P.fullscreen(img))
         out(d, name + "_blur.jpg", P.fullscreen(blurred(img, 9.0)), 80)
-    col, alpha = logo("STARFALL", 512, 128, 84, (1.0, 1.0, 1.0), (0.55, 0.75, 1.0), (0.2, 0.45, 1.0))
+    col, alpha = logo("STARFALL", 512, 128, 68, (1.0, 1.0, 1.0), (0.55, 0.75, 1.0), (0.2, 0.45, 1.0))
     out(d, "logo.jpg", col)
     out(d, "logo_a.png", alpha)
-    col, alpha = logo("VIREO", 256, 128, 78, (1.0, 0.95, 0.8), (1.0, 0.6, 0.3), (1.0, 0.4, 0.2))
+    col, alpha = logo("VIREO", 256, 128, 56, (1.0, 0.95, 0.8), (1.0, 0.6, 0.3), (1.0, 0.4, 0.2))
     out(d, "vireo.jpg", col)
     out(d, "vireo_a.png", alpha)
     col, alpha = planet()
     out(d, "planet.jpg", col)
     out(d, "planet_a.jpg", alpha, 95)
     out(d, "streak.jpg", streak())
+    out(d, "streak_a.jpg", np.clip(streak().max(axis=2) * 1.3, 0, 1), 95)
     out(d, "noise.jpg", static_noise(), 80)
     col, alpha = ring()
     out(d, "ring.jpg", col)
     out(d, "ring_a.jpg", alpha, 95)
     out(d, "bar.jpg", light_bar())
+    out(d, "bar_a.jpg", np.clip(light_bar().max(axis=2) * 1.2, 0, 1), 95)
     out(d, "plasma.jpg", plasma())
     out(d, "water.jpg", water())
     out(d, "water_env.jpg", water_env())

@@ -95,7 +95,7 @@ def flare(h, w, cx, cy, radius, rgb, streak=4.0):
     core = np.exp(-(dx * dx + dy * dy) * 4.0)
     halo = 1.0 / (1.0 + (dx * dx + dy * dy) * 6.0) * 0.35
     spikes = (np.exp(-np.abs(dy) * 18.0) * np.exp(-np.abs(dx) / streak)
-              + np.exp(-np.abs(dx) * 18.0) * np.exp(-np.abs(dy) / min(streak * 0.5, 3.0))) * 0.5
+              + np.exp(-np.abs(dx) * 18.0) * np.exp(-np.abs(dy) / 1.5)) * 0.5
     return colour(core + halo + spikes, rgb)
 
 

@@ -132,12 +132,12 @@ def bars_vertical(start, n=12, span=5.0, half_width=0.1, height=2.1, rise=0.02, 
     xo = -(n - 1) / 2.0 * (w + tracking) / (w + 1)
     ys = math.sqrt(height)
     p = envelope(start, rise, stable, fall)
-    p += [("Texture", "bar.jpg"), ("XScale", xs), ("YScale", ys), ("XOffset", xo), ("YOffset", 0.0),
+    p += [("AlphaTexture", "bar_a.jpg"), ("Texture", "bar.jpg"), ("XScale", xs), ("YScale", ys), ("XOffset", xo), ("YOffset", 0.0),
           ("NBLines", n), ("Tracking", tracking), ("Sens", 0)]
     return Layer("LineLayer", FX, start, p)
 
 
-def bars_horizontal(start, n=8, step=0.5, half_height=0.06, width=2.8, intensity=1.0,
+def bars_horizontal(start, n=8, step=0.5, half_height=0.14, width=2.8, intensity=1.0,
                     rise=0.02, stable=0.1, fall=0.35):
     """Horizontal bands, n + 1 of them, each step apart, band j centred at
     YOffset (h + 1) + j step with h = YScale / n - Tracking."""
@@ -147,7 +147,8 @@ def bars_horizontal(start, n=8, step=0.5, half_height=0.06, width=2.8, intensity
     yo = -(n / 2.0) * step / (h + 1)
     xs = math.sqrt(width)
     p = envelope(start, rise, stable, fall)
-    p += [("Texture", "streak.jpg"), ("XScale", xs), ("YScale", ys), ("XOffset", 0.0), ("YOffset", yo),
+    p += [("AlphaTexture", "streak_a.jpg"), ("Texture", "streak.jpg"), ("XScale", xs), ("YScale", ys),
+          ("XOffset", 0.0), ("YOffset", yo),
           ("NBLines", n), ("Tracking", tracking), ("Sens", 1), ("IntensityMax", intensity)]
     return Layer("LineLayer", FX, start, p)
 
@@ -170,7 +171,9 @@ def interference(start, rise, stable, fall, zoom=False):
 
 def blob(start, rise, stable, fall, nb=3):
     p = envelope(start, rise, stable, fall)
-    p += [("Texture", "plasma.jpg"), ("NBMeta", nb)]
+    # The balls swing up to 11 units from the centre; set back 12 units (the camera stands at
+    # z = 10) the blob stays mostly on screen.
+    p += [("Texture", "plasma.jpg"), ("ZOffset", -12.0), ("NBMeta", nb)]
     return Layer("MetaballLayer", SPRITE, start, p)
 
 
@@ -182,7 +185,7 @@ def production():
     # Intro: the star field, a waving nebula, the group and the first words.
     L.append(gfx("stars.jpg", 0.0, bar(2), s_a - bar(2) - bar(2), bar(2), zoom_in=1.6, zoom_out=1.5, tier=BACK))
     L.append(wave("nebula.jpg", bar(1), bar(3), bar(3), bar(2), alpha="soft.jpg"))
-    L.append(gfx("vireo.jpg", bar(2), bar(1), bar(1), bar(0.5), half_w=0.22, half_h=0.22 * ASPECT / 2,
+    L.append(gfx("vireo.jpg", bar(2), bar(1), bar(1), bar(0.5), half_w=0.26, half_h=0.26 * ASPECT / 2,
                  alpha="vireo_a.png", zoom_in=0.4, slide_in=(0.0, -0.15), zoom_out=1.8))
     L.append(text("PRESENTS", bar(4), bar(1), bar(0.5), bar(0.5), y=-0.2, size=0.2))
     L.append(text("A REAL-TIME TRAILER", bar(6), bar(0.75), bar(0.75), bar(0.5), size=0.2))
@@ -212,7 +215,7 @@ def production():
     # Theme A: the title, a drifting nebula, a planet, a galaxy and the metaball blob.
     L.append(gfx("nebula.jpg", s_a, beat(1), bar(16) - beat(1) - bar(0.75), bar(0.75), half_w=0.62,
                  half_h=0.62, zoom_in=1.5, tier=BACK))
-    L.append(gfx("logo.jpg", s_a, beat(2), bar(3) - beat(2), bar(1), half_w=0.38, half_h=0.1267,
+    L.append(gfx("logo.jpg", s_a, beat(2), bar(3) - beat(2), bar(1), half_w=0.44, half_h=0.44 / 3,
                  alpha="logo_a.png", zoom_in=4.0, zoom_out=2.5, tier=TEXT))
     L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
                   depth_in=2.0, depth_out=-1.0))
@@ -249,7 +252,7 @@ def production():
     for i in range(8):
         L.append(circles(bar(39) + i * beat(0.5), nb=4 + i, size=1.2 + 0.15 * i, rising=i % 2 == 0,
                          rise=0.02, stable=0.05, fall=0.25))
-    L.append(interference(bar(39) + beat(2), beat(2), 0.0, bar(1), zoom=True))
+    L.append(interference(bar(39) + beat(2), beat(2), 0.0, beat(1), zoom=True))
 
     # Theme B: the credits over pictures, then the waving title, the blob and the rhythm.
     L.append(gfx("stars.jpg", s_b, beat(1), bar(16) - beat(1) - bar(1), bar(1), zoom_in=2.0, zoom_out=1.3,
@@ -275,15 +278,15 @@ def production():
     for b in range(52, 56):
         for q in range(4):
             L.append(bars_vertical(bar(b) + beat(q), n=10 + 2 * q, half_width=0.06))
-    L.append(text("LOOK UP", bar(50), beat(2), beat(3), beat(2), y=-0.45, size=0.3))
-    L.append(text("MAKE A WISH", bar(54), beat(2), beat(3), beat(2), y=-0.45, size=0.26, tremble=True))
+    L.append(text("LOOK UP", bar(50), beat(2), beat(3), beat(2), y=-1.2, size=0.3))
+    L.append(text("MAKE A WISH", bar(54), beat(2), beat(3), beat(2), y=-1.2, size=0.26, tremble=True))
     for b in range(41, 56, 2):
         L.append(flash(bar(b), fall=0.3))
 
     # Outro: the title once more, thanks, and fade to black before the end.
     L.append(gfx("stars.jpg", s_out, beat(1), bar(1), 113.0 - 0.3 - s_out - beat(1) - bar(1),
                  zoom_in=1.3, zoom_out=2.5, tier=BACK))
-    L.append(gfx("logo.jpg", s_out, beat(2), bar(1), bar(1), half_w=0.38, half_h=0.1267, cy=0.15,
+    L.append(gfx("logo.jpg", s_out, beat(2), bar(1), bar(1), half_w=0.44, half_h=0.44 / 3, cy=0.15,
                  alpha="logo_a.png", zoom_in=0.2, zoom_out=3.0, tier=TEXT))
     L.append(text("THANK YOU FOR WATCHING", s_out + bar(1), beat(3), beat(2), bar(1), y=-0.3, size=0.16))
     return L
@@ -295,10 +298,8 @@ def section_blocks():
     for name, first, _ in T.SECTIONS:
         ops = []
         if first in T.CRASH_BARS:
-            ops.append(flash(bar(first), rise=0.02, stable=0.05, fall=1.2 if first != 8 else 0.6))
             # Created when the block fires, so its clock starts then and StartTime is 0.
-            ops[-1].start = 0.0
-            ops[-1].params = envelope(0.0, 0.02, 0.05, ops[-1].params[3][1])
+            ops.append(flash(0.0, rise=0.02, stable=0.05, fall=0.6 if first in (8, 40) else 1.2))
         blocks.append((bar(first), name, ops))
     return blocks
 
