@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/StartDialogModel.h"
+#include "support/RecordingDevice.h"
 
 namespace {
 
@@ -123,4 +124,35 @@ TEST(StartDialogModel, StartIsRefusedWhileAListIsEmpty)
     noModes.SelectDriver(1);
     EXPECT_TRUE(noModes.CanStart());
     EXPECT_TRUE(noModes.fullScreen);
+}
+
+TEST(StartDialogModel, StartHandsTheChosenRecordsToTheDevice)
+{
+    RecordingDevice device;
+    StartDialogModel model({Driver("D0", {Device("Soft", {Mode(640, 480, 32)})}),
+                            Driver("D1", {Device("Hardware X", {Mode(640, 480, 24), Mode(1280, 1024, 32),
+                                                                Mode(640, 480, 16), Mode(800, 600, 32)})})});
+    model.SelectDriver(1);
+    ASSERT_EQ(model.GetModeItems(), (Items{"640x480x16", "800x600x32"}));
+    // Items are filtered, so item 1 must map back to the fourth record of the device.
+    model.SelectMode(1);
+    ASSERT_TRUE(model.Apply(device));
+    ASSERT_NE(device.GetSelectedDriver(), nullptr);
+    ASSERT_NE(device.GetSelectedDevice(), nullptr);
+    ASSERT_NE(device.GetSelectedMode(), nullptr);
+    EXPECT_EQ(device.GetSelectedDriver()->description, "D1");
+    EXPECT_EQ(device.GetSelectedDevice()->description, "Hardware X");
+    EXPECT_EQ(ModeText(*device.GetSelectedMode()), "800x600x32");
+
+    // Refused: nothing reaches the device.
+    RecordingDevice untouched;
+    StartDialogModel empty({Driver("D", {Device("Hardware", {Mode(1280, 1024, 32)})})});
+    EXPECT_FALSE(empty.Apply(untouched));
+    EXPECT_EQ(untouched.GetSelectedDriver(), nullptr);
+    EXPECT_EQ(untouched.GetSelectedMode(), nullptr);
+
+    // The device's own lists feed the model the same way.
+    StartDialogModel fromDevice(device);
+    EXPECT_EQ(fromDevice.GetDriverItems(), (Items{"Display-less device for tests"}));
+    EXPECT_EQ(fromDevice.GetSelectedMode(), 1);  // 640x480x32
 }
