@@ -144,19 +144,40 @@ void PressEscapeWhenPlaying(int pid, void* data)
     context.keyboard->closeDisplay(display);
 }
 
+// Each test gets its own X server and a keyboard to press keys on it.
+class WindowOnXvfb : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string xvfb = FindInPath("Xvfb");
+        if (xvfb.empty())
+            GTEST_SKIP() << "Xvfb is not installed; the window tests need it";
+        if (!keyboard_.Load())
+            GTEST_SKIP() << "libX11/libXtst not available to press keys";
+        ASSERT_TRUE(server_.Start(xvfb)) << "Xvfb did not start";
+    }
+
+    // Runs the player in dir on the private server, pressing Escape once readyLine is logged.
+    PlayerRun Play(const fs::path& dir, const std::vector<std::string>& args,
+                   const std::string& readyLine)
+    {
+        context_ = PressContext{&keyboard_, server_.Name(), (dir / ".stderr.txt").string(),
+                                readyLine};
+        return RunProcess(STARFALL_EXE, args, dir.string(),
+                          {{"DISPLAY", server_.Name()}, {"WAYLAND_DISPLAY", ""},
+                           {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
+                          90.0, &PressEscapeWhenPlaying, &context_);
+    }
+
+    XKeyboard keyboard_;
+    XvfbServer server_;
+    PressContext context_{nullptr, "", "", ""};
+};
+
 }  // namespace
 
-TEST(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
+TEST_F(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
 {
-    const std::string xvfb = FindInPath("Xvfb");
-    if (xvfb.empty())
-        GTEST_SKIP() << "Xvfb is not installed; the window test needs it";
-    XKeyboard keyboard;
-    if (!keyboard.Load())
-        GTEST_SKIP() << "libX11/libXtst not available to press keys";
-    XvfbServer server;
-    ASSERT_TRUE(server.Start(xvfb)) << "Xvfb did not start";
-
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "window";
     fs::remove_all(dir);
     int w = 0, h = 0;
@@ -169,51 +190,31 @@ TEST(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
                   "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 100;\r\n"
                   "};\r\n};\r\nTIME 60 {\r\nEND;\r\n};\r\n");
 
-    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string(),
-                         "Loaded [ red.png ]"};
     const auto started = std::chrono::steady_clock::now();
-    PlayerRun run = RunProcess(STARFALL_EXE,
-                               {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32",
-                                "LogWindow"},
-                               dir.string(),
-                               {{"DISPLAY", server.Name()}, {"WAYLAND_DISPLAY", ""},
-                                {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
-                               90.0, &PressEscapeWhenPlaying, &context);
+    PlayerRun run = Play(dir, {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32",
+                               "LogWindow"},
+                         "Loaded [ red.png ]");
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_GE(context.presses, 1);
+    EXPECT_GE(context_.presses, 1);
     EXPECT_LT(seconds, 55.0) << "ended by the script, not by Escape";
     EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
 }
 
-TEST(WindowOnXvfb, EscapeInTheStartDialogQuitsWithoutWindowOrError)
+TEST_F(WindowOnXvfb, EscapeInTheStartDialogQuitsWithoutWindowOrError)
 {
-    const std::string xvfb = FindInPath("Xvfb");
-    if (xvfb.empty())
-        GTEST_SKIP() << "Xvfb is not installed; the dialog test needs it";
-    XKeyboard keyboard;
-    if (!keyboard.Load())
-        GTEST_SKIP() << "libX11/libXtst not available to press keys";
-    XvfbServer server;
-    ASSERT_TRUE(server.Start(xvfb)) << "Xvfb did not start";
-
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "dialog";
     fs::remove_all(dir);
     WriteTestFile((dir / "Vireointro.png").string(),
                   EncodePng(256, 114, SolidRgb(256, 114, 20, 40, 200)));
     WriteTestFile((dir / "Script.txt").string(), "TIME 60 {\r\nEND;\r\n};\r\n");
 
-    PressContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string(),
-                         "Finished enumerating devices."};
-    PlayerRun run = RunProcess(STARFALL_EXE, {"--no-pak", "LogWindow", "gfl"}, dir.string(),
-                               {{"DISPLAY", server.Name()}, {"WAYLAND_DISPLAY", ""},
-                                {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
-                               90.0, &PressEscapeWhenPlaying, &context);
+    PlayerRun run = Play(dir, {"--no-pak", "LogWindow", "gfl"}, "Finished enumerating devices.");
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_GE(context.presses, 1);
+    EXPECT_GE(context_.presses, 1);
     // No device was opened and no script read; the dialog's picture went through the file
     // access like every data file.
     EXPECT_EQ(run.err.find("video mode"), std::string::npos) << run.err;
