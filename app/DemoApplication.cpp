@@ -129,6 +129,9 @@ bool DemoApplication::Init()
     }
 
     windowed_ = !fullScreen;
+    // The window's pixel format is chosen when it is made, so the device's wishes go first.
+    if (dynamic_cast<GLDevice*>(device_.get()))
+        GLDevice::PrepareWindowAttributes();
     Application::Init();  // the window, at 640 x 480 first
 
     const ModeInfo* mode = device_->GetSelectedMode();
