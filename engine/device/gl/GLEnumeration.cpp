@@ -40,6 +40,9 @@ namespace {
 // Opens a hidden window with a core context on the display to see what GL really offers.
 bool ProbeDisplay(int display, GLDeviceObject& device)
 {
+    // A device already running keeps its context current afterwards.
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
     SetCoreContextAttributes();
     SDL_Window* window = SDL_CreateWindow("Vireo probe", SDL_WINDOWPOS_UNDEFINED_DISPLAY(display),
                                           SDL_WINDOWPOS_UNDEFINED_DISPLAY(display), 16, 16,
@@ -60,6 +63,7 @@ bool ProbeDisplay(int display, GLDeviceObject& device)
         SDL_GL_DeleteContext(context);
     }
     SDL_DestroyWindow(window);
+    if (previousContext != nullptr) SDL_GL_MakeCurrent(previousWindow, previousContext);
     return ok;
 }
 
