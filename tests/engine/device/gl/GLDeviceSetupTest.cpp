@@ -1,6 +1,8 @@
 // Tests of the OpenGL device's enumeration, Init checks, texture limits and the pure helpers behind them.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdlib>
 #include "GLTestSupport.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Texture.h"
@@ -47,6 +49,24 @@ TEST(GLDeviceSetup, SoftwareRenderersAreNotHardware)
     EXPECT_EQ(info.GetMode(0).bitsPerPixel, 16);
     EXPECT_EQ(info.GetMode(1).bitsPerPixel, 32);
     EXPECT_STREQ(device.GetDescription(), "OpenGL Module for Vireo! Library");
+}
+
+TEST(GLDeviceSetup, NoOpenGLAtAllIsAPlainTextError)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "SDL video already running";
+    // SDL's dummy video driver has a display but no OpenGL.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    std::string saved = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    std::string message;
+    try {
+        GLDevice device;
+    } catch (const AppError& e) {
+        message = e.what();
+    }
+    if (previous) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else unsetenv("SDL_VIDEODRIVER");
+    EXPECT_EQ(message, "Could not find any suitable OpenGL driver.");
 }
 
 TEST(GLDeviceSetup, InitChecksSelectionsInOrderAndUsesTheSelectedMode)
