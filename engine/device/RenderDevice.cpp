@@ -266,10 +266,11 @@ void RenderDevice::ApplyStateBlock(uint32_t handle)
     auto it = stateBlocks_.find(handle);
     if (it == stateBlocks_.end())
         return;
-    // A copy: a replayed call may not change the block, but a device may record while applying.
-    const std::vector<StateCall> calls = it->second;
-    for (const StateCall& call : calls)
-        ReplayState(call);
+    // Replayed calls only set state (they may be recorded into another block, never this
+    // one), and map entries stay put, so the block is read in place.
+    const std::vector<StateCall>& calls = it->second;
+    for (size_t i = 0; i < calls.size(); ++i)
+        ReplayState(calls[i]);
 }
 
 void RenderDevice::DeleteStateBlock(uint32_t handle)
