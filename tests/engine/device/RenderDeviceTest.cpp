@@ -311,3 +311,22 @@ TEST(RenderDeviceTest, SelectionsAreCopiesOfTheRecords)
     EXPECT_EQ(800, device.GetSelectedMode()->width);
     EXPECT_EQ(32, device.GetSelectedMode()->bitsPerPixel);
 }
+
+TEST(MatrixTest, RowVectorsApplyTheLeftMatrixFirst)
+{
+    const Vector4 x = TransformPoint(Matrix4::RotationZ(kPi / 2), {1, 0, 0});
+    EXPECT_NEAR(0.0f, x.x, 1e-6f);
+    EXPECT_NEAR(1.0f, x.y, 1e-6f);
+    EXPECT_FLOAT_EQ(1.0f, x.w);
+    const Vector4 z = TransformPoint(Matrix4::RotationY(kPi / 2), {0, 0, 1});
+    EXPECT_NEAR(1.0f, z.x, 1e-6f);
+    const Vector4 y = TransformPoint(Matrix4::RotationX(kPi / 2), {0, 1, 0});
+    EXPECT_NEAR(1.0f, y.z, 1e-6f);
+
+    // Scale, then move: the translation is not scaled.
+    const Matrix4 m = Matrix4::Scaling(2, 2, 2) * Matrix4::Translation(10, 0, 0);
+    EXPECT_FLOAT_EQ(12.0f, TransformPoint(m, {1, 0, 0}).x);
+    const Matrix4 n = Matrix4::Translation(10, 0, 0) * Matrix4::Scaling(2, 2, 2);
+    EXPECT_FLOAT_EQ(22.0f, TransformPoint(n, {1, 0, 0}).x);
+    EXPECT_EQ(Matrix4::Translation(1, 2, 3), Matrix4::Identity() * Matrix4::Translation(1, 2, 3));
+}
