@@ -145,7 +145,7 @@ TEST_F(TimelineTest, OnlyTheFirstNegativeBlockIsPreloadedAndOnlyItsCreates) {
 }
 
 TEST_F(TimelineTest, OperationsApplyInOrderAndEndStopsTheFrame) {
-    StartScript("TIME 1 {\r\n" + Create("A") + Create("B") +
+    StartScript("TIME 1 {\r\n" + Create("A", "CREATE Smoke {\r\nDensity 2;\r\n};\r\n") + Create("B") +
                     "CREATE TimelineProbe {\r\nNAME C;\r\nINSERT Bottom;\r\n};\r\n"
                     "};\r\n"
                     "TIME 2 {\r\nUPDATE A {\r\nMOVE Bottom;\r\nTag moved;\r\n};\r\nUPDATE C {\r\nMOVE Top;\r\n};\r\n"
@@ -158,6 +158,13 @@ TEST_F(TimelineTest, OperationsApplyInOrderAndEndStopsTheFrame) {
     StepAt(1.5);
     EXPECT_EQ(StackNames(), (std::vector<std::string>{"C", "A", "B"}));
     EXPECT_EQ(Only("render:"), (std::vector<std::string>{"render:C", "render:A", "render:B"}));
+    // The nested operations of a CREATE reach the layer it makes, and only that layer.
+    const std::vector<LayerOperation>& nested = timeline->GetLayers().Find("A")->GetNestedOperations();
+    ASSERT_EQ(nested.size(), 1u);
+    EXPECT_EQ(nested[0].target, "Smoke");
+    ASSERT_EQ(nested[0].assignments.size(), 1u);
+    EXPECT_EQ(nested[0].assignments[0].value, "2");
+    EXPECT_TRUE(timeline->GetLayers().Find("B")->GetNestedOperations().empty());
 
     g_events.clear();
     StepAt(2.5);
