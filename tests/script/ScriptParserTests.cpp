@@ -170,7 +170,7 @@ TEST(ScriptParser, ClosingLinesNeedTheirBraceBeforeAnyKeywordOrComment) {
         "Foo 1 };\r\n"        // keyword first: an assignment
         "//};\r\n"            // commented: ignored
         "Bar 2;\r\n"
-        "   };\r\n"           // closes the operation
+        "   }; // done\r\n"   // its "}" comes before the comment: closes the operation
         "DESC \"Two\"; // note\r\n"
         "//DESC \"Hidden\";//////\r\n"
         "}\r\n"               // closes the block
