@@ -2,9 +2,7 @@
 // on screen and no blank stretch, and in the real player, headless, with every named file used.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "PlayerProcess.h"
 #include "app/FixedStepClock.h"
 #include "engine/core/Clock.h"
 #include "engine/effects/CerclesLayer.h"
@@ -201,15 +200,14 @@ TEST_F(ProductionPlaysTest, RealPlayerPlaysTheEmbeddedProductionHeadlessToItsEnd
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "production-plays";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const std::string command = "cd '" + dir.string() + "' && '" + STARFALL_EXE +
-                                "' --headless --fps 10 --mode 320x240x32 --seed 7 LogWindow gfl 2> log.txt > out.txt";
-    const int status = std::system(command.c_str());
-    ASSERT_NE(status, -1);
-    const std::string log = ReadFile(dir / "log.txt");
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+    const PlayerRun run = RunProcess(STARFALL_EXE,
+                                     {"--headless", "--fps", "10", "--mode", "320x240x32", "--seed", "7",
+                                      "LogWindow", "gfl"},
+                                     dir.string(), {{"SDL_AUDIODRIVER", "dummy"}}, 540.0);
+    ASSERT_FALSE(run.timedOut) << "the production did not reach its END in time";
+    ASSERT_EQ(run.exitCode, 0) << run.err.substr(run.err.size() > 3000 ? run.err.size() - 3000 : 0);
 
-    std::istringstream lines(log);
+    std::istringstream lines(run.err + run.out);
     std::string line;
     static const std::regex trouble("cannot open|missing|not found|unable|error|warning", std::regex::icase);
     while (std::getline(lines, line))
