@@ -39,6 +39,8 @@ TEST_F(FlashTest, AddsWhiteThroughTheMaterialAtHalfTheFade)
         for (const Vertex& vertex : v) EXPECT_EQ(vertex.color, 0x00FFFFFFu);
     }
     EXPECT_EQ(BoundImage(device.Last("SetTexture")), "white.jpg");
+    // Only the envelope's timings shape a flash: it declares no parameters of its own.
+    EXPECT_EQ(flash->GetAccessorCount(), 0u);
 }
 
 TEST_F(FlashTest, DrawsAdditivelyThroughTheCameraAndRestoresTheMatrices)

@@ -201,6 +201,7 @@ TEST_F(GFXLayerTest, AlphaTypeSelectsTheBlendPreset)
     for (const char* name : {"EnableLighting", "EnableAlphaBlend", "EnableDepth", "SetSrcBlend", "SetDestBlend",
                              "SetAlphaOp", "SetMaterial"})
         EXPECT_GT(FindCall(device.calls, name), untouchedDraw) << name;
+    EXPECT_LT(FindCall(device.calls, "SetTexture"), untouchedDraw);  // the image is still bound
     EXPECT_EQ(Draws()[0]->vertices[0].color, 0x99FFFFFFu);
 }
 

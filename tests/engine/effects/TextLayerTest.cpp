@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include "ImageLayerTestKit.h"
 #include "engine/effects/TextLayer.h"
 
@@ -37,6 +39,55 @@ std::vector<Pass> Passes(const std::vector<RecordedCall>& calls)
 }
 
 }  // namespace
+
+TEST_F(TextLayerTest, DeclaresItsParametersWithTheirIdsAndDefaults)
+{
+    auto layer = std::make_unique<TextLayer>(device, nested);
+    const struct {
+        const char* name;
+        int id;
+        const char* value;
+    } parameters[] = {
+        {"AlphaType", 23, "0"},       {"Effect", 20, "0"},          {"AlphaTexture", 0, ""},
+        {"Texture", 1, ""},           {"XOffset", 2, "0.00"},       {"YOffset", 3, "0.00"},
+        {"ZOffset", 4, "0.00"},       {"XOffsetStart", 5, "0.00"},  {"YOffsetStart", 6, "0.00"},
+        {"ZOffsetStart", 7, "0.00"},  {"XOffsetEnd", 8, "0.00"},    {"YOffsetEnd", 9, "0.00"},
+        {"ZOffsetEnd", 10, "0.00"},   {"XScaleStart", 16, "0.00"},  {"YScaleStart", 17, "0.00"},
+        {"XScaleEnd", 18, "0.00"},    {"YScaleEnd", 19, "0.00"},    {"XScale", 11, "1.00"},
+        {"YScale", 12, "1.00"},       {"Tracking", 13, "0.00"},     {"Text", 15, ""},
+        {"BlurryMap", 22, ""},        {"AlphaBlurMap", 21, ""}};
+    EXPECT_EQ(layer->GetAccessorCount(), std::size(parameters));
+    for (const auto& parameter : parameters) {
+        const auto* accessor = layer->FindAccessor(parameter.name);
+        ASSERT_NE(accessor, nullptr) << parameter.name;
+        EXPECT_EQ(accessor->id, parameter.id) << parameter.name;
+        EXPECT_EQ(accessor->get(), parameter.value) << parameter.name;
+    }
+    EXPECT_EQ(layer->GetName().rfind("Gfx Text Layer [", 0), 0u);
+}
+
+TEST_F(TextLayerTest, EachImageTakesItsOwnAlphaMap)
+{
+    auto layer = Make<TextLayer>({{"Texture", "font.png"},
+                                  {"AlphaTexture", "pica.png"},
+                                  {"BlurryMap", "blur.png"},
+                                  {"AlphaBlurMap", "pic.png"},
+                                  {"Text", "A"}});
+    layer->DrawWithFade(0.6f);
+    const auto textures = device.All("SetTexture");
+    ASSERT_EQ(textures.size(), 2u);
+    const auto* blurred = static_cast<const Texture*>(textures[0]->object);
+    const auto* sharp = static_cast<const Texture*>(textures[1]->object);
+    ASSERT_NE(blurred, nullptr);
+    ASSERT_NE(sharp, nullptr);
+    EXPECT_EQ(blurred->GetName(), "blur.png");
+    EXPECT_EQ(blurred->GetAlphaName(), "pic.png");
+    EXPECT_EQ(blurred->GetAlphaMode(), 8);
+    EXPECT_EQ(sharp->GetName(), "font.png");
+    EXPECT_EQ(sharp->GetAlphaName(), "pica.png");
+    EXPECT_EQ(sharp->GetAlphaMode(), 8);
+    layer->Release();
+}
 
 TEST_F(TextLayerTest, GlyphCellsStartAtTheExclamationMark)
 {
