@@ -43,8 +43,20 @@ TEST_F(FocalGFXTest, DrawsInScreenSpaceWithTheScaledQuad)
     auto layer = Make<FocalGFX>({{"BlurryMap", "blur.png"}, {"OrigMap", "sharp.png"}, {"XScale", "2"},
                                  {"YScale", "0.5"}});
     EXPECT_EQ(layer->GetName(), "");
-    EXPECT_EQ(layer->FindAccessor("OrigMap")->id, 2);
-    EXPECT_EQ(layer->FindAccessor("YScale")->id, 4);
+    const FocalGFX fresh(device, nested);
+    const struct {
+        const char* name;
+        int id;
+        const char* value;
+    } parameters[] = {
+        {"BlurryMap", 0, ""}, {"AlphaMap", 1, ""}, {"OrigMap", 2, ""}, {"XScale", 3, "1.00"}, {"YScale", 4, "1.00"}};
+    EXPECT_EQ(fresh.GetAccessorCount(), 5u);
+    for (const auto& parameter : parameters) {
+        const auto* accessor = fresh.FindAccessor(parameter.name);
+        ASSERT_NE(accessor, nullptr) << parameter.name;
+        EXPECT_EQ(accessor->id, parameter.id) << parameter.name;
+        EXPECT_EQ(accessor->get(), parameter.value) << parameter.name;
+    }
     const Matrix4 world = Matrix4::Translation(1.0f, 1.0f, 1.0f);
     device.SetWorld(world);
     device.ClearCalls();
