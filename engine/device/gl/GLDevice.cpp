@@ -248,6 +248,7 @@ void GLDevice::SetWindowRect(const ScreenRect& rect)
 
 void GLDevice::SetRenderTarget(Texture* texture)
 {
+    if (!initialised_) return;
     EndScene();
     auto* target = static_cast<GLTexture*>(texture);
     if (target != nullptr && target->GetFramebuffer() == nullptr) {

@@ -41,6 +41,7 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
         AdoptCached();
         return;
     }
+    if (!gl_->IsInitialised()) ReportFatal("Error initialising Texture surface.\n[%s]", "device not initialised");
     gl_->FlushBatch();
     DisplayFormat display = gl_->GetDisplayFormat();
     uint32_t count = width_ * height_;
@@ -79,6 +80,7 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
 
 void GLTexture::CreateRenderTarget(int edge)
 {
+    if (!gl_->IsInitialised()) ReportFatal("Error initialising Texture surface.[%s]", "device not initialised");
     gl_->FlushBatch();
     if (edge <= 0) ReportFatal("Error initialising Texture surface.[%s]", "invalid size");
     auto target = std::make_unique<GLFramebuffer>();
