@@ -224,8 +224,9 @@ bool RenderDevice::ProjectPoint(float x, float y, float z, int viewportWidth, in
     // Far-off values must not reach the integer conversion.
     if (!std::isfinite(sx) || !std::isfinite(sy) || std::fabs(sx) > 1e9f || std::fabs(sy) > 1e9f)
         return false;
-    const long ix = std::lrint(sx);
-    const long iy = std::lrint(sy);
+    // Halves round away from zero, whatever the floating-point rounding mode.
+    const long ix = std::lround(sx);
+    const long iy = std::lround(sy);
     out.x = static_cast<float>(ix);
     out.y = static_cast<float>(iy);
     out.z = p.z * rhw;

@@ -191,7 +191,8 @@ public:
     bool ComputePerspective(Matrix4& out) const;
     static Matrix4 OrthoMatrix(float width, float height, float nearPlane, float farPlane);
     // (x, y, z, 1) * world * view * projection onto a viewport; true when on screen
-    // (0 <= x < width, 0 <= y < height). out gets screen x, y, depth, rhw, colour 0x00FFFFFF.
+    // (0 <= x < width, 0 <= y < height). out gets screen x, y (rounded, halves away from zero),
+    // depth, rhw, colour 0x00FFFFFF.
     bool ProjectPoint(float x, float y, float z, int viewportWidth, int viewportHeight,
                       TransformedVertex& out) const;
 

@@ -258,6 +258,10 @@ TEST(RenderDeviceTest, PointsProjectOntoTheViewport)
     // w = view z + 1: the projection's corner is 1, so the origin at distance 5 has w 6.
     EXPECT_FLOAT_EQ(1.0f / 6.0f, out.rhw);
     EXPECT_EQ(0x00FFFFFFu, out.color);
+    // Screen positions on a pixel's half round up, not to the even neighbour.
+    EXPECT_TRUE(device.ProjectPoint(0, 0, 0, 641, 481, out));
+    EXPECT_FLOAT_EQ(321.0f, out.x);
+    EXPECT_FLOAT_EQ(241.0f, out.y);
     // Up on screen is smaller y.
     EXPECT_TRUE(device.ProjectPoint(0, 1, 0, 640, 480, out));
     EXPECT_LT(out.y, 240.0f);
@@ -329,4 +333,47 @@ TEST(MatrixTest, RowVectorsApplyTheLeftMatrixFirst)
     const Matrix4 n = Matrix4::Translation(10, 0, 0) * Matrix4::Scaling(2, 2, 2);
     EXPECT_FLOAT_EQ(22.0f, TransformPoint(n, {1, 0, 0}).x);
     EXPECT_EQ(Matrix4::Translation(1, 2, 3), Matrix4::Identity() * Matrix4::Translation(1, 2, 3));
+}
+
+// Other modules' tests stand on the recording device, so it must keep the device contract.
+TEST(RecordingDeviceTest, KeepsTheContractOfClearInitAndLights)
+{
+    RecordingDevice device;
+    device.Open(4, 2, 32);
+    device.SetClearColor(1.0f, 0.5f, 0.0f);
+    EXPECT_EQ(0xFFFF7F00u, device.clearColor);
+
+    // Bit 0 set, or the clear colour disabled: depth only, the image stays.
+    device.backBuffer.assign(device.backBuffer.size(), 0x11);
+    device.EnableClearColor(true);
+    EXPECT_TRUE(device.Clear(1));
+    EXPECT_EQ(0x11111111u, device.BackBufferPixel(3, 1));
+    device.EnableClearColor(false);
+    EXPECT_TRUE(device.Clear(0));
+    EXPECT_EQ(0x11111111u, device.BackBufferPixel(3, 1));
+    device.EnableClearColor(true);
+    EXPECT_TRUE(device.Clear(2));
+    EXPECT_EQ(0xFFFF7F00u, device.BackBufferPixel(3, 1));
+
+    // A second Init changes nothing, whatever it asks for.
+    EXPECT_TRUE(device.Init(nullptr, true, 800, 600, 16));
+    EXPECT_EQ(4, device.GetWidth());
+    EXPECT_EQ(2, device.GetHeight());
+    EXPECT_EQ(32, device.GetBitsPerPixel());
+    EXPECT_FALSE(device.IsFullScreen());
+    EXPECT_FLOAT_EQ(0.5f, device.GetAspect());
+
+    // Lights keep 800 times the range given and report it back undivided.
+    LightRecord light;
+    light.x = 1;
+    light.y = 2;
+    light.z = 3;
+    light.range = 2.0f;
+    light.r = 0.25f;
+    device.SetLight(3, light);
+    LightRecord back;
+    device.GetLight(3, back);
+    EXPECT_FLOAT_EQ(1600.0f, back.range);
+    EXPECT_FLOAT_EQ(3.0f, back.z);
+    EXPECT_FLOAT_EQ(0.25f, back.r);
 }
