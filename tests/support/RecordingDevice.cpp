@@ -600,18 +600,33 @@ void RecordingDevice::SetFog(FogMode mode, float start, float end, float density
     fogDensity = density;
 }
 
+// The state a visibility test draws its points with; callers see it afterwards.
+static void SetPointTestState(RenderDevice& device)
+{
+    device.SetColorOp(0, ColorOp::SelectArg1);
+    device.SetColorArg1(0, ColorArg::Diffuse);
+    device.SetAlphaOp(0, AlphaOp::Disable);
+    device.EnableDepth(true);
+}
+
 bool RecordingDevice::IsPointVisible(float x, float y, float z)
 {
     TransformedVertex projected;
     const bool onScreen = ProjectPoint(x, y, z, width_, height_, projected);
     const bool visible = onScreen && pointsVisible_;
     Record("IsPointVisible", {x, y, z, visible ? 1.0 : 0.0});
+    if (!onScreen)
+        return false;
+    SetPointTestState(*this);
+    if (!visible)
+        SetColorArg1(0, ColorArg::Texture);
     return visible;
 }
 
 void RecordingDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, int count)
 {
     Record("ArePointsVisible", {static_cast<double>(count)});
+    SetPointTestState(*this);
     for (int i = 0; i < count; ++i) {
         TransformedVertex projected;
         const bool onScreen = ProjectPoint(points[i].x, points[i].y, points[i].z, width_, height_, projected);

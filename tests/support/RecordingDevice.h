@@ -112,7 +112,9 @@ public:
     void SetMinTextureSizeForTest(int size) { minTextureSize_ = size; }
     // 16-bit displays use 0xF800 (5-6-5) unless this gives 0x7C00 (5-5-5).
     void SetRedMaskForTest(uint32_t redMask) { forcedRedMask_ = redMask; }
-    // The answer of the visibility tests for points on screen.
+    // The answer of the visibility tests for points on screen. The tests leave stage 0 and
+    // the depth test as a device does (SelectArg1 of Diffuse, alpha off, depth on; a hidden
+    // IsPointVisible puts colour argument 1 back to Texture).
     void SetPointsVisibleForTest(bool visible) { pointsVisible_ = visible; }
 
     // ---- The record ----

@@ -377,3 +377,37 @@ TEST(RecordingDeviceTest, KeepsTheContractOfClearInitAndLights)
     EXPECT_FLOAT_EQ(3.0f, back.z);
     EXPECT_FLOAT_EQ(0.25f, back.r);
 }
+
+TEST(RecordingDeviceTest, VisibilityTestsLeaveTheStateTheyDrewWith)
+{
+    RecordingDevice device;
+    device.Open(640, 480, 32);
+    SetUpCamera(device);
+    device.EnableDepth(false);
+    device.SetAlphaOp(0, AlphaOp::Modulate);
+
+    // Off screen: nothing is drawn, nothing changes.
+    device.ClearCalls();
+    EXPECT_FALSE(device.IsPointVisible(100, 0, 0));
+    EXPECT_EQ((std::vector<std::string>{"IsPointVisible"}), device.Names());
+
+    // Visible: the point was drawn with the diffuse colour, alpha off, depth on.
+    EXPECT_TRUE(device.IsPointVisible(0, 0, 0));
+    EXPECT_EQ(ColorOp::SelectArg1, device.stages[0].colorOp);
+    EXPECT_EQ(ColorArg::Diffuse, device.stages[0].colorArg1);
+    EXPECT_EQ(AlphaOp::Disable, device.stages[0].alphaOp);
+    EXPECT_TRUE(device.depthTest);
+
+    // Hidden: colour argument 1 goes back to the texture.
+    device.SetPointsVisibleForTest(false);
+    EXPECT_FALSE(device.IsPointVisible(0, 0, 0));
+    EXPECT_EQ(ColorArg::Texture, device.stages[0].colorArg1);
+
+    TransformedVertex point{};
+    uint32_t result = 7;
+    device.EnableDepth(false);
+    device.ArePointsVisible(&point, &result, 1);
+    EXPECT_EQ(kPointHidden, result);
+    EXPECT_EQ(ColorArg::Diffuse, device.stages[0].colorArg1);
+    EXPECT_TRUE(device.depthTest);
+}
