@@ -86,6 +86,7 @@ struct XKeyboard {
     unsigned char (*keysymToKeycode)(void*, unsigned long) = nullptr;
     int (*fakeKey)(void*, unsigned int, int, unsigned long) = nullptr;
     int (*fakeMotion)(void*, int, int, int, unsigned long) = nullptr;
+    int (*setInputFocus)(void*, unsigned long, int, unsigned long) = nullptr;
 
     bool Load()
     {
@@ -100,7 +101,9 @@ struct XKeyboard {
             reinterpret_cast<decltype(keysymToKeycode)>(dlsym(x11, "XKeysymToKeycode"));
         fakeKey = reinterpret_cast<decltype(fakeKey)>(dlsym(xtst, "XTestFakeKeyEvent"));
         fakeMotion = reinterpret_cast<decltype(fakeMotion)>(dlsym(xtst, "XTestFakeMotionEvent"));
-        return openDisplay && closeDisplay && flush && keysymToKeycode && fakeKey && fakeMotion;
+        setInputFocus = reinterpret_cast<decltype(setInputFocus)>(dlsym(x11, "XSetInputFocus"));
+        return openDisplay && closeDisplay && flush && keysymToKeycode && fakeKey && fakeMotion &&
+               setInputFocus;
     }
 };
 
@@ -109,6 +112,7 @@ struct PressContext {
     std::string display;
     std::string stderrPath;
     std::string readyLine;  // the log line after which the key is pressed
+    bool focusFollowsPointer = false;  // for windows that do not take the focus themselves
     int presses = 0;
 };
 
@@ -135,6 +139,11 @@ void PressEscapeWhenPlaying(int pid, void* data)
     const unsigned int escape = context.keyboard->keysymToKeycode(display, 0xFF1B);
     for (int i = 0; i < 20 && !Exited(pid); ++i) {
         context.keyboard->fakeMotion(display, 0, 512, 384, 0);
+        // There is no window manager to focus a new dialog: let the keyboard follow the
+        // pointer instead, as a window manager would give the focus to it.
+        if (context.focusFollowsPointer)
+            context.keyboard->setInputFocus(display, 1 /* PointerRoot */,
+                                            1 /* RevertToPointerRoot */, 0 /* CurrentTime */);
         context.keyboard->fakeKey(display, escape, 1, 0);
         context.keyboard->fakeKey(display, escape, 0, 0);
         context.keyboard->flush(display);
@@ -159,10 +168,10 @@ protected:
 
     // Runs the player in dir on the private server, pressing Escape once readyLine is logged.
     PlayerRun Play(const fs::path& dir, const std::vector<std::string>& args,
-                   const std::string& readyLine)
+                   const std::string& readyLine, bool focusFollowsPointer = false)
     {
         context_ = PressContext{&keyboard_, server_.Name(), (dir / ".stderr.txt").string(),
-                                readyLine};
+                                readyLine, focusFollowsPointer};
         return RunProcess(STARFALL_EXE, args, dir.string(),
                           {{"DISPLAY", server_.Name()}, {"WAYLAND_DISPLAY", ""},
                            {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
@@ -171,7 +180,7 @@ protected:
 
     XKeyboard keyboard_;
     XvfbServer server_;
-    PressContext context_{nullptr, "", "", ""};
+    PressContext context_{nullptr, "", "", "", false};
 };
 
 }  // namespace
@@ -220,4 +229,26 @@ TEST_F(WindowOnXvfb, EscapeInTheStartDialogQuitsWithoutWindowOrError)
     EXPECT_EQ(run.err.find("video mode"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
     EXPECT_EQ(ReadTestFile((dir / "FileList.txt").string()), "Vireointro.png\n");
+}
+
+TEST_F(WindowOnXvfb, ErrorDialogWaitsForTheUserThenThePlayerFails)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "error-dialog";
+    fs::remove_all(dir);
+    int w = 0, h = 0;
+    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
+    std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
+    WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));  // but no Script.txt
+
+    const auto started = std::chrono::steady_clock::now();
+    PlayerRun run = Play(dir, {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32"},
+                         "Starfall Trailer, By Vireo! - Error", true);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_NE(run.exitCode, 0);
+    // The player stayed until the key closed the dialog.
+    EXPECT_GE(context_.presses, 1);
+    EXPECT_GT(seconds, 0.5);
+    EXPECT_NE(run.err.find("Cannot open file [Script.txt]."), std::string::npos) << run.err;
 }
