@@ -181,6 +181,16 @@ def light_bar():
     return P.colour(core, (0.5, 0.9, 1.0)) + P.colour(np.exp(-(dx / 0.06) ** 2), (0.5, 0.2, 0.0))
 
 
+def light_band():
+    """A horizontal bar of light, soft across its height, for bands that pulse on the beat."""
+    w, h = 256, 32
+    x, y = P.grid(h, w)
+    dx = (x - 127.5) / 127.5
+    dy = (y - 15.5) / 15.5
+    core = np.exp(-(dy / 0.75) ** 4) * (1 - dx ** 6)
+    return P.colour(core, (0.55, 0.85, 1.0)) + P.colour(np.exp(-(dy / 0.12) ** 2) * (1 - dx ** 6), (0.45, 0.15, 0.0))
+
+
 def plasma(seed=101):
     s = 256
     n1 = P.fractal_noise(s, s, 2.0, seed)
@@ -257,13 +267,14 @@ def main(d):
     out(d, "planet.jpg", col)
     out(d, "planet_a.jpg", alpha, 95)
     out(d, "streak.jpg", streak())
-    out(d, "streak_a.jpg", np.clip(streak().max(axis=2) * 1.3, 0, 1), 95)
     out(d, "noise.jpg", static_noise(), 80)
     col, alpha = ring()
     out(d, "ring.jpg", col)
     out(d, "ring_a.jpg", alpha, 95)
     out(d, "bar.jpg", light_bar())
     out(d, "bar_a.jpg", np.clip(light_bar().max(axis=2) * 1.2, 0, 1), 95)
+    out(d, "band.jpg", light_band())
+    out(d, "band_a.jpg", np.clip(light_band().max(axis=2) * 1.2, 0, 1), 95)
     out(d, "plasma.jpg", plasma())
     out(d, "water.jpg", water())
     out(d, "water_env.jpg", water_env())

@@ -137,7 +137,7 @@ def bars_vertical(start, n=12, span=5.0, half_width=0.1, height=2.1, rise=0.02, 
     return Layer("LineLayer", FX, start, p)
 
 
-def bars_horizontal(start, n=8, step=0.5, half_height=0.14, width=2.8, intensity=1.0,
+def bars_horizontal(start, n=8, step=0.5, half_height=0.12, width=2.8, intensity=1.0,
                     rise=0.02, stable=0.1, fall=0.35):
     """Horizontal bands, n + 1 of them, each step apart, band j centred at
     YOffset (h + 1) + j step with h = YScale / n - Tracking."""
@@ -147,7 +147,7 @@ def bars_horizontal(start, n=8, step=0.5, half_height=0.14, width=2.8, intensity
     yo = -(n / 2.0) * step / (h + 1)
     xs = math.sqrt(width)
     p = envelope(start, rise, stable, fall)
-    p += [("AlphaTexture", "streak_a.jpg"), ("Texture", "streak.jpg"), ("XScale", xs), ("YScale", ys),
+    p += [("AlphaTexture", "band_a.jpg"), ("Texture", "band.jpg"), ("XScale", xs), ("YScale", ys),
           ("XOffset", 0.0), ("YOffset", yo),
           ("NBLines", n), ("Tracking", tracking), ("Sens", 1), ("IntensityMax", intensity)]
     return Layer("LineLayer", FX, start, p)
@@ -183,7 +183,7 @@ def production():
                                                   ("Intro", "Build", "Theme A", "Breakdown", "Theme B", "Outro"))
 
     # Intro: the star field, a waving nebula, the group and the first words.
-    L.append(gfx("stars.jpg", 0.0, bar(2), s_a - bar(2) - bar(2), bar(2), zoom_in=1.6, zoom_out=1.5, tier=BACK))
+    L.append(gfx("stars.jpg", 0.0, bar(1), s_a - bar(1) - bar(2), bar(2), zoom_in=1.6, zoom_out=1.5, tier=BACK))
     L.append(wave("nebula.jpg", bar(1), bar(3), bar(3), bar(2), alpha="soft.jpg"))
     L.append(gfx("vireo.jpg", bar(2), bar(1), bar(1), bar(0.5), half_w=0.26, half_h=0.26 * ASPECT / 2,
                  alpha="vireo_a.png", zoom_in=0.4, slide_in=(0.0, -0.15), zoom_out=1.8))
