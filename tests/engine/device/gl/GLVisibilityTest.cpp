@@ -1,5 +1,6 @@
 // Rendering tests of the OpenGL device: point visibility by the depth buffer.
 #include "GLTestSupport.h"
+#include "engine/device/Texture.h"
 
 namespace {
 
@@ -51,4 +52,34 @@ TEST(GLDeviceVisibility, PointsInFrontOfAndBehindGeometry)
     same.Fill(16, 0, 32, 16, 0);
     EXPECT_EQ(device->ReadBackBuffer(), before);
     EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), same, "visibility_image_unchanged", 0));
+}
+
+TEST(GLDeviceVisibility, TestsLeaveStageZeroAsTheyDrewThePoint)
+{
+    auto device = MakeTestDevice(16, 16);
+    Texture* yellow = device->CreateTexture();
+    yellow->CreateRenderTarget(4);
+    device->SetRenderTarget(yellow);
+    device->SetClearColor(1, 1, 0);
+    device->Clear(0);
+    device->SetRenderTarget(nullptr);
+    device->SetClearColor(0, 0, 0);
+    device->SetTexture(0, yellow);
+    device->EnableDepth(true);
+    device->Clear(0);
+    DrawQuad(*device, 0, 0, 16, 8, 0.5f, 0xFF0000FFu);  // top half at depth 0.5
+
+    // Visible: stage 0 stays SelectArg1(Diffuse), so a quad shows its vertex colour.
+    ASSERT_TRUE(device->IsPointVisible(0.0f, -4.0f, 0.9f));
+    device->Clear(0);
+    DrawQuad(*device, 0, 0, 16, 16, 0.5f, 0xFF00FF00u);
+    EXPECT_EQ(PixelAt(device->ReadBackBuffer(), 16, 8, 8), 0x00FF00u);
+
+    // Hidden: argument 1 goes back to Texture, the operation stays SelectArg1.
+    DrawQuad(*device, 0, 0, 16, 8, 0.2f, 0xFF0000FFu);
+    ASSERT_FALSE(device->IsPointVisible(0.0f, 4.0f, 0.9f));
+    device->Clear(0);
+    DrawQuad(*device, 0, 0, 16, 16, 0.5f, 0xFF00FF00u);
+    EXPECT_EQ(PixelAt(device->ReadBackBuffer(), 16, 8, 8), 0xFFFF00u);
+    device->DestroyTexture(yellow);
 }
