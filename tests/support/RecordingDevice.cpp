@@ -198,6 +198,8 @@ RecordingDevice::RecordingDevice()
     blueMask_ = 0x000000FF;
     aspect_ = 0.75f;
     backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+    // Stage 0 passes the texture's alpha on until told otherwise.
+    stages[0].alphaOp = AlphaOp::SelectArg1;
 }
 
 RecordingDevice::~RecordingDevice()

@@ -137,7 +137,7 @@ public:
         AlphaArg alphaArg1 = AlphaArg::Texture;
         AlphaArg alphaArg2 = AlphaArg::Current;
     };
-    Stage stages[2];
+    Stage stages[2];  // as a device starts: stage 0's alpha op is SelectArg1, stage 1's Disable
     BlendFactor srcBlend = BlendFactor::One;
     BlendFactor destBlend = BlendFactor::One;
     bool alphaBlend = false;
