@@ -141,8 +141,9 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
     maxTextureSize_ = textureCap_ > 0 ? std::min<int>(maxTexture, textureCap_) : maxTexture;
     minTextureSize_ = 1;
-    const auto* device = static_cast<const GLDeviceObject*>(selectedDevice_->native);
-    hardware_ = device != nullptr && device->hardware;
+    // Decided by the context actually made, whatever record the caller selected.
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    hardware_ = renderer != nullptr && !IsSoftwareRenderer(renderer);
     SDL_GL_SetSwapInterval(vsync_ ? 1 : 0);
 
     // Drawing state the pipeline starts from (the stage defaults are set at construction).

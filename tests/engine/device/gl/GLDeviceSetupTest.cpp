@@ -102,6 +102,7 @@ TEST(GLDeviceSetup, InitChecksSelectionsInOrderAndUsesTheSelectedMode)
     EXPECT_GE(device.GetMaxTextureSize(), 1024);
     EXPECT_EQ(device.GetMinTextureSize(), 1);
     EXPECT_FALSE(device.IsFullScreen());
+    EXPECT_EQ(device.IsHardware(), static_cast<const GLDeviceObject*>(info.native)->hardware);
 
     // A second Init changes nothing.
     EXPECT_TRUE(device.Init(nullptr, true, 320, 200, 32));
