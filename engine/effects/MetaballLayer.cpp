@@ -62,17 +62,19 @@ void MetaballLayer::Update(float t)
     const uint32_t alpha = FadeAlphaBits(fade);
     for (Vertex& v : vertices_) v.color = WithAlpha(v.color, alpha);
 
-    for (size_t i = 0; i < balls_.size(); ++i) {
+    // NBMeta set after Init still chooses how many balls take part, but only among those made.
+    const size_t count = std::min(static_cast<size_t>(std::max(NBMeta, 0)), balls_.size());
+    for (size_t i = 0; i < count; ++i) {
         const Ball& b = balls_[i];
         positions_[i].x = centre_.x + std::cos(t * b.fx + b.px) * b.ax;
         positions_[i].y = std::cos(t * b.fy + b.py) * b.ay + centre_.y;
         positions_[i].z = std::cos(t * b.fz + b.pz) * b.az + centre_.z;
     }
-    mesher_.Build(positions_);
+    mesher_.Build(std::span<const MetaPoint>(positions_.data(), count));
 
     const MetaTriangle* triangles = mesher_.Triangles();
-    const int count = mesher_.TriangleCount();
-    for (int n = 0; n < count; ++n) {
+    const int triangleCount = mesher_.TriangleCount();
+    for (int n = 0; n < triangleCount; ++n) {
         for (int k = 0; k < 3; ++k) {
             const MetaPoint& p = triangles[n].p[k];
             Vertex& v = vertices_[n * 3 + k];

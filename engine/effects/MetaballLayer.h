@@ -29,7 +29,8 @@ public:
     const std::vector<MetaPoint>& GetPositions() const { return positions_; }
     const MetaballMesher& GetMesher() const { return mesher_; }
     const std::vector<Vertex>& GetVertices() const { return vertices_; }
-    // Ball positions, surface and vertex list for layer time t and the current fade.
+    // Ball positions, surface and vertex list for layer time t and the current fade; the first
+    // NBMeta balls take part (at most those made at Init).
     void Update(float t);
 
 protected:

@@ -51,6 +51,16 @@ TEST_F(MetaballLayerTest, BallsAreMadeAtInitFromTheCountInForce)
     layer->DrawAt(1.0f, 1.0f);
     EXPECT_EQ(layer->GetPositions().size(), 5u);
 
+    // A smaller count set later leaves the other balls out of the surface.
+    layer->SetParameter("NBMeta", "1");
+    layer->DrawAt(1.5f, 1.0f);
+    MetaballMesher alone;
+    alone.Build(std::vector<MetaPoint>{layer->GetPositions()[0]});
+    EXPECT_EQ(layer->GetMesher().TriangleCount(), alone.TriangleCount());
+    layer->SetParameter("NBMeta", "0");
+    layer->DrawAt(2.0f, 1.0f);
+    EXPECT_EQ(layer->GetMesher().TriangleCount(), 0);
+
     auto none = Make({{"NBMeta", "-2"}});
     EXPECT_TRUE(none->GetBalls().empty());
     device.ClearCalls();
