@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +29,7 @@
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/TextLayer.h"
 #include "engine/effects/WaterText.h"
+#include "script/ScriptData.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
 #include "support/RecordingDevice.h"
@@ -137,6 +139,47 @@ TEST_F(ProductionPlaysTest, ScriptIsCrLfAndNamesOnlyFilesThatShipInData)
     EXPECT_GT(named.size(), 20u);
     for (const std::string& name : named)
         EXPECT_TRUE(fs::exists(kData / name)) << name << " is named by the script but not in data/";
+}
+
+TEST_F(ProductionPlaysTest, EveryLayerAndBlockStartsOnTheSoundtracksSixteenthNoteGrid)
+{
+    // 125 BPM: a sixteenth note lasts 0.12 s. Only the END block (113 s) stands off the grid.
+    constexpr double kSixteenth = 60.0 / 125.0 / 4.0;
+    auto onGrid = [&](double t) {
+        const double steps = t / kSixteenth;
+        return std::abs(steps - std::round(steps)) < 0.01;
+    };
+    Script script;
+    ParseScriptText(ReadFile(kData / "script.txt"), script);
+    EXPECT_EQ(script.musicFile, "starfall.mp3");
+    EXPECT_FALSE(script.logScript);
+    ASSERT_GE(script.blocks.size(), 3u);
+    EXPECT_FLOAT_EQ(script.blocks.front().time, -1.0f);
+    EXPECT_FALSE(script.blocks.front().description.empty()) << "the preload block has a DESC";
+
+    int creates = 0, ends = 0;
+    for (const TimeBlock& block : script.blocks) {
+        for (const LayerOperation& op : block.operations) {
+            if (op.kind == OperationKind::End) {
+                ++ends;
+                EXPECT_FLOAT_EQ(block.time, 113.0f);
+                continue;
+            }
+            if (block.time >= 0.0f) {
+                EXPECT_TRUE(onGrid(block.time)) << "block at " << block.time << " s";
+            }
+            if (op.kind != OperationKind::Create)
+                continue;
+            ++creates;
+            for (const ParameterAssignment& a : op.assignments) {
+                if (a.name == "StartTime") {
+                    EXPECT_TRUE(onGrid(std::stod(a.value))) << op.target << " starting at " << a.value << " s";
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ends, 1);
+    EXPECT_GT(creates, 100);
 }
 
 TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndNoBlankFrame)
