@@ -1,4 +1,4 @@
-// Start dialog (GTK): lists from StartDialogModel, picture read through the library's file access.
+// Start dialog (GTK): lists from StartDialogModel, picture read with the engine's PNG reader.
 #include "app/StartDialog.h"
 
 #include <gtk/gtk.h>
@@ -7,7 +7,7 @@
 #include "app/Production.h"
 #include "app/StartDialogModel.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/File.h"
+#include "engine/core/Image.h"
 #include "engine/core/Log.h"
 #include "engine/device/RenderDevice.h"
 
@@ -117,23 +117,24 @@ gboolean OnLinkClicked(GtkWidget*, GdkEventButton* event, gpointer)
     return TRUE;
 }
 
-// The dialog's picture, read through the file access like every data file.
+// The dialog's picture: "Vireointro.png" read with the engine's PNG reader (header, then
+// pixels), so a missing or broken file stops the program like any other data file.
 GtkWidget* LoadPicture()
 {
-    File file;
-    if (!file.Open("Vireointro.png"))
+    uint32_t width = 0, height = 0;
+    PngLoad("Vireointro.png", width, height);
+    std::vector<uint8_t> rgb;
+    PngLoad("Vireointro.png", rgb, width, height);
+    if (width == 0 || height == 0)
         return nullptr;
-    std::vector<uint8_t> bytes = file.ReadAll();
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
-    if (!loader)
-        return nullptr;
-    GtkWidget* image = nullptr;
-    const bool written = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), nullptr);
-    if (gdk_pixbuf_loader_close(loader, nullptr) && written) {
-        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader))
-            image = gtk_image_new_from_pixbuf(pixbuf);
-    }
-    g_object_unref(loader);
+    // The pixbuf copies the rows, so the buffer may go when this function returns.
+    GdkPixbuf* view = gdk_pixbuf_new_from_data(rgb.data(), GDK_COLORSPACE_RGB, FALSE, 8,
+                                               static_cast<int>(width), static_cast<int>(height),
+                                               static_cast<int>(width * 3), nullptr, nullptr);
+    GdkPixbuf* pixbuf = gdk_pixbuf_copy(view);
+    g_object_unref(view);
+    GtkWidget* image = gtk_image_new_from_pixbuf(pixbuf);
+    g_object_unref(pixbuf);
     return image;
 }
 
@@ -151,6 +152,7 @@ bool StartDialog::Run(RenderDevice& device, const std::string& caption)
     if (!EnsureGtk())
         RaiseAppError("Cannot show the start dialog: no display (use --no-dialog or --headless)");
 
+    GtkWidget* picture = LoadPicture();
     StartDialogModel model(device);
     DialogState state;
     state.model = &model;
@@ -163,7 +165,7 @@ bool StartDialog::Run(RenderDevice& device, const std::string& caption)
     gtk_box_set_spacing(GTK_BOX(box), 3);
     gtk_container_set_border_width(GTK_CONTAINER(dialog), 8);
 
-    if (GtkWidget* picture = LoadPicture())
+    if (picture)
         gtk_box_pack_start(GTK_BOX(box), picture, FALSE, FALSE, 0);
 
     state.drivers = NewCombo();

@@ -252,3 +252,19 @@ TEST_F(WindowOnXvfb, ErrorDialogWaitsForTheUserThenThePlayerFails)
     EXPECT_GT(seconds, 0.5);
     EXPECT_NE(run.err.find("Cannot open file [Script.txt]."), std::string::npos) << run.err;
 }
+
+TEST_F(WindowOnXvfb, StartDialogWithoutItsPictureStopsWithTheReadersError)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "dialog-no-picture";
+    fs::remove_all(dir);
+    WriteTestFile((dir / "Script.txt").string(), "TIME 60 {\r\nEND;\r\n};\r\n");  // no picture
+
+    PlayerRun run = Play(dir, {"--no-pak", "gfl"}, "Starfall Trailer, By Vireo! - Error", true);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("PngLoad : Cannot open File [Vireointro.png]."), std::string::npos)
+        << run.err;
+    // No window or device was opened, and an error leaves no file list behind.
+    EXPECT_EQ(run.err.find("video mode"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "FileList.txt"));
+}
