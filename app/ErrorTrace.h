@@ -4,6 +4,6 @@
 
 // While enabled, every throw on this thread remembers the call stack it came from.
 void EnableThrowTraces(bool enable);
-// The remembered stack, one frame per line (module, offset and address); empty when none.
-// Forgets it.
+// The remembered stack, one frame per line (function and offset when known, module and
+// offset); empty when none. Forgets it.
 std::string TakeThrowTrace();

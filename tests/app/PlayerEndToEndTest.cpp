@@ -195,6 +195,10 @@ TEST(PlayerEndToEnd, FatalErrorsReachStderrWithTheirDialogTextAndANonZeroStatus)
     const size_t trace = blocked.err.find("TraceBack\n");
     ASSERT_NE(trace, std::string::npos);
     EXPECT_NE(blocked.err.find("starfall", trace), std::string::npos) << blocked.err;
+    // Frames of the program itself are named, down from the routine that raised the error.
+    EXPECT_NE(blocked.err.find("\nRaiseAppError(", trace), std::string::npos) << blocked.err;
+    EXPECT_NE(blocked.err.find("\nDemoApplication::Init()+0x", trace), std::string::npos)
+        << blocked.err;
     EXPECT_EQ(blocked.err.find("Not available", trace), std::string::npos) << blocked.err;
 }
 
