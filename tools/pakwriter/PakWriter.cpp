@@ -166,7 +166,12 @@ bool BuildPak(const std::vector<PakSource>& sources, std::vector<uint8_t>& archi
 
     uint64_t offset = directorySize;
     archive.clear();
-    archive.insert(archive.end(), PakMagic, PakMagic + 3);
+    uint64_t total = directorySize;
+    for (const Packed& entry : packed)
+        total += entry.data.size();
+    archive.reserve(static_cast<size_t>(total));
+    for (char c : PakMagic)
+        archive.push_back(static_cast<uint8_t>(c));
     archive.push_back(static_cast<uint8_t>(PakVersion & 0xFF));
     archive.push_back(static_cast<uint8_t>(PakVersion >> 8));
     Put32(archive, static_cast<uint32_t>(sources.size()));
