@@ -168,6 +168,19 @@ TEST(PlayerEndToEnd, FatalErrorsReachStderrWithTheirDialogTextAndANonZeroStatus)
         << run.err;
     EXPECT_FALSE(fs::exists(missing / "FileList.txt"));
 
+    // No sound output: the application error, raised after the window exists and before the
+    // device is opened on it.
+    const fs::path mute = MakeProduction("mute", "TIME 1 {\nEND;\n};\n");
+    PlayerRun silent = RunProcess(STARFALL_EXE, {"--headless", "--no-pak", "LogWindow"},
+                                  mute.string(), {{"SDL_AUDIODRIVER", "no-such-driver"}}, 120.0);
+    EXPECT_NE(silent.exitCode, 0);
+    EXPECT_NE(silent.err.find("Starfall Trailer, By Vireo! - Exception\nMessage\n"
+                              "Can't initialize digital sound system\n"),
+              std::string::npos)
+        << silent.err;
+    EXPECT_NE(silent.err.find("Finished enumerating devices."), std::string::npos) << silent.err;
+    EXPECT_EQ(silent.err.find("video mode"), std::string::npos) << silent.err;
+
     // An unknown layer type lists the known ones.
     const fs::path unknown =
         MakeProduction("unknown", "TIME -1 {\nCREATE NoSuchLayer {\n};\n};\nTIME 1 {\nEND;\n};\n");
