@@ -5,6 +5,13 @@
 #include "app/ProcessEntry.h"
 #include "pak/EmbeddedResource.h"
 
+// In a sanitizer build the player's own processor-exception guard must still see faults
+// (ignored in a normal build).
+extern "C" const char* __asan_default_options()
+{
+    return "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0";
+}
+
 extern "C" const uint8_t starfall_pak_begin[];
 extern "C" const uint8_t starfall_pak_end[];
 
