@@ -24,6 +24,28 @@ void ReadContextVersion(int& major, int& minor)
     if (version != nullptr && std::sscanf(version, "%d.%d", &major, &minor) != 2) major = minor = 0;
 }
 
+bool IsVersionSufficient(int major, int minor)
+{
+    return major > kRequiredMajor || (major == kRequiredMajor && minor >= kRequiredMinor);
+}
+
+bool ReadOfferedVersion(SDL_Window* window, int& major, int& minor)
+{
+    major = minor = 0;
+    SDL_GL_ResetAttributes();
+    SDL_GLContext any = SDL_GL_CreateContext(window);
+    if (any == nullptr) return false;
+    ReadContextVersion(major, minor);
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(any);
+    return true;
+}
+
+void ReportOldVersion(int major, int minor)
+{
+    ReportFatal("Found OpenGL %d.%d, OpenGL %d.%d or higher required.", major, minor, kRequiredMajor, kRequiredMinor);
+}
+
 GLContext::~GLContext()
 {
     if (context_ != nullptr) {
@@ -40,26 +62,18 @@ void GLContext::Create(SDL_Window* window)
     if (context_ == nullptr) {
         std::string reason = SDL_GetError();
         // Find out what the machine does offer, to say so.
-        SDL_GL_ResetAttributes();
-        SDL_GLContext any = SDL_GL_CreateContext(window);
-        if (any != nullptr) {
-            int major = 0, minor = 0;
-            ReadContextVersion(major, minor);
-            SDL_GL_MakeCurrent(window, nullptr);
-            SDL_GL_DeleteContext(any);
-            if (major < kRequiredMajor || (major == kRequiredMajor && minor < kRequiredMinor))
-                ReportFatal("Found OpenGL %d.%d, OpenGL %d.%d or higher required.", major, minor, kRequiredMajor,
-                            kRequiredMinor);
-        }
+        int major = 0, minor = 0;
+        if (ReadOfferedVersion(window, major, minor) && !IsVersionSufficient(major, minor))
+            ReportOldVersion(major, minor);
         ReportFatal("OpenGL Init Failed : SDL_GL_CreateContext\nDescription : %s", reason.c_str());
     }
     int major = 0, minor = 0;
     ReadContextVersion(major, minor);
-    if (major < kRequiredMajor || (major == kRequiredMajor && minor < kRequiredMinor)) {
+    if (!IsVersionSufficient(major, minor)) {
         SDL_GL_MakeCurrent(window, nullptr);
         SDL_GL_DeleteContext(context_);
         context_ = nullptr;
-        ReportFatal("Found OpenGL %d.%d, OpenGL %d.%d or higher required.", major, minor, kRequiredMajor, kRequiredMinor);
+        ReportOldVersion(major, minor);
     }
 }
 

@@ -9,6 +9,13 @@ constexpr int kRequiredMinor = 3;
 void SetCoreContextAttributes();
 // Version of the current context.
 void ReadContextVersion(int& major, int& minor);
+// Whether a context of that version can run the device.
+bool IsVersionSufficient(int major, int minor);
+// The version of the context the machine gives on window when asked for nothing in
+// particular (false when it gives none); changes SDL's context attributes.
+bool ReadOfferedVersion(SDL_Window* window, int& major, int& minor);
+// Stops with the message naming the version found and the one required.
+[[noreturn]] void ReportOldVersion(int major, int minor);
 
 class GLContext {
 public:

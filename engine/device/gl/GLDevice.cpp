@@ -53,7 +53,12 @@ GLDevice::GLDevice()
 {
     video_ = std::make_unique<SDLVideoUse>();
     if (video_->ok) enumeration_.Enumerate(drivers_);
-    if (drivers_.empty()) RaiseAppError("Could not find any suitable OpenGL driver.");
+    if (drivers_.empty()) {
+        // A display whose OpenGL is too old says so, as the version check would.
+        int major = 0, minor = 0;
+        if (enumeration_.GetTooOldVersion(major, minor)) ReportOldVersion(major, minor);
+        RaiseAppError("Could not find any suitable OpenGL driver.");
+    }
     stages_[0].key = StageKey{static_cast<uint8_t>(ColorOp::Modulate),
                               static_cast<uint8_t>(ColorArg::Texture),
                               static_cast<uint8_t>(ColorArg::Diffuse),

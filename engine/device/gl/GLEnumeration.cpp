@@ -38,8 +38,10 @@ bool IsSoftwareRenderer(const std::string& renderer)
 namespace {
 
 // Opens a hidden window with a core context on the display to see what GL really offers.
-bool ProbeDisplay(int display, GLDeviceObject& device)
+// foundMajor/foundMinor get the version the display offers (-1 when it offers none).
+bool ProbeDisplay(int display, GLDeviceObject& device, int& foundMajor, int& foundMinor)
 {
+    foundMajor = foundMinor = -1;
     // A device already running keeps its context current afterwards.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
@@ -50,10 +52,20 @@ bool ProbeDisplay(int display, GLDeviceObject& device)
     if (window == nullptr) return false;
     SDL_GLContext context = SDL_GL_CreateContext(window);
     bool ok = false;
-    if (context != nullptr) {
+    if (context == nullptr) {
+        // No core context of the version needed: what does the display offer at all?
+        int major = 0, minor = 0;
+        if (ReadOfferedVersion(window, major, minor)) {
+            foundMajor = major;
+            foundMinor = minor;
+        }
+        SetCoreContextAttributes();
+    } else {
         int major = 0, minor = 0;
         ReadContextVersion(major, minor);
-        ok = major > kRequiredMajor || (major == kRequiredMajor && minor >= kRequiredMinor);
+        foundMajor = major;
+        foundMinor = minor;
+        ok = IsVersionSufficient(major, minor);
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         device.renderer = renderer ? renderer : "unknown renderer";
@@ -76,7 +88,15 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         auto native = std::make_unique<GLDriverObject>();
         native->display = d;
         auto device = std::make_unique<GLDeviceObject>();
-        if (!ProbeDisplay(d, *device)) continue;
+        int major = -1, minor = -1;
+        if (!ProbeDisplay(d, *device, major, minor)) {
+            bool tooOld = major >= 0 && !IsVersionSufficient(major, minor);
+            if (tooOld && (major > oldMajor_ || (major == oldMajor_ && minor > oldMinor_))) {
+                oldMajor_ = major;
+                oldMinor_ = minor;
+            }
+            continue;
+        }
 
         DisplayReport report;
         SDL_DisplayMode desktop{};
@@ -116,4 +136,12 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         drivers.push_back(driver);
         drivers_.push_back(std::move(native));
     }
+}
+
+bool GLEnumeration::GetTooOldVersion(int& major, int& minor) const
+{
+    if (oldMajor_ < 0) return false;
+    major = oldMajor_;
+    minor = oldMinor_;
+    return true;
 }

@@ -40,7 +40,12 @@ class GLEnumeration {
 public:
     // Fills drivers (one per display that has at least one device that opens). Needs SDL video.
     void Enumerate(std::vector<DriverInfo>& drivers);
+    // The highest OpenGL version a display offered that is too old for the device (false
+    // when none was seen), so a machine without any driver can be told why.
+    bool GetTooOldVersion(int& major, int& minor) const;
 
 private:
+    int oldMajor_ = -1;
+    int oldMinor_ = -1;
     std::vector<std::unique_ptr<GLDriverObject>> drivers_;
 };

@@ -2,6 +2,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include "GLTestSupport.h"
 #include "engine/core/Fatal.h"
@@ -67,6 +68,27 @@ TEST(GLDeviceSetup, NoOpenGLAtAllIsAPlainTextError)
     if (previous) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     else unsetenv("SDL_VIDEODRIVER");
     EXPECT_EQ(message, "Could not find any suitable OpenGL driver.");
+}
+
+TEST(GLDeviceSetup, TooOldOpenGLStopsWithTheVersionMessage)
+{
+    // Mesa reads its version override once per process, so the check runs in a fresh one.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
+            try {
+                GLDevice device;
+                std::fprintf(stderr, "constructed\n");
+            } catch (const CUserException& e) {
+                std::fprintf(stderr, "<%s>\n", e.what());
+            } catch (const AppError& e) {
+                std::fprintf(stderr, "app error <%s>\n", e.what());
+            }
+            std::fflush(stderr);
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "\n<Found OpenGL 3\\.0, OpenGL 3\\.3 or higher required\\.>");
 }
 
 TEST(GLDeviceSetup, InitChecksSelectionsInOrderAndUsesTheSelectedMode)
