@@ -1,5 +1,6 @@
 // OpenGL device: state setters (recorded in state blocks, unchanged values skipped), lights and transforms.
 #include <cmath>
+#include <cstring>
 #include "engine/device/gl/GLDevice.h"
 #include "engine/device/gl/GLTexture.h"
 
@@ -183,6 +184,7 @@ void GLDevice::EnableLighting(bool enable)
 void GLDevice::SetMaterial(const MaterialRecord& material)
 {
     if (RecordState(StateCall::Material(material))) return;
+    if (std::memcmp(&material_, &material, sizeof(MaterialRecord)) == 0) return;
     StateChanged();
     material_ = material;
 }
@@ -238,10 +240,13 @@ void GLDevice::SetLight(int index, const LightRecord& light)
 {
     if (RecordState(StateCall::Light(index, light))) return;
     if (index < 0) return;
+    LightRecord stored = light;
+    stored.range = light.range * 800.0f;
+    // Scenes send every dynamic light each frame, moved or not.
+    auto found = lights_.find(index);
+    if (found != lights_.end() && std::memcmp(&found->second.record, &stored, sizeof(LightRecord)) == 0) return;
     StateChanged();
-    Light& slot = lights_[index];
-    slot.record = light;
-    slot.record.range = light.range * 800.0f;
+    lights_[index].record = stored;
 }
 
 bool GLDevice::EnableLight(int index, bool enable)

@@ -72,8 +72,12 @@ bool GLVertexBuffer::Bind(GLStateCache& state)
             checked_.insert(checked_.end(), {indices[i], indices[i + 1], indices[i + 2]});
     if (checked_.empty()) return false;
     state.BindVertexArray(vertexArray_);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(checked_.size() * sizeof(uint16_t)), checked_.data(),
-                 GL_STREAM_DRAW);
+    // A mesh drawn every frame keeps its indices: send them only when they changed.
+    if (checked_ != uploaded_) {
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(checked_.size() * sizeof(uint16_t)),
+                     checked_.data(), GL_DYNAMIC_DRAW);
+        uploaded_ = checked_;
+    }
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(checked_.size()), GL_UNSIGNED_SHORT, nullptr);
     GL_CHECK("vertex buffer draw");
     return true;

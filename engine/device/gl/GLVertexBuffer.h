@@ -17,14 +17,15 @@ public:
     void Unlock() override;
     void Draw() override;
 
-    // Binds the buffer's vertex array, uploads the index list and draws it as triangles;
-    // false when there is nothing to draw.
+    // Binds the buffer's vertex array, uploads the index list when it changed and draws it
+    // as triangles; false when there is nothing to draw.
     bool Bind(GLStateCache& state);
 
 private:
     GLDevice* gl_ = nullptr;
     std::vector<Vertex> vertices_;
     std::vector<uint16_t> checked_;
+    std::vector<uint16_t> uploaded_;  // the index list GL holds now
     GLuint vertexArray_ = 0;
     GLuint buffer_ = 0;
     GLuint indexBuffer_ = 0;

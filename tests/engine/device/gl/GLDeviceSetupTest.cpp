@@ -227,4 +227,23 @@ TEST(GLDeviceBatch, ConsecutiveDrawsWithOneStateGoToGLOnce)
     DrawQuad(*device, 16, 0, 24, 8, 0.5f, 0xFFFFFFFFu);
     device->EndScene();
     EXPECT_EQ(device->GetGLDrawCount() - before, 2u);
+
+    // The same material and light sent again (as a scene does every frame) keep the batch.
+    MaterialRecord material;
+    material.emissiveR = 0.5f;
+    LightRecord light;
+    light.range = 2.0f;
+    light.r = 1.0f;
+    device->SetMaterial(material);
+    device->SetLight(0, light);
+    before = device->GetGLDrawCount();
+    DrawQuad(*device, 0, 8, 8, 16, 0.5f, 0xFFFFFFFFu);
+    device->SetMaterial(material);
+    device->SetLight(0, light);
+    DrawQuad(*device, 8, 8, 16, 16, 0.5f, 0xFFFFFFFFu);
+    light.r = 0.5f;
+    device->SetLight(0, light);
+    DrawQuad(*device, 16, 8, 24, 16, 0.5f, 0xFFFFFFFFu);
+    device->EndScene();
+    EXPECT_EQ(device->GetGLDrawCount() - before, 2u);
 }
