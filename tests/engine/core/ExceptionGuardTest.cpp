@@ -7,20 +7,23 @@
 
 namespace {
 
-// Kept out of the sanitizer's reach so the processor itself raises the fault.
-__attribute__((noinline, no_sanitize("undefined"))) int Divide(int numerator, int denominator)
+volatile int g_sink = 0;
+
+// Opaque to the optimiser and out of the sanitizer's reach, so the processor itself
+// raises the fault; results go to g_sink so no call can be dropped.
+__attribute__((noipa, no_sanitize("undefined"))) int Divide(int numerator, int denominator)
 {
     return numerator / denominator;
 }
 
-__attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThrough(int* target)
+__attribute__((noipa, no_sanitize("address", "undefined"))) void WriteThrough(int* target)
 {
     *static_cast<volatile int*>(target) = 1;
 }
 
 volatile bool g_stopRecursion = false;
 
-__attribute__((noinline, no_sanitize("address"))) int Recurse(int depth)
+__attribute__((noipa, no_sanitize("address"))) int Recurse(int depth)
 {
     if (g_stopRecursion)
         return 0;
@@ -47,12 +50,12 @@ TEST(ExceptionGuard, ProcessorFaultsBecomeApplicationErrorsWithTheirNames)
 {
     ClearLibraryErrorForTesting();
     volatile int zero = 0;
-    EXPECT_EQ(GuardedText([&] { Divide(7, zero); }), "AppError: Integer divided by Zero.");
+    EXPECT_EQ(GuardedText([&] { g_sink = Divide(7, zero); }), "AppError: Integer divided by Zero.");
     EXPECT_EQ(GuardedText([] { WriteThrough(nullptr); }), "AppError: Access Violation.");
     EXPECT_EQ(GuardedText([] { __builtin_trap(); }), "AppError: Illegal Instruction.");
     EXPECT_EQ(GuardedText([] { std::raise(SIGBUS); }), "AppError: Unhandled Exception.");
     // The guard can be used again after a fault, and a clean body completes.
-    EXPECT_EQ(GuardedText([&] { Divide(7, zero); }), "AppError: Integer divided by Zero.");
+    EXPECT_EQ(GuardedText([&] { g_sink = Divide(7, zero); }), "AppError: Integer divided by Zero.");
     int result = 0;
     EXPECT_EQ(GuardedText([&] { result = Divide(8, 2); }), "completed");
     EXPECT_EQ(result, 4);
@@ -61,7 +64,7 @@ TEST(ExceptionGuard, ProcessorFaultsBecomeApplicationErrorsWithTheirNames)
 TEST(ExceptionGuard, StackOverflowIsCaughtOnTheAlternateStack)
 {
     ClearLibraryErrorForTesting();
-    EXPECT_EQ(GuardedText([] { Recurse(0); }), "AppError: Stack Overflow.");
+    EXPECT_EQ(GuardedText([] { g_sink = Recurse(0); }), "AppError: Stack Overflow.");
 }
 
 TEST(ExceptionGuard, PendingLibraryErrorWinsAndCppExceptionsPassThrough)
@@ -72,7 +75,7 @@ TEST(ExceptionGuard, PendingLibraryErrorWinsAndCppExceptionsPassThrough)
     } catch (const CUserException&) {
     }
     volatile int zero = 0;
-    EXPECT_EQ(GuardedText([&] { Divide(1, zero); }), "CUserException: Cannot open file [sol.mdl].");
+    EXPECT_EQ(GuardedText([&] { g_sink = Divide(1, zero); }), "CUserException: Cannot open file [sol.mdl].");
     ClearLibraryErrorForTesting();
 
     EXPECT_THROW(RunGuarded([] { throw std::logic_error("plain"); }), std::logic_error);
@@ -88,7 +91,7 @@ TEST(ExceptionGuard, InnermostGuardCatchesAndHandlersAreRestored)
     volatile int zero = 0;
     std::string inner;
     std::string outer = GuardedText([&] {
-        inner = GuardedText([&] { Divide(3, zero); });
+        inner = GuardedText([&] { g_sink = Divide(3, zero); });
         WriteThrough(nullptr);
     });
     EXPECT_EQ(inner, "AppError: Integer divided by Zero.");
