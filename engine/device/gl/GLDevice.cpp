@@ -96,14 +96,23 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     if (width <= 0 || height <= 0) ReportFatal("OpenGL Init Failed : video mode %dx%d\nDescription : invalid size", width, height);
     bits = bits == 16 ? 16 : 32;
 
+    // The selected driver is a display: the picture goes there.
+    int display = 0;
+    if (selectedDriver_->native != nullptr)
+        display = static_cast<const GLDriverObject*>(selectedDriver_->native)->display;
+    if (display < 0 || display >= SDL_GetNumVideoDisplays()) display = 0;
     window_ = static_cast<SDL_Window*>(window);
     if (window_ == nullptr) {
         SetCoreContextAttributes();
-        ownWindow_.reset(SDL_CreateWindow("Vireo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+        ownWindow_.reset(SDL_CreateWindow("Vireo", SDL_WINDOWPOS_UNDEFINED_DISPLAY(display),
+                                          SDL_WINDOWPOS_UNDEFINED_DISPLAY(display), width, height,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN));
         if (!ownWindow_) ReportFatal("OpenGL Init Failed : SDL_CreateWindow\nDescription : %s", SDL_GetError());
         window_ = ownWindow_.get();
     }
+    // Full screen takes the whole of the window's display, so the window moves to the selected one first.
+    if (fullScreen && SDL_GetWindowDisplayIndex(window_) != display)
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
     if (fullScreen && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
         ReportFatal("OpenGL Init Failed : SDL_SetWindowFullscreen\nDescription : %s", SDL_GetError());
 

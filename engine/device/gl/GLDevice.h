@@ -33,8 +33,8 @@ class GLVertexBuffer;
 //               OpenGL driver.".
 // Init          A 3.3 core context on the SDL window passed in (made with SDL_WINDOW_OPENGL;
 //               nullptr makes a hidden window of the mode's size, for headless use on SDL's
-//               offscreen driver). Full screen switches the window to the desktop's own
-//               mode. The back buffer is a framebuffer object of the mode's size: RGB565 at
+//               offscreen driver). Full screen moves the window to the selected driver's
+//               display and switches it to that desktop's own mode. The back buffer is a framebuffer object of the mode's size: RGB565 at
 //               16 bits (masks F800/07E0/001F), RGBA8 at 32 bits, 16-bit depth. Texture
 //               limits come from GL_MAX_TEXTURE_SIZE (see CapMaxTextureSize). Swap interval 1.
 // Conventions   Every framebuffer holds its rows top-down (row 0 is the top of the image),
