@@ -107,3 +107,34 @@ TEST(GLDeviceRaster, TestPatternShowsUnderTheDefaultCullMode)
     EXPECT_GT((nearGreenCorner >> 8) & 0xFF, 200u) << std::hex << nearGreenCorner;
     EXPECT_TRUE(device->IsLightingEnabled());
 }
+
+TEST(GLDeviceRaster, InitStartsCullingClockwiseWithDepthTestAndAdditiveFactors)
+{
+    // No state set after Init beyond the camera: what the device starts from.
+    auto device = std::make_unique<GLDevice>();
+    device->SelectDriver(device->GetDriver(0));
+    device->SelectDevice(device->GetDriver(0).GetDevice(0));
+    ASSERT_TRUE(device->Init(nullptr, false, 32, 16, 32));
+    device->SetOrtho(32.0f, 16.0f, 0.0f, 1.0f);
+    device->EnableClearColor(true);
+    device->Clear(0);
+    DrawWoundTriangles(*device);
+    EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), Wound(false, true), "initial_cull"));
+
+    // Untextured stage 0 shows the vertex colour; the nearer quad hides the farther one;
+    // blending without factors set adds (One, One); the depth function lets an equal depth
+    // through.
+    device->SetCullMode(CullMode::None);
+    device->Clear(0);
+    DrawQuad(*device, 0, 0, 16, 16, 0.25f, 0xFF204060u);
+    DrawQuad(*device, 8, 0, 32, 16, 0.75f, 0xFF808080u);
+    device->EnableAlphaBlend(true);
+    DrawQuad(*device, 0, 0, 8, 16, 0.1f, 0xFF404040u);
+    DrawQuad(*device, 16, 0, 24, 16, 0.75f, 0xFF101010u);
+    ExpectedImage image(32, 16);
+    image.Fill(0, 0, 8, 16, 0x6080A0);
+    image.Fill(8, 0, 16, 16, 0x204060);
+    image.Fill(16, 0, 24, 16, 0x909090);
+    image.Fill(24, 0, 32, 16, 0x808080);
+    EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), image, "initial_depth_and_blend", 1));
+}
