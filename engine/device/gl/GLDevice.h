@@ -34,9 +34,13 @@ class GLVertexBuffer;
 // Init          A 3.3 core context on the SDL window passed in (made with SDL_WINDOW_OPENGL;
 //               nullptr makes a hidden window of the mode's size, for headless use on SDL's
 //               offscreen driver). Full screen moves the window to the selected driver's
-//               display and switches it to that desktop's own mode. The back buffer is a framebuffer object of the mode's size: RGB565 at
-//               16 bits (masks F800/07E0/001F), RGBA8 at 32 bits, 16-bit depth. Texture
+//               display and switches it to that desktop's own mode. The back buffer is a
+//               framebuffer object of the mode's size: RGB565 at 16 bits (masks
+//               F800/07E0/001F), RGBA8 at 32 bits, 16-bit depth; Present converts it to the
+//               window's format, so the desktop's colour depth is not checked. Texture
 //               limits come from GL_MAX_TEXTURE_SIZE (see CapMaxTextureSize). Swap interval 1.
+//               A context older than 3.3 stops with "Found OpenGL x.y, OpenGL 3.3 or higher
+//               required." (at construction when no display offers 3.3).
 // Conventions   Every framebuffer holds its rows top-down (row 0 is the top of the image),
 //               as the device's screen coordinates do: the vertex shader mirrors y, so the
 //               cull modes, named for windings seen with y down, become glFrontFace
@@ -52,7 +56,9 @@ class GLVertexBuffer;
 //               stage without a texture reads white. Lighting: per vertex in view space, point
 //               lights with attenuation 1/(0.01 d), cut off beyond the range, the vertex colour
 //               as diffuse material, material ambient x (global ambient + light colours),
-//               material emissive. Fog: per pixel on the distance from the eye, linear, exp
+//               material emissive. At most 8 lights are on at once (EnableLight answers
+//               false beyond); a light switched on before any SetLight gives no light.
+//               Fog: per pixel on the distance from the eye, linear, exp
 //               or exp2, blended towards the fog colour.
 // State         Blend factors map one to one (SrcAlphaSat = GL_SRC_ALPHA_SATURATE), depth
 //               functions likewise; depth writes stay on. Every state setter records itself in
