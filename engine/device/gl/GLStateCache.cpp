@@ -31,6 +31,17 @@ void GLStateCache::ActiveTextureBind(int unit, GLuint texture)
     glBindTexture(GL_TEXTURE_2D, texture);
 }
 
+void GLStateCache::BindForUpdate(GLuint texture)
+{
+    if (activeUnit_ != 0) {
+        activeUnit_ = 0;
+        glActiveTexture(GL_TEXTURE0);
+    }
+    if (textures_[0] == texture) return;
+    textures_[0] = texture;
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
 void GLStateCache::BindFramebuffer(GLuint framebuffer)
 {
     if (framebuffer_ == framebuffer) return;

@@ -11,6 +11,9 @@ public:
 
     void UseProgram(GLuint program);
     void ActiveTextureBind(int unit, GLuint texture);
+    // Binds texture on unit 0 and makes that unit active, for the calls that work on the
+    // bound texture (uploads, reads); ActiveTextureBind may leave another unit active.
+    void BindForUpdate(GLuint texture);
     void BindFramebuffer(GLuint framebuffer);  // both draw and read
     void BindVertexArray(GLuint vertexArray);
     void BindArrayBuffer(GLuint buffer);

@@ -42,7 +42,7 @@ void GLSurface::Refresh()
     if (!dirty_ || pixels_.empty()) return;
     gl_->FlushBatch();
     if (texture_ == 0) glGenTextures(1, &texture_);
-    gl_->state_.ActiveTextureBind(0, texture_);
+    gl_->state_.BindForUpdate(texture_);
     if (bitsPerPixel_ == 16)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB565, width_, height_, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, pixels_.data());
     else

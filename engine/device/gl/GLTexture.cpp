@@ -64,7 +64,7 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
     resource->height = height_;
     GLTakeError();
     glGenTextures(1, &resource->texture);
-    gl_->state_.ActiveTextureBind(0, resource->texture);
+    gl_->state_.BindForUpdate(resource->texture);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(info.internalFormat), static_cast<GLsizei>(width_),
                  static_cast<GLsizei>(height_), 0, info.dataFormat, info.dataType, data);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -114,7 +114,7 @@ void* GLTexture::Lock(int& pitch)
     int bytes = info.bits / 8;
     pitch = static_cast<int>(width_) * bytes;
     locked_.assign(static_cast<size_t>(pitch) * height_, 0);
-    gl_->state_.ActiveTextureBind(0, texture);
+    gl_->state_.BindForUpdate(texture);
     glGetTexImage(GL_TEXTURE_2D, 0, info.dataFormat, info.dataType, locked_.data());
     GL_CHECK("texture lock");
     // XRGB32 pixels carry 0 in their free byte, whatever GL keeps there.
@@ -134,7 +134,7 @@ void GLTexture::Unlock()
         // A render target's hidden alpha must stay opaque (destination alpha reads 1.0).
         if (GetFormat() == TextureFormat::XRGB32)
             for (size_t i = 3; i < locked_.size(); i += 4) locked_[i] = 0xFF;
-        gl_->state_.ActiveTextureBind(0, texture);
+        gl_->state_.BindForUpdate(texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_),
                         info.dataFormat, info.dataType, locked_.data());
         GL_CHECK("texture unlock");

@@ -96,3 +96,45 @@ TEST(GLDeviceRenderTarget, SixteenBitModesKeepRgb565Pixels)
     target->Unlock();
     device->DestroyTexture(target);
 }
+
+TEST(GLDeviceRenderTarget, LockTouchesItsOwnTextureWhicheverStageWasBoundLast)
+{
+    auto device = MakeTestDevice(16, 16);
+    Texture* first = device->CreateTexture();
+    Texture* second = device->CreateTexture();
+    first->CreateRenderTarget(4);
+    second->CreateRenderTarget(4);
+    auto fill = [&](Texture* target, float r, float g, float b) {
+        device->SetRenderTarget(target);
+        device->SetClearColor(r, g, b);
+        device->Clear(0);
+        device->SetRenderTarget(nullptr);
+    };
+    fill(first, 1, 0, 0);
+    fill(second, 0, 0, 1);
+    // A draw with both stages textured leaves stage 1's unit the active one.
+    device->SetTexture(0, first);
+    device->SetTexture(1, second);
+    DrawQuad(*device, 0, 0, 16, 16, 0.5f, 0xFFFFFFFFu);
+    device->EndScene();
+
+    int pitch = 0;
+    auto* pixels = static_cast<uint32_t*>(first->Lock(pitch));
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 0x00FF0000u);
+    pixels[0] = 0x0000FF00u;
+    first->Unlock();
+    pixels = static_cast<uint32_t*>(second->Lock(pitch));
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 0x000000FFu);
+    second->Unlock();
+    pixels = static_cast<uint32_t*>(first->Lock(pitch));
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 0x0000FF00u);
+    first->Unlock();
+
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    device->DestroyTexture(first);
+    device->DestroyTexture(second);
+}
