@@ -37,7 +37,9 @@ TextureFormat GLTexture::GetFormat() const
 void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
 {
     if (pixels == nullptr) {
-        // Another texture already made this key: share it.
+        // Another texture already made this key: share it. Pending draws keep the image
+        // they were given (which the adoption may free).
+        gl_->FlushBatch();
         AdoptCached();
         return;
     }

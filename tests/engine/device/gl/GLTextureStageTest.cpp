@@ -138,3 +138,26 @@ TEST(GLDeviceTextureStages, AlphaOperationsWithAnAlphaMap)
     d.DestroyTexture(masked);
     d.DestroyTexture(withAlpha);
 }
+
+TEST(GLDeviceTextureStages, ReloadingABoundTextureLeavesEarlierDrawsAsTheyWere)
+{
+    ScopedTestPak pak{{{"red.png", EncodePng(4, 4, SolidRgb(4, 4, 255, 0, 0))},
+                       {"blue.png", EncodePng(4, 4, SolidRgb(4, 4, 0, 0, 255))}}};
+    auto device = MakeTestDevice(16, 8);
+    Texture* blue = device->CreateTexture();
+    blue->Load("blue.png", false);
+    Texture* texture = device->CreateTexture();
+    texture->Load("red.png", false);
+    device->SetTexture(0, texture);
+    DrawQuad(*device, 0, 0, 8, 8, 0.5f, 0xFFFFFFFFu);
+    // Now cached: the texture takes blue's image and gives up its own red one.
+    texture->Load("blue.png", false);
+    DrawQuad(*device, 8, 0, 16, 8, 0.5f, 0xFFFFFFFFu);
+    ExpectedImage image(16, 8);
+    image.Fill(0, 0, 8, 8, 0xFF0000);
+    image.Fill(8, 0, 16, 8, 0x0000FF);
+    EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), image, "reloaded_bound_texture"));
+    device->SetTexture(0, nullptr);
+    device->DestroyTexture(texture);
+    device->DestroyTexture(blue);
+}
