@@ -103,3 +103,30 @@ TEST(GLDeviceDrawPaths, PresentsIntoTheApplicationWindow)
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
+
+TEST(GLDeviceDrawPaths, PointsAndLinesLandOnThePixelsTheyName)
+{
+    auto device = MakeTestDevice(16, 8);
+    // Screen pixel (x, y) is world (x - 8, 4 - y) under the test camera.
+    auto at = [](float x, float y, uint32_t color) { return MakeVertex(x - 8.0f, 4.0f - y, 0.5f, color); };
+    Vertex points[2] = {at(1, 1, 0xFFFF0000u), at(14, 6, 0xFF00FF00u)};
+    device->Draw(PrimitiveType::PointList, points, 2);
+    // A strip along row 3 from column 2 to column 12, then down column 12 to row 6.
+    Vertex strip[3] = {at(2, 3, 0xFF0000FFu), at(12, 3, 0xFF0000FFu), at(12, 6, 0xFF0000FFu)};
+    device->Draw(PrimitiveType::LineStrip, strip, 3);
+    std::vector<uint8_t> image = device->ReadBackBuffer();
+    EXPECT_EQ(PixelAt(image, 16, 1, 1), 0xFF0000u);
+    EXPECT_EQ(PixelAt(image, 16, 14, 6), 0x00FF00u);
+    EXPECT_EQ(PixelAt(image, 16, 0, 1), 0u);
+    EXPECT_EQ(PixelAt(image, 16, 1, 0), 0u);
+    EXPECT_EQ(PixelAt(image, 16, 1, 2), 0u);
+    for (int x = 3; x < 12; ++x) {
+        EXPECT_EQ(PixelAt(image, 16, x, 3), 0x0000FFu) << x;
+        EXPECT_EQ(PixelAt(image, 16, x, 2), 0u) << x;
+        EXPECT_EQ(PixelAt(image, 16, x, 4), 0u) << x;
+    }
+    EXPECT_EQ(PixelAt(image, 16, 12, 4), 0x0000FFu);
+    EXPECT_EQ(PixelAt(image, 16, 12, 5), 0x0000FFu);
+    EXPECT_EQ(PixelAt(image, 16, 11, 5), 0u);
+    EXPECT_EQ(PixelAt(image, 16, 13, 5), 0u);
+}
