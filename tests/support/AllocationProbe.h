@@ -1,7 +1,10 @@
-// Test helper: records the largest single operator-new request while a probe is active.
+// Test helper: records the largest single allocation while a probe is active.
 #pragma once
 #include <cstddef>
 
+// Replaces every variant of the global operator new and delete of the test executables
+// (one counted malloc-based allocator, so allocations and releases always pair up,
+// also inside libraries loaded at run time).
 class AllocationProbe {
 public:
     AllocationProbe();
