@@ -10,6 +10,7 @@
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"
 #include "engine/effects/TextLayer.h"
+#include "support/HeadlessGL.h"
 
 namespace {
 
@@ -21,25 +22,12 @@ protected:
 
     void SetUp() override
     {
-        try {
-            device_ = std::make_unique<GLDevice>();
-            device_->SelectDriver(device_->GetDriver(0));
-            device_->SelectDevice(device_->GetDriver(0).GetDevice(0));
-            device_->Init(nullptr, false, kSize, kSize, 32);
-        } catch (const std::exception& error) {
-            device_.reset();
-            GTEST_SKIP() << "no OpenGL context: " << error.what();
-        }
-        // As the application sets the device up before the first frame.
+        std::string reason;
+        device_ = OpenHeadlessGLDevice(kSize, kSize, 32, reason);
+        if (!device_) GTEST_SKIP() << "no OpenGL context: " << reason;
         device_->EnableClearColor(true);
         device_->SetClearColor(0.25f, 0.25f, 0.25f);
-        device_->SetEye(0.0f, 0.0f, -5.0f);
-        device_->SetTarget(0.0f, 0.0f, 0.0f);
-        device_->SetFieldOfView(0.7853982f);
-        device_->SetNearPlane(1.0f);
-        device_->SetFarPlane(1500.0f);
-        device_->SetRoll(0.0f);
-        device_->UpdateCamera();
+        SetApplicationCamera(*device_);
         device_->Clear(0);
     }
 

@@ -14,6 +14,7 @@
 #include "engine/effects/OnduleGFXLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
+#include "support/HeadlessGL.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 
@@ -33,25 +34,12 @@ protected:
 
     void SetUp() override
     {
-        try {
-            device_ = std::make_unique<GLDevice>();
-            device_->SelectDriver(device_->GetDriver(0));
-            device_->SelectDevice(device_->GetDriver(0).GetDevice(0));
-            device_->Init(nullptr, false, kWidth, kHeight, 32);
-        } catch (const std::exception& e) {
-            device_.reset();
-            GTEST_SKIP() << "no OpenGL context: " << e.what();
-        }
-        // The application's camera, as every layer finds it.
+        std::string reason;
+        device_ = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
+        if (!device_) GTEST_SKIP() << "no OpenGL context: " << reason;
         device_->EnableClearColor(true);
         device_->SetClearColor(0, 0, 0);
-        device_->SetEye(0.0f, 0.0f, -5.0f);
-        device_->SetTarget(0.0f, 0.0f, 0.0f);
-        device_->SetFieldOfView(0.7853982f);
-        device_->SetNearPlane(1.0f);
-        device_->SetFarPlane(1500.0f);
-        device_->SetRoll(0.0f);
-        device_->UpdateCamera();
+        SetApplicationCamera(*device_);
         device_->BeginScene();
         device_->Clear(0);
     }
