@@ -1,4 +1,4 @@
-// Test helper: a headless OpenGL device with the camera the application sets up.
+// Test helper: a headless OpenGL device for rendering checks.
 #include "HeadlessGL.h"
 #include <exception>
 
@@ -14,15 +14,4 @@ std::unique_ptr<GLDevice> OpenHeadlessGLDevice(int width, int height, int bits, 
         reason = error.what();
         return nullptr;
     }
-}
-
-void SetApplicationCamera(RenderDevice& device)
-{
-    device.SetEye(0.0f, 0.0f, -5.0f);
-    device.SetTarget(0.0f, 0.0f, 0.0f);
-    device.SetFieldOfView(0.7853982f);
-    device.SetNearPlane(1.0f);
-    device.SetFarPlane(1500.0f);
-    device.SetRoll(0.0f);
-    device.UpdateCamera();
 }

@@ -1,4 +1,4 @@
-// Test helper: a headless OpenGL device with the camera the application sets up.
+// Test helper: a headless OpenGL device for rendering checks.
 #pragma once
 #include <memory>
 #include <string>
@@ -7,6 +7,3 @@
 // Opens the first driver's first device off-screen at width x height x bits. Returns nullptr
 // with the reason when this machine cannot create an OpenGL context (tests then skip).
 std::unique_ptr<GLDevice> OpenHeadlessGLDevice(int width, int height, int bits, std::string& reason);
-
-// The camera every layer finds: eye at z -5 looking at the origin, 45 degrees, planes 1..1500.
-void SetApplicationCamera(RenderDevice& device);

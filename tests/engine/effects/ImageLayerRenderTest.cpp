@@ -10,6 +10,7 @@
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"
 #include "engine/effects/TextLayer.h"
+#include "engine/effects/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 
 namespace {
@@ -27,7 +28,7 @@ protected:
         if (!device_) GTEST_SKIP() << "no OpenGL context: " << reason;
         device_->EnableClearColor(true);
         device_->SetClearColor(0.25f, 0.25f, 0.25f);
-        SetApplicationCamera(*device_);
+        SetLayerCamera(*device_);  // the camera every layer finds
         device_->Clear(0);
     }
 

@@ -14,6 +14,7 @@
 #include "engine/effects/OnduleGFXLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
+#include "engine/effects/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
@@ -39,7 +40,7 @@ protected:
         if (!device_) GTEST_SKIP() << "no OpenGL context: " << reason;
         device_->EnableClearColor(true);
         device_->SetClearColor(0, 0, 0);
-        SetApplicationCamera(*device_);
+        SetLayerCamera(*device_);  // the camera every layer finds
         device_->BeginScene();
         device_->Clear(0);
     }
