@@ -324,8 +324,8 @@ def reverb(wet, rng):
         ir = rng.standard_normal(ir_len) * np.exp(-t / 0.55)
         ir[:at(0.018)] = 0.0  # pre-delay
         ir /= np.sqrt(np.sum(ir ** 2))
-        spec = np.fft.rfft(wet[ch], size) * np.fft.rfft(ir, size)
-        out[ch] = np.fft.irfft(spec, size)[:wet.shape[1]]
+        spectrum = np.fft.rfft(wet[ch], size) * np.fft.rfft(ir, size)
+        out[ch] = np.fft.irfft(spectrum, size)[:wet.shape[1]]
     return out * 0.35
 
 

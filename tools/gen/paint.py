@@ -21,9 +21,9 @@ def fractal_noise(h, w, beta, seed, octave_floor=1.0):
     fx = np.fft.fftfreq(w)[None, :] * w
     f = np.sqrt(fx * fx + fy * fy)
     f[0, 0] = 1.0
-    spec = np.fft.fft2(white) / np.maximum(f, octave_floor) ** beta
-    spec[0, 0] = 0.0
-    n = np.real(np.fft.ifft2(spec))
+    spectrum = np.fft.fft2(white) / np.maximum(f, octave_floor) ** beta
+    spectrum[0, 0] = 0.0
+    n = np.real(np.fft.ifft2(spectrum))
     n -= n.min()
     return n / n.max()
 
