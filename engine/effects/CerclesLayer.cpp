@@ -7,22 +7,13 @@
 
 static LayerRegistrar<CerclesLayer> cerclesRegistrar("CerclesLayer");
 
-namespace {
-
-void SetQuadVertex(Vertex& v, float x, float y, float u, float w)
-{
-    v = Vertex{x, y, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, u, w, 0.0f, 0.0f};
-}
-
-}  // namespace
-
 CerclesLayer::CerclesLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
     : FadingLayer(device, nestedOperations)
 {
-    SetQuadVertex(quad_[0], 1.0f, -1.0f, 0.002f, 0.998f);
-    SetQuadVertex(quad_[1], 1.0f, 1.0f, 0.002f, 0.002f);
-    SetQuadVertex(quad_[2], -1.0f, -1.0f, 0.998f, 0.998f);
-    SetQuadVertex(quad_[3], -1.0f, 1.0f, 0.998f, 0.002f);
+    quad_[0] = QuadVertex(1.0f, -1.0f, 0.002f, 0.998f);
+    quad_[1] = QuadVertex(1.0f, 1.0f, 0.002f, 0.002f);
+    quad_[2] = QuadVertex(-1.0f, -1.0f, 0.998f, 0.998f);
+    quad_[3] = QuadVertex(-1.0f, 1.0f, 0.998f, 0.002f);
     AddIntAccessor(6, "NBCercles", &NBCercles);
     AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
     AddStringAccessor(1, "Texture", &Texture);
@@ -37,10 +28,7 @@ void CerclesLayer::Init()
 {
     FadingLayer::Init();
     texture_.Load(device, Texture, AlphaTexture);
-    for (Vertex& v : quad_) {
-        v.x = v.x * XScale + XOffset;
-        v.y = v.y * YScale + YOffset;
-    }
+    PlaceQuad(quad_, XScale, YScale, XOffset, YOffset);
 }
 
 void CerclesLayer::Release()

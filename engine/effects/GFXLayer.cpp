@@ -34,10 +34,7 @@ void GFXLayer::Init()
     texture_.Load(device, Texture, AlphaTexture);
     // Built in once: scale and offset act again in every frame, so a later change of
     // these four parameters only acts through the per-frame terms.
-    for (Vertex& v : quad_) {
-        v.x = v.x * XScale + XOffset;
-        v.y = v.y * YScale + YOffset;
-    }
+    PlaceQuad(quad_, XScale, YScale, XOffset, YOffset);
     previousFade_ = fade;
 }
 

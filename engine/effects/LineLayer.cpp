@@ -12,11 +12,6 @@ static LayerRegistrar<LineLayer> lineRegistrar("LineLayer");
 
 namespace {
 
-void SetQuadVertex(Vertex& v, float x, float y, float u, float w)
-{
-    v = Vertex{x, y, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, u, w, 0.0f, 0.0f};
-}
-
 // The vertical stripes peak below full opacity.
 constexpr double kStripePeak = 204.0;
 // More stripes than pixels on any screen are pointless; the bound keeps a wild script value
@@ -28,10 +23,10 @@ constexpr int kMaxLines = 4096;
 LineLayer::LineLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
     : FadingLayer(device, nestedOperations)
 {
-    SetQuadVertex(quad_[0], 1.0f, -1.0f, 0.002f, 0.998f);
-    SetQuadVertex(quad_[1], 1.0f, 1.0f, 0.002f, 0.002f);
-    SetQuadVertex(quad_[2], -1.0f, -1.0f, 0.998f, 0.998f);
-    SetQuadVertex(quad_[3], -1.0f, 1.0f, 0.998f, 0.002f);
+    quad_[0] = QuadVertex(1.0f, -1.0f, 0.002f, 0.998f);
+    quad_[1] = QuadVertex(1.0f, 1.0f, 0.002f, 0.002f);
+    quad_[2] = QuadVertex(-1.0f, -1.0f, 0.998f, 0.998f);
+    quad_[3] = QuadVertex(-1.0f, 1.0f, 0.998f, 0.002f);
     AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
     AddStringAccessor(1, "Texture", &Texture);
     AddFloatAccessor(2, "XOffset", &XOffset);
@@ -53,10 +48,7 @@ void LineLayer::Init()
 {
     FadingLayer::Init();
     texture_.Load(device, Texture, AlphaTexture);
-    for (Vertex& v : quad_) {
-        v.x = v.x * XScale + XOffset;
-        v.y = v.y * YScale + YOffset;
-    }
+    PlaceQuad(quad_, XScale, YScale, XOffset, YOffset);
     phaseCount_ = std::clamp(NBLines, 0, kMaxLines);
     if (NBLines > kMaxLines) LogLine("LineLayer [%s] : NBLines %d limited to %d.", name.c_str(), NBLines, kMaxLines);
     phases_.assign(static_cast<size_t>(phaseCount_) + 1, 0.0f);

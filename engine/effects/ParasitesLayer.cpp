@@ -13,21 +13,16 @@ namespace {
 // A random fraction in 0..1 (32767 / 32768 at most).
 double RandomUnit() { return LayerRand() / 32768.0; }
 
-void SetQuadVertex(Vertex& v, float x, float y, float u, float w)
-{
-    v = Vertex{x, y, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, u, w, 0.0f, 0.0f};
-}
-
 }  // namespace
 
 ParasitesLayer::ParasitesLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
     : FadingLayer(device, nestedOperations)
 {
     // Twice the screen, so rotated and shifted copies still cover it.
-    SetQuadVertex(quad_[0], 1.0f, -1.0f, 0.998f, 0.998f);
-    SetQuadVertex(quad_[1], 1.0f, 1.0f, 0.998f, 0.002f);
-    SetQuadVertex(quad_[2], -1.0f, -1.0f, 0.002f, 0.998f);
-    SetQuadVertex(quad_[3], -1.0f, 1.0f, 0.002f, 0.002f);
+    quad_[0] = QuadVertex(1.0f, -1.0f, 0.998f, 0.998f);
+    quad_[1] = QuadVertex(1.0f, 1.0f, 0.998f, 0.002f);
+    quad_[2] = QuadVertex(-1.0f, -1.0f, 0.002f, 0.998f);
+    quad_[3] = QuadVertex(-1.0f, 1.0f, 0.002f, 0.002f);
     AddIntAccessor(0, "AlphaType", &AlphaType);
     AddStringAccessor(1, "AlphaTexture", &AlphaTexture);
     AddStringAccessor(2, "Texture", &Texture);

@@ -141,8 +141,18 @@ void MakeScreenQuad(Vertex quad[4])
         {-0.5f, -0.5f, 0.002f, 0.998f},
         {-0.5f, 0.5f, 0.002f, 0.002f},
     };
+    for (int i = 0; i < 4; ++i) quad[i] = QuadVertex(corners[i][0], corners[i][1], corners[i][2], corners[i][3]);
+}
+
+Vertex QuadVertex(float x, float y, float u, float v)
+{
+    return Vertex{x, y, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, u, v, 0.0f, 0.0f};
+}
+
+void PlaceQuad(Vertex quad[4], float xScale, float yScale, float xOffset, float yOffset)
+{
     for (int i = 0; i < 4; ++i) {
-        quad[i] = Vertex{corners[i][0], corners[i][1], 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu,
-                         corners[i][2], corners[i][3], 0.0f, 0.0f};
+        quad[i].x = quad[i].x * xScale + xOffset;
+        quad[i].y = quad[i].y * yScale + yOffset;
     }
 }
