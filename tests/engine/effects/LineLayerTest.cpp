@@ -97,6 +97,10 @@ TEST_F(LineLayerTest, NonPositiveOrGrownCountsAreSafe)
         EXPECT_TRUE(DrawFrame(*none, 0.1f, 1.0f).empty()) << count;
         EXPECT_EQ(device.GetTransformDepth(), 0u);
     }
+    // A wild count is bounded, so Init cannot allocate without limit.
+    auto wild = Make({{"NBLines", "2000000000"}});
+    EXPECT_EQ(wild->GetPhases().size(), 4096u + 1u);  // the bands read one phase past the stripes
+    wild->Release();
     // A count raised after Init uses only the phases that were made.
     auto layer = Make({{"NBLines", "4"}});
     layer->SetParameter("NBLines", "400");

@@ -61,6 +61,9 @@ TEST_F(MetaballLayerTest, BallsAreMadeAtInitFromTheCountInForce)
     layer->DrawAt(2.0f, 1.0f);
     EXPECT_EQ(layer->GetMesher().TriangleCount(), 0);
 
+    auto wild = Make({{"NBMeta", "1000000"}});
+    EXPECT_EQ(wild->GetBalls().size(), 64u);
+
     auto none = Make({{"NBMeta", "-2"}});
     EXPECT_TRUE(none->GetBalls().empty());
     device.ClearCalls();
