@@ -11,6 +11,7 @@ PACKAGES=(
   libgtk-3-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdg-utils
+  ccache openbox
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
