@@ -49,7 +49,7 @@ public:
     void DrawGeometry();
     // Each vertex normal = normalised sum of the normalised normals of its faces.
     void RecomputeNormals();
-    // Stage-1 coordinates from the rest normals and the view-projection matrix.
+    // Stage-1 coordinates from the vertex normals and the view-projection matrix.
     void ComputeEnvironmentCoordinates(const Matrix4& viewProjection);
 
     RenderDevice& GetDevice() const { return device_; }

@@ -84,9 +84,7 @@ public:
     bool showMeshCount = false;  // "drawn/total" printed with "font1.png" (loaded on first use)
 
 private:
-    friend class MdlSceneBuilder;
-
-    void FinishLoading(const char* fileName);
+    void FinishLoading();
     void BindMaterials();
     void MoveAlphaMeshesLast();
     void BindTracks();
