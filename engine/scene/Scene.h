@@ -99,6 +99,7 @@ private:
 
     void ApplyCamera(float t);
     void UpdateObject(SceneObject& object, float t);
+    void ApplyParentRotation(SceneObject& object, const Matrix4& rotation, float t);
     void CullStaticObjects();
     void PrepareMeshes(float t);
     void SendDynamicLights(float t);

@@ -8,19 +8,6 @@
 #include "engine/scene/ObjectFlags.h"
 #include "engine/scene/Scene.h"
 
-namespace {
-
-// The parent's rotation is put in front of every descendant's matrix.
-void ApplyParentRotation(SceneObject& object, const Matrix4& rotation)
-{
-    object.world = rotation * object.world;
-    object.flags |= kFlagDriven;
-    for (SceneObject* child : object.children)
-        ApplyParentRotation(*child, rotation);
-}
-
-}  // namespace
-
 void Scene::Draw(float frame)
 {
     const float t = frameCount_ > 0 ? std::fmod(frame, static_cast<float>(frameCount_)) : frame;
@@ -88,10 +75,19 @@ void Scene::UpdateObject(SceneObject& object, float t)
     const Matrix4 rotation = RotationMatrix(q);
     object.world = rotation * matrix;
     object.flags |= kFlagDriven;
-    for (SceneObject* child : object.children) {
-        UpdateObject(*child, t);
-        ApplyParentRotation(*child, rotation);
-    }
+    for (SceneObject* child : object.children)
+        ApplyParentRotation(*child, rotation, t);
+}
+
+void Scene::ApplyParentRotation(SceneObject& object, const Matrix4& rotation, float t)
+{
+    // The descendant's own matrix first, so that the rotation is not lost when its turn
+    // in the list comes later.
+    UpdateObject(object, t);
+    object.world = rotation * object.world;
+    object.flags |= kFlagDriven;
+    for (SceneObject* child : object.children)
+        ApplyParentRotation(*child, rotation, t);
 }
 
 void Scene::CullStaticObjects()
