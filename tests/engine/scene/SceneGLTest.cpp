@@ -5,6 +5,7 @@
 #include <fstream>
 #include "SceneTestKit.h"
 #include "support/HeadlessGL.h"
+#include "support/PixelCheck.h"
 #include "support/TestImages.h"
 
 namespace {
@@ -96,12 +97,7 @@ protected:
 
 ::testing::AssertionResult Near(uint32_t actual, uint32_t expected, int tolerance = 4)
 {
-    for (int shift : {16, 8, 0}) {
-        const int a = (actual >> shift) & 0xFF, e = (expected >> shift) & 0xFF;
-        if (std::abs(a - e) > tolerance)
-            return ::testing::AssertionFailure() << std::hex << "pixel 0x" << actual << " expected 0x" << expected;
-    }
-    return ::testing::AssertionSuccess();
+    return PixelNear(actual, expected, tolerance);
 }
 
 }  // namespace
