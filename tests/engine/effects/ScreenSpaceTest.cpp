@@ -33,8 +33,8 @@ TEST(ScreenSpace, CameraBeginSavesTransformsAndSetsTheTransparentPreset)
 
     BeginCamera(device, nullptr);
     EXPECT_EQ(device.GetTransformDepth(), 3u);
-    EXPECT_EQ(device.calls.front().name, "SetWorld");
-    EXPECT_EQ(device.calls.front().matrix, Matrix4::Identity());
+    EXPECT_EQ(device.calls.front().op, Op::SetWorld);
+    EXPECT_EQ(device.calls.front().As<Matrix4>(), Matrix4::Identity());
     EXPECT_EQ(device.GetEye().z, -5.0f);
     EXPECT_EQ(device.GetNearPlane(), 1.0f);
     EXPECT_EQ(device.GetFarPlane(), 1500.0f);
@@ -47,7 +47,7 @@ TEST(ScreenSpace, CameraBeginSavesTransformsAndSetsTheTransparentPreset)
     EXPECT_EQ(device.stages[0].alphaArg2, AlphaArg::Diffuse);
     EXPECT_EQ(device.srcBlend, BlendFactor::SrcAlpha);
     EXPECT_EQ(device.destBlend, BlendFactor::InvSrcAlpha);
-    EXPECT_EQ(device.calls.back().name, "SetTexture");
+    EXPECT_EQ(device.calls.back().op, Op::SetTexture);
 
     EndScreenSpace(device);
     EXPECT_EQ(device.GetTransformDepth(), 0u);
