@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 #include <vector>
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 class VertexBuffer;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 // Texture rectangle of one glyph in a 512 x 512 image of 32 x 32 cells, 16 per row, from "!".

@@ -1,7 +1,7 @@
 // Tests of the device base: camera and projection math, colour packing, saved transforms, state blocks, fonts.
 #include <gtest/gtest.h>
 #include <cmath>
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"

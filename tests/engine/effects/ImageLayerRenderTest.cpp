@@ -10,7 +10,7 @@
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"
 #include "engine/effects/TextLayer.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 
 namespace {

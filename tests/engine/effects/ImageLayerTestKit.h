@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 #include "engine/device/Texture.h"
-#include "script/ScriptData.h"
+#include "engine/layers/LayerOperation.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"

@@ -14,7 +14,7 @@
 #include "engine/effects/OnduleGFXLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/RecordingDevice.h"
 
 TEST(ScreenSpace, AlphaBytesAreTruncatedAndKeptWithinAByte)

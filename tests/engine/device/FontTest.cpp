@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include "engine/core/Fatal.h"
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"

@@ -1,5 +1,5 @@
 // Drawing frames, blend presets, fade-to-alpha rule and texture loading shared by the image layers.
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 
 #include <cstdlib>
 #include "engine/device/RenderDevice.h"
