@@ -69,3 +69,32 @@ TEST(ScreenSpace, LayerRandomNumbersStayInFifteenBits)
     }
     EXPECT_GT(maximum, 30000);  // the whole range is used
 }
+
+TEST(ScreenSpace, QuadsSpanTheirSquareInStripOrderWithTheImageInsetFromItsEdges)
+{
+    // (x, y, u, v) per corner, worked out from the strip order: right-bottom, right-top,
+    // left-bottom, left-top. The screen quad shows the image as it is, the mirrored one
+    // flipped left to right over twice the size.
+    struct Corner {
+        float x, y, u, v;
+    };
+    const Corner screen[4] = {{0.5f, -0.5f, 0.998f, 0.998f}, {0.5f, 0.5f, 0.998f, 0.002f},
+                              {-0.5f, -0.5f, 0.002f, 0.998f}, {-0.5f, 0.5f, 0.002f, 0.002f}};
+    const Corner mirrored[4] = {{1.0f, -1.0f, 0.002f, 0.998f}, {1.0f, 1.0f, 0.002f, 0.002f},
+                                {-1.0f, -1.0f, 0.998f, 0.998f}, {-1.0f, 1.0f, 0.998f, 0.002f}};
+    Vertex made[2][4];
+    MakeScreenQuad(made[0]);
+    MakeMirroredQuad(made[1]);
+    const Corner* expected[2] = {screen, mirrored};
+    for (int q = 0; q < 2; ++q) {
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(testing::Message() << "quad " << q << " corner " << i);
+            EXPECT_EQ(made[q][i].x, expected[q][i].x);
+            EXPECT_EQ(made[q][i].y, expected[q][i].y);
+            EXPECT_EQ(made[q][i].u0, expected[q][i].u);
+            EXPECT_EQ(made[q][i].v0, expected[q][i].v);
+            EXPECT_EQ(made[q][i].z, 0.0f);
+            EXPECT_EQ(made[q][i].color, 0xFFFFFFFFu);
+        }
+    }
+}
