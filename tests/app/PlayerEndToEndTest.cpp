@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 #include "support/TestImages.h"
 
 namespace fs = std::filesystem;

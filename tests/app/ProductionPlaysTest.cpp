@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 #include "app/FixedStepClock.h"
 #include "engine/core/Clock.h"
 #include "engine/effects/CerclesLayer.h"

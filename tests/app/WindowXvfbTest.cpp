@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 #include "support/TestImages.h"
 
 namespace fs = std::filesystem;

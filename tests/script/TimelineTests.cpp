@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
-#include "FakeClock.h"
-#include "TestMedia.h"
+#include "support/FakeClock.h"
+#include "support/TestMedia.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/Log.h"
 #include "engine/layers/LayerRegistry.h"

@@ -1,5 +1,5 @@
 // Test helper: packs named byte blocks into an embedded archive and installs it as the process archive.
-#include "TestPak.h"
+#include "support/TestPak.h"
 #include <stdexcept>
 #include "pak/EmbeddedResource.h"
 #include "tools/pakwriter/PakWriter.h"

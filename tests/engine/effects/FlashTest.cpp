@@ -1,8 +1,8 @@
 // Tests of the Flash layer: material at half the fade, camera and state restored, lifetime from the phases.
 #include <gtest/gtest.h>
 
-#include "../../script/FakeClock.h"
-#include "ImageLayerTestKit.h"
+#include "support/FakeClock.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/Flash.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Tests of FocalGFX: blurred and sharp alphas over the envelope, screen-space frame, shared alpha map.
 #include <gtest/gtest.h>
 
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/FocalGFX.h"
 
 namespace {

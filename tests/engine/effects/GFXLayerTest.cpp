@@ -1,8 +1,8 @@
 // Tests of GFXLayer: quad arithmetic, envelope motion, blend presets, transforms, registration.
 #include <gtest/gtest.h>
 
-#include "../../script/FakeClock.h"
-#include "ImageLayerTestKit.h"
+#include "support/FakeClock.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/FocalGFX.h"
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/FocalGFX.h"
 #include "engine/effects/Flash.h"

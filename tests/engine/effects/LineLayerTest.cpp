@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/LineLayer.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/MetaballLayer.h"
 #include "support/AllocationProbe.h"
 #include "support/RecordingDevice.h"

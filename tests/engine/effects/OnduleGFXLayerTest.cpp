@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include "engine/effects/OnduleGFXLayer.h"
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
 

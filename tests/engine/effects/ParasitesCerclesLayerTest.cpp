@@ -3,7 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/CerclesLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "support/RecordingDevice.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/CerclesLayer.h"

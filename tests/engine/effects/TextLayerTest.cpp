@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/TextLayer.h"
 
 namespace {

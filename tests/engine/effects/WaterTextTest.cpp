@@ -1,7 +1,7 @@
 // Tests of the water layer: defaults, loading of the text maps, the map schedule, stages, release.
 #include <gtest/gtest.h>
 
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/WaterText.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
