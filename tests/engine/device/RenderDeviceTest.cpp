@@ -122,20 +122,38 @@ TEST(RenderDeviceTest, DegenerateCamerasKeepThePreviousMatricesAndHintsFallBack)
 
 TEST(RenderDeviceTest, PerspectiveKeepsTheScaledFarPlaneAndAUnitCorner)
 {
-    RecordingDevice device;
-    device.Open(640, 480, 32);
-    SetUpCamera(device);
-    const float c = std::cos(0.7853982f / 2) / std::sin(0.7853982f / 2);
-    const float F = 1500.0f * 0.5128205f;
-    const float Q = F / (F - 1.0f);
-    Matrix4 expected;
-    expected.m[0][0] = 0.75f * c;
-    expected.m[1][1] = c;
-    expected.m[2][2] = Q;
-    expected.m[2][3] = 1.0f;
-    expected.m[3][2] = -Q;
-    expected.m[3][3] = 1.0f;
-    ExpectMatrixNear(expected, device.GetProjection());
+    // Values worked out by hand. cot(fov / 2) fills the diagonal (times the aspect 480/640 in
+    // x); the far plane is scaled by 0.5128205 to F, Q = F / (F - near), the z row holds
+    // -Q x near and the corner stays 1.
+    struct Case {
+        int width, height;
+        float fov, nearPlane, farPlane;
+        float m00, m11, m22, m32;
+    };
+    const Case cases[] = {
+        // fov pi/4: cot(pi/8) = 1 + sqrt 2 = 2.4142136; F = 769.23075, Q = 769.23075 / 768.23075.
+        {640, 480, 0.7853982f, 1.0f, 1500.0f, 1.8106602f, 2.4142136f, 1.0013017f, -1.0013017f},
+        // fov pi/2: cot(pi/4) = 1; F = 51.28205, Q = 51.28205 / 49.28205 = 1.0405827.
+        {800, 600, 1.5707963f, 2.0f, 100.0f, 0.75f, 1.0f, 1.0405827f, -2.0811654f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fov " << c.fov << " near " << c.nearPlane);
+        RecordingDevice device;
+        device.Open(c.width, c.height, 32);
+        SetUpCamera(device);
+        device.SetFieldOfView(c.fov);
+        device.SetNearPlane(c.nearPlane);
+        device.SetFarPlane(c.farPlane);
+        device.UpdateCamera();
+        Matrix4 expected;
+        expected.m[0][0] = c.m00;
+        expected.m[1][1] = c.m11;
+        expected.m[2][2] = c.m22;
+        expected.m[2][3] = 1.0f;
+        expected.m[3][2] = c.m32;
+        expected.m[3][3] = 1.0f;
+        ExpectMatrixNear(expected, device.GetProjection());
+    }
 }
 
 TEST(RenderDeviceTest, OrthoSetsIdentityWorldAndViewFirst)
