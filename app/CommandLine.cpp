@@ -1,6 +1,7 @@
 // Command-line parsing: substring switches over the joined arguments, plus "--" options.
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -41,6 +42,84 @@ bool ParseMode(const char* text, CommandLineOptions& options)
     return true;
 }
 
+// One "--" option: its name, the placeholder of its value (nullptr for a flag), its help
+// line and what it does to the options (value nullptr for a flag). The parser and --help
+// both read this table, in this order.
+struct OptionSpec {
+    const char* name;
+    const char* valueName;
+    const char* help;
+    bool (*apply)(const char* value, CommandLineOptions& options, std::string& error);
+};
+
+bool Fail(std::string& error, const char* reason)
+{
+    error = reason;
+    return false;
+}
+
+const OptionSpec kOptions[] = {
+    {"--help", nullptr, "show this text and exit",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.help = true; }},
+    {"--version", nullptr, "show the version and exit",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.version = true; }},
+    {"--no-dialog", nullptr, "skip the start dialog (first driver, preselected device, --mode)",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.noDialog = true; }},
+    {"--mode", "WxHxB", "display mode without the dialog (default 640x480x32)",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseMode(v, o) ||
+                Fail(e, "--mode needs WIDTHxHEIGHTxBITS with 16 or 32 bits, for example 640x480x32");
+     }},
+    {"--windowed", nullptr, "play in a window instead of full screen (with --no-dialog)",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.windowed = true; }},
+    {"--headless", nullptr, "no window and no dialog: render off-screen, errors on stderr",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.headless = true; }},
+    {"--fps", "F", "fixed-step time: the demo clock advances 1/F seconds per frame",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         char* end = nullptr;
+         const double f = std::strtod(v, &end);
+         if (*v == '\0' || *end != '\0' || !std::isfinite(f) || f <= 0.0 || f > 100000.0)
+             return Fail(e, "--fps needs a positive number of frames per second");
+         o.fps = f;
+         return true;
+     }},
+    {"--frames", "N", "quit normally after N frames",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseLong(v, 1, o.frames) || Fail(e, "--frames needs a positive whole number");
+     }},
+    {"--capture", "DIR", "write every presented frame as DIR/frame_NNNNNN.png",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--capture needs a folder");
+         o.captureDir = v;
+         return true;
+     }},
+    {"--seed", "N", "seed the random generator with N instead of the time",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         long n = 0;
+         if (!ParseLong(v, 0, n) || n > 0xFFFFFFFFL) return Fail(e, "--seed needs a whole number from 0 to 4294967295");
+         o.hasSeed = true;
+         o.seed = static_cast<unsigned>(n);
+         return true;
+     }},
+    {"--pak", "PATH", "open this archive instead of the embedded one",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--pak needs a file");
+         o.pakPath = v;
+         return true;
+     }},
+    {"--no-pak", nullptr, "open no archive: data comes from the current directory",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.noPak = true; }},
+    {"--no-vsync", nullptr, "do not wait for the vertical blank when presenting",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
+};
+
+const OptionSpec* FindOption(const std::string& name)
+{
+    for (const OptionSpec& option : kOptions)
+        if (name == option.name) return &option;
+    return nullptr;
+}
+
 }  // namespace
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options,
@@ -59,87 +138,23 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0)
             continue;  // a plain word: it only matters through the substring switches
-        auto value = [&](const char*& out) {
+        const OptionSpec* option = FindOption(arg);
+        if (option == nullptr) {
+            if (HasSwitch(arg, "LogWindow") || HasSwitch(arg, "gfl"))
+                continue;  // carries a substring switch; already honoured
+            error = "unknown option " + arg;
+            return false;
+        }
+        const char* value = nullptr;
+        if (option->valueName != nullptr) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
             }
-            out = argv[++i];
-            return true;
-        };
-        const char* v = nullptr;
-        if (arg == "--help") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--no-dialog") {
-            options.noDialog = true;
-        } else if (arg == "--headless") {
-            options.headless = true;
-        } else if (arg == "--windowed") {
-            options.windowed = true;
-        } else if (arg == "--no-vsync") {
-            options.noVsync = true;
-        } else if (arg == "--no-pak") {
-            options.noPak = true;
-        } else if (arg == "--fps") {
-            if (!value(v))
-                return false;
-            char* end = nullptr;
-            double f = std::strtod(v, &end);
-            if (*v == '\0' || *end != '\0' || !std::isfinite(f) || f <= 0.0 || f > 100000.0) {
-                error = "--fps needs a positive number of frames per second";
-                return false;
-            }
-            options.fps = f;
-        } else if (arg == "--frames") {
-            long n = 0;
-            if (!value(v))
-                return false;
-            if (!ParseLong(v, 1, n)) {
-                error = "--frames needs a positive whole number";
-                return false;
-            }
-            options.frames = n;
-        } else if (arg == "--capture") {
-            if (!value(v))
-                return false;
-            if (!*v) {
-                error = "--capture needs a folder";
-                return false;
-            }
-            options.captureDir = v;
-        } else if (arg == "--seed") {
-            long n = 0;
-            if (!value(v))
-                return false;
-            if (!ParseLong(v, 0, n) || n > 0xFFFFFFFFL) {
-                error = "--seed needs a whole number from 0 to 4294967295";
-                return false;
-            }
-            options.hasSeed = true;
-            options.seed = static_cast<unsigned>(n);
-        } else if (arg == "--pak") {
-            if (!value(v))
-                return false;
-            if (!*v) {
-                error = "--pak needs a file";
-                return false;
-            }
-            options.pakPath = v;
-        } else if (arg == "--mode") {
-            if (!value(v))
-                return false;
-            if (!ParseMode(v, options)) {
-                error = "--mode needs WIDTHxHEIGHTxBITS with 16 or 32 bits, for example 640x480x32";
-                return false;
-            }
-        } else if (HasSwitch(arg, "LogWindow") || HasSwitch(arg, "gfl")) {
-            continue;  // carries a substring switch; already honoured
-        } else {
-            error = "unknown option " + arg;
-            return false;
+            value = argv[++i];
         }
+        if (!option->apply(value, options, error))
+            return false;
     }
     if (options.noPak && !options.pakPath.empty()) {
         error = "--pak and --no-pak exclude each other";
@@ -151,28 +166,22 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
 std::string CommandLineUsage(const char* programName)
 {
     std::string name = programName ? programName : "starfall";
-    return "Usage: " + name + " [options] [LogWindow] [gfl]\n"
+    std::string text = "Usage: " + name + " [options] [LogWindow] [gfl]\n"
         "Plays the Starfall Trailer.\n"
         "\n"
         "Words anywhere on the command line (case-sensitive, also inside longer words):\n"
         "  LogWindow        print every log line to the console (stderr)\n"
         "  gfl              write FileList.txt (every data file opened) at exit\n"
         "\n"
-        "Options:\n"
-        "  --help           show this text and exit\n"
-        "  --version        show the version and exit\n"
-        "  --no-dialog      skip the start dialog (first driver, preselected device, --mode)\n"
-        "  --mode WxHxB     display mode without the dialog (default 640x480x32)\n"
-        "  --windowed       play in a window instead of full screen (with --no-dialog)\n"
-        "  --headless       no window and no dialog: render off-screen, errors on stderr\n"
-        "  --fps F          fixed-step time: the demo clock advances 1/F seconds per frame\n"
-        "  --frames N       quit normally after N frames\n"
-        "  --capture DIR    write every presented frame as DIR/frame_NNNNNN.png\n"
-        "  --seed N         seed the random generator with N instead of the time\n"
-        "  --pak PATH       open this archive instead of the embedded one\n"
-        "  --no-pak         open no archive: data comes from the current directory\n"
-        "  --no-vsync       do not wait for the vertical blank when presenting\n"
-        "\n"
+        "Options:\n";
+    for (const OptionSpec& option : kOptions) {
+        std::string left = option.name;
+        if (option.valueName != nullptr) left += std::string(" ") + option.valueName;
+        left.resize(std::max<size_t>(left.size() + 1, 17), ' ');
+        text += "  " + left + option.help + "\n";
+    }
+    text += "\n"
         "Keys: Escape or F12 quit; F1-F9 play 1-9 times faster when the script allows it.\n"
         "Exit status: 0 after a normal end, non-zero after an error.\n";
+    return text;
 }

@@ -14,11 +14,11 @@
 #include "app/StartDialogModel.h"
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
 #include "engine/device/RenderDevice.h"
-#include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLModule.h"
 #include "pak/PakFile.h"
 #include "script/Timeline.h"
 #include "sound/SoundSystem.h"
@@ -46,7 +46,7 @@ DemoApplication::DemoApplication(const CommandLineOptions& options, FixedStepCou
       options_(options),
       fixedStep_(fixedStep),
       logWindow_(std::make_unique<LogWindow>()),
-      modules_(std::make_unique<DeviceModuleList>())
+      modules_(std::make_unique<DeviceModuleList>(GLModule()))
 {
     logWindowEnabled_ = HasSwitch(commandLine_, "LogWindow");
     if (logWindowEnabled_) {
@@ -90,7 +90,7 @@ void DemoApplication::OpenArchive()
     PakFile& pak = ProcessPakFile();
     const std::string name = options_.pakPath.empty() ? "Starfall.pak" : options_.pakPath;
     if (!options_.noPak && pak.Open(name))
-        SetPakFile(&pak);
+        SetArchive(&pak);
     LogLine("Loaded PakFile [%s] (%d packed files).", name.c_str(),
             static_cast<int>(pak.IsOpen() ? pak.GetEntryCount() : 0));
 }
@@ -130,8 +130,7 @@ bool DemoApplication::Init()
 
     windowed_ = !fullScreen;
     // The window's pixel format is chosen when it is made, so the device's wishes go first.
-    if (dynamic_cast<GLDevice*>(device_.get()))
-        GLDevice::PrepareWindowAttributes();
+    device_->PrepareWindow();
     Application::Init();  // the window, at 640 x 480 first
 
     const ModeInfo* mode = device_->GetSelectedMode();
@@ -147,8 +146,7 @@ bool DemoApplication::Init()
     SoundSystem::Init();
     SoundSystem::Start();
 
-    if (auto* gl = dynamic_cast<GLDevice*>(device_.get()))
-        gl->SetVSync(!options_.noVsync);
+    device_->SetVSync(!options_.noVsync);
     device_->Init(window_, fullScreen, 0, 0, 0);
     device_->EnableClearColor(true);
     device_->SetClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -223,8 +221,9 @@ void DemoApplication::Frame()
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
 
     if (capture_) {
-        if (auto* gl = dynamic_cast<GLDevice*>(device_.get()))
-            capture_->WriteFrame(gl->ReadBackBuffer(), gl->GetWidth(), gl->GetHeight());
+        const std::vector<uint8_t> frame = device_->ReadBackBuffer();
+        if (!frame.empty())
+            capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
     }
     device_->Present(0);
     device_->Clear(0);

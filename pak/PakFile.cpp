@@ -8,18 +8,6 @@
 #include "pak/PakFormat.h"
 #include "pak/PakReader.h"
 
-static PakFile* g_pakFile = nullptr;
-
-PakFile* GetPakFile()
-{
-    return g_pakFile;
-}
-
-void SetPakFile(PakFile* pak)
-{
-    g_pakFile = pak;
-}
-
 static uint32_t LittleEndian32(const uint8_t* bytes)
 {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |

@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "engine/core/Archive.h"
 
-class PakFile {
+class PakFile : public Archive {
 public:
     struct Entry {
         std::string name;      // as stored, without the NUL
@@ -22,12 +23,12 @@ public:
     // a name that does not unpack to its length raises the application error "Error".
     bool Open(const std::string& name);
     // Data size of the first entry named like the lower-cased request, or -1.
-    int32_t GetFileSize(const std::string& name) const;
+    int32_t GetFileSize(const std::string& name) const override;
     // Unpacks that entry into buffer (at least GetFileSize bytes). True only when the
     // entry unpacks to exactly its data size.
-    bool ReadFile(const std::string& name, void* buffer) const;
+    bool ReadFile(const std::string& name, void* buffer) const override;
 
-    bool IsOpen() const { return open_; }
+    bool IsOpen() const override { return open_; }
     size_t GetEntryCount() const { return entries_.size(); }
     const std::vector<Entry>& GetEntries() const { return entries_; }
     const std::string& GetBasePath() const { return basePath_; }
@@ -39,7 +40,3 @@ private:
     std::vector<Entry> entries_;
     std::string basePath_;
 };
-
-// The process-wide archive used by File (nullptr when none was set).
-PakFile* GetPakFile();
-void SetPakFile(PakFile* pak);

@@ -2,26 +2,7 @@
 #pragma once
 #include <string>
 #include <vector>
-
-// One "name value" line inside an operation, the value kept as unparsed text.
-struct ParameterAssignment {
-    std::string name;
-    std::string value;
-};
-
-enum class OperationKind : int { Create = 0, Update = 1, Delete = 2, End = 3, Other = 4 };
-enum class MoveKind : int { Top = 0, Bottom = 1, None = 2 };
-
-struct LayerOperation {
-    std::string target;   // CREATE: type name; UPDATE/DELETE: layer name; END: empty
-    std::string newName;  // CREATE: the NAME given to the new layer
-    OperationKind kind = OperationKind::Other;
-    bool insertAtBottom = false;
-    MoveKind move = MoveKind::None;
-    bool restart = false;
-    std::vector<ParameterAssignment> assignments;
-    std::vector<LayerOperation> children;  // CREATE operations nested in a CREATE body
-};
+#include "engine/layers/LayerOperation.h"
 
 struct TimeBlock {
     bool fired = false;

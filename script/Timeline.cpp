@@ -4,7 +4,7 @@
 #include <algorithm>
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
 #include "engine/layers/LayerRegistry.h"

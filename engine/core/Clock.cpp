@@ -116,4 +116,7 @@ void ClockResetForTesting()
     g_offset = 0.0f;
     g_rate = 1.0f;
     g_carried = 0.0f;
+    // A seed one test fixed must not carry into the next.
+    g_seedFixed = false;
+    g_seed = 0;
 }

@@ -24,5 +24,5 @@ void ClockSetCounter(ClockCounter* counter);
 // Fixes the random seed used by the first ClockStart instead of the calendar time;
 // when the clock already runs, the generator is reseeded at once.
 void ClockSetSeed(unsigned seed);
-// Forgets that the clock was started (tests only).
+// Forgets that the clock was started and any fixed seed (tests only).
 void ClockResetForTesting();

@@ -6,7 +6,19 @@
 #include <map>
 #include <strings.h>
 #include <sys/stat.h>
-#include "pak/PakFile.h"
+#include "engine/core/Archive.h"
+
+static Archive* g_archive = nullptr;
+
+Archive* GetArchive()
+{
+    return g_archive;
+}
+
+void SetArchive(Archive* archive)
+{
+    g_archive = archive;
+}
 
 static std::map<std::string, uint32_t>& UsedFiles()
 {
@@ -112,7 +124,7 @@ bool File::Open(const char* name)
     buffer_.clear();
     size_ = 0;
 
-    PakFile* pak = GetPakFile();
+    const Archive* pak = GetArchive();
     if (pak != nullptr && pak->IsOpen()) {
         int32_t size = pak->GetFileSize(name_);
         if (size >= 0) {

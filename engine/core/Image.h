@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "engine/device/DeviceTypes.h"
+#include "engine/core/DisplayFormat.h"
 
 // Images beyond these limits are refused (fatal) before any buffer is allocated.
 constexpr uint32_t kMaxImageEdge = 16384;

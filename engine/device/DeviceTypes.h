@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "engine/core/DisplayFormat.h"
 
 // The integer values are what scripts, scenes and layers pass; never renumber.
 enum class BlendFactor : int {
@@ -104,12 +105,6 @@ struct DriverInfo {
     const DeviceInfo& GetDevice(int index) const { return devices.at(index); }
     DeviceInfo& GetDevice(int index) { return devices.at(index); }
     int AddDevice(const DeviceInfo& device);
-};
-
-// The display's pixel layout as the image code needs it.
-struct DisplayFormat {
-    int bitsPerPixel = 32;
-    uint32_t redMask = 0x00FF0000;
 };
 
 // 0xFF000000 | r << 16 | g << 8 | b from components in 0..1, each * 255 truncated

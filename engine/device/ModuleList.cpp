@@ -1,4 +1,4 @@
-// Module list: the internal OpenGL module, module libraries loaded with dlopen, device creation.
+// Module list: the internal module, module libraries loaded with dlopen, device creation.
 #include "engine/device/ModuleList.h"
 #include <dlfcn.h>
 #include <glob.h>
@@ -6,21 +6,21 @@
 #include <cstdio>
 #include <cstring>
 #include "engine/core/Fatal.h"
-#include "engine/device/gl/GLDevice.h"
 
 RenderDevice* ModuleList::CreateDevice(int index, LogCallback callback)
 {
     SetLogCallback(callback);
     if (index < 0 || index >= GetModuleCount())
         ReportFatal("CreateDevice : module %d does not exist (%d known).", index, GetModuleCount());
-    LogLine("Found Module [%s](%s)", "Internal module", GLDevice::kBanner);
-    return new GLDevice();
+    if (internal_.create == nullptr) ReportFatal("CreateDevice : the internal module has no device.");
+    LogLine("Found Module [%s](%s)", "Internal module", internal_.banner);
+    return internal_.create();
 }
 
 void ModuleList::AddInternalModule(const char*)
 {
     DeviceModule module;
-    std::snprintf(module.description.name, sizeof(module.description.name), "%s", GLDevice::kBanner);
+    std::snprintf(module.description.name, sizeof(module.description.name), "%s", internal_.banner);
     module.fileName = kInternalModuleFile;
     modules_.push_back(module);
 }

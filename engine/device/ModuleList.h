@@ -1,4 +1,4 @@
-// The list of 3D modules that supply rendering devices: the internal OpenGL module and module libraries.
+// The list of 3D modules that supply rendering devices: the internal module and module libraries.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -34,9 +34,16 @@ constexpr const char* kModuleDescribeSymbol = "VireoModuleDescribe";
 constexpr const char* kModuleFactorySymbol = "VireoModuleFactory";
 constexpr const char* kInternalModuleFile = "Internal Module";
 
+// The module built into the program: its name and the factory of its device.
+struct InternalModule {
+    const char* banner = "";
+    RenderDevice* (*create)() = nullptr;
+};
+
 class ModuleList : public LibObject {
 public:
-    ModuleList() = default;
+    // internal: the module whose device CreateDevice builds.
+    explicit ModuleList(const InternalModule& internal) : internal_(internal) {}
     ~ModuleList() override = default;
     ModuleList(const ModuleList&) = delete;
     ModuleList& operator=(const ModuleList&) = delete;
@@ -65,6 +72,7 @@ public:
     const std::string& GetFolder() const { return folder_; }
 
 protected:
+    InternalModule internal_;
     void* library_ = nullptr;  // the module library loaded now
     std::string folder_;
     std::vector<DeviceModule> modules_;
@@ -73,6 +81,7 @@ protected:
 // Loads module libraries with dlopen from the folder; leaves Accept to the final class.
 class LibraryModuleList : public ModuleList {
 public:
+    using ModuleList::ModuleList;
     ~LibraryModuleList() override;
     // Every "*.so" in the folder, in name order; a library that is not a module prints
     // "o Not a valid DLL [name]" on the standard output.
@@ -86,5 +95,6 @@ public:
 // The list the application keeps: accepts every module.
 class DeviceModuleList : public LibraryModuleList {
 public:
+    using LibraryModuleList::LibraryModuleList;
     bool Accept(const ModuleDescription&) override { return true; }
 };

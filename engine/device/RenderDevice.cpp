@@ -1,7 +1,7 @@
 // RenderDevice base: enumeration records, camera math, state blocks, font cache, saved transforms.
 #include "engine/device/RenderDevice.h"
 #include <cmath>
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 
 RenderDevice::RenderDevice() = default;
 

@@ -150,6 +150,17 @@ public:
     // Draws two fixed coloured triangles (diagnostic). True.
     virtual bool DrawTestPattern() = 0;
 
+    // ---- Around the window: what the application asks besides drawing ----
+    // Called before the window that Init will get is created, for a device whose window
+    // needs a particular pixel format. Default: nothing.
+    virtual void PrepareWindow() {}
+    // Present with vertical sync (the default) or as fast as possible; before or after
+    // Init. Default: ignored.
+    virtual void SetVSync(bool) {}
+    // The frame Present will show, as RGB24, rows top to bottom; empty when the device
+    // cannot read it back.
+    virtual std::vector<uint8_t> ReadBackBuffer() { return {}; }
+
     // The font loaded from fileName, made and cached on first use; the device owns it.
     Font* GetFont(const char* fileName);
     // Saved-transform stack: callers park matrices here; the device never reads it.

@@ -8,19 +8,11 @@
 static LayerRegistrar<CerclesLayer> cerclesRegistrar("CerclesLayer");
 
 CerclesLayer::CerclesLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
-    : FadingLayer(device, nestedOperations)
+    : ImageLayer(device, nestedOperations)
 {
-    quad_[0] = QuadVertex(1.0f, -1.0f, 0.002f, 0.998f);
-    quad_[1] = QuadVertex(1.0f, 1.0f, 0.002f, 0.002f);
-    quad_[2] = QuadVertex(-1.0f, -1.0f, 0.998f, 0.998f);
-    quad_[3] = QuadVertex(-1.0f, 1.0f, 0.998f, 0.002f);
+    MakeMirroredQuad(quad_);
     AddIntAccessor(6, "NBCercles", &NBCercles);
-    AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
-    AddStringAccessor(1, "Texture", &Texture);
-    AddFloatAccessor(2, "XOffset", &XOffset);
-    AddFloatAccessor(3, "YOffset", &YOffset);
-    AddFloatAccessor(4, "XScale", &XScale);
-    AddFloatAccessor(5, "YScale", &YScale);
+    AddPlacementAccessors();
     SetDefaultName("Cercles Layer [%X]");
 }
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
-#include "engine/layers/Layer.h"
+#include "engine/layers/ScreenSpace.h"
+#include "engine/layers/ImageLayer.h"
 
-class CerclesLayer : public FadingLayer {
+class CerclesLayer : public ImageLayer {
 public:
     CerclesLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations);
 
@@ -25,12 +25,6 @@ protected:
     void DrawFrame();
 
     int32_t NBCercles = 1;
-    std::string AlphaTexture;
-    std::string Texture;
-    float XOffset = 0.0f;
-    float YOffset = 0.0f;
-    float XScale = 1.0f;
-    float YScale = 1.0f;
 
 private:
     int HalfCount() const;

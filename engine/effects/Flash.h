@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 class Flash : public FadingLayer {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 class FocalGFX : public FadingLayer {

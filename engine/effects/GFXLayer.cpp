@@ -7,15 +7,10 @@
 static LayerRegistrar<GFXLayer> gfxLayerRegistrar("GFXLayer");
 
 GFXLayer::GFXLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
-    : FadingLayer(device, nestedOperations)
+    : ImageLayer(device, nestedOperations)
 {
     MakeScreenQuad(quad_);
-    AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
-    AddStringAccessor(1, "Texture", &Texture);
-    AddFloatAccessor(2, "XOffset", &XOffset);
-    AddFloatAccessor(3, "YOffset", &YOffset);
-    AddFloatAccessor(4, "XScale", &XScale);
-    AddFloatAccessor(5, "YScale", &YScale);
+    AddPlacementAccessors();
     AddFloatAccessor(6, "XOffsetStart", &XOffsetStart);
     AddFloatAccessor(7, "YOffsetStart", &YOffsetStart);
     AddFloatAccessor(8, "XOffsetEnd", &XOffsetEnd);

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
-#include "engine/layers/Layer.h"
+#include "engine/layers/ScreenSpace.h"
+#include "engine/layers/ImageLayer.h"
 
-class GFXLayer : public FadingLayer {
+class GFXLayer : public ImageLayer {
 public:
     GFXLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations);
 
@@ -24,12 +24,6 @@ protected:
     // While the fade goes down the End terms move the image, otherwise the Start terms.
     void DrawFrame();
 
-    std::string AlphaTexture;
-    std::string Texture;
-    float XOffset = 0.0f;
-    float YOffset = 0.0f;
-    float XScale = 1.0f;
-    float YScale = 1.0f;
     float XOffsetStart = 0.0f;
     float YOffsetStart = 0.0f;
     float XOffsetEnd = 0.0f;

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
-#include "engine/layers/Layer.h"
+#include "engine/layers/ScreenSpace.h"
+#include "engine/layers/ImageLayer.h"
 
-class LineLayer : public FadingLayer {
+class LineLayer : public ImageLayer {
 public:
     LineLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations);
 
@@ -26,12 +26,6 @@ protected:
     void RenderFalling() override { DrawFrame(); }
     void DrawFrame();
 
-    std::string AlphaTexture;
-    std::string Texture;
-    float XOffset = 0.0f;
-    float YOffset = 0.0f;
-    float XScale = 1.0f;
-    float YScale = 1.0f;
     // Accepted and stored for scripts; the drawing does not move with them.
     float XOffsetDelta = 0.0f;
     float YOffsetDelta = 0.0f;

@@ -4,7 +4,7 @@
 #include <vector>
 #include "engine/device/DeviceTypes.h"
 #include "engine/effects/MetaballMesher.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 class MetaballLayer : public FadingLayer {

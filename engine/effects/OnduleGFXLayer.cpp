@@ -11,15 +11,10 @@
 static LayerRegistrar<OnduleGFXLayer> onduleRegistrar("OnduleGFXLayer");
 
 OnduleGFXLayer::OnduleGFXLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
-    : FadingLayer(device, nestedOperations)
+    : ImageLayer(device, nestedOperations)
 {
     AddIntAccessor(6, "Effect", &Effect);
-    AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
-    AddStringAccessor(1, "Texture", &Texture);
-    AddFloatAccessor(2, "XOffset", &XOffset);
-    AddFloatAccessor(3, "YOffset", &YOffset);
-    AddFloatAccessor(4, "XScale", &XScale);
-    AddFloatAccessor(5, "YScale", &YScale);
+    AddPlacementAccessors();
     SetDefaultName("Ondule Gfx Layer [%X]");
 }
 

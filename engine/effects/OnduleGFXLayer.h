@@ -2,12 +2,12 @@
 #pragma once
 #include <string>
 #include <vector>
-#include "engine/effects/ScreenSpace.h"
-#include "engine/layers/Layer.h"
+#include "engine/layers/ScreenSpace.h"
+#include "engine/layers/ImageLayer.h"
 
 class VertexBuffer;
 
-class OnduleGFXLayer : public FadingLayer {
+class OnduleGFXLayer : public ImageLayer {
 public:
     static constexpr int kCells = 63;  // N
     static constexpr int kVertexCount = (kCells + 1) * (kCells + 1);
@@ -36,12 +36,6 @@ protected:
     void FillGrid(Vertex* vertices, uint32_t colour, float t, bool wave) const;
 
     int32_t Effect = 0;
-    std::string AlphaTexture;
-    std::string Texture;
-    float XOffset = 0.0f;
-    float YOffset = 0.0f;
-    float XScale = 1.0f;
-    float YScale = 1.0f;
 
 private:
     LayerTexture texture_;

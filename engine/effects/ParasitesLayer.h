@@ -4,7 +4,7 @@
 #include <vector>
 #include "engine/device/DeviceTypes.h"
 #include "engine/device/Matrix.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/layers/Layer.h"
 
 class ParasitesLayer : public FadingLayer {

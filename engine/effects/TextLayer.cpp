@@ -17,7 +17,7 @@ constexpr double kPi = 3.14159265358979;
 }  // namespace
 
 TextLayer::TextLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
-    : FadingLayer(device, nestedOperations)
+    : ImageLayer(device, nestedOperations)
 {
     static const float corners[4][2] = {{1.0f, -1.0f}, {1.0f, 1.0f}, {-1.0f, -1.0f}, {-1.0f, 1.0f}};
     for (int i = 0; i < 4; ++i) {
@@ -27,10 +27,7 @@ TextLayer::TextLayer(RenderDevice& device, const std::vector<LayerOperation>& ne
     }
     AddIntAccessor(23, "AlphaType", &AlphaType);
     AddIntAccessor(20, "Effect", &Effect);
-    AddStringAccessor(0, "AlphaTexture", &AlphaTexture);
-    AddStringAccessor(1, "Texture", &Texture);
-    AddFloatAccessor(2, "XOffset", &XOffset);
-    AddFloatAccessor(3, "YOffset", &YOffset);
+    AddPlacementAccessors({.alphaTexture = 0, .texture = 1, .xOffset = 2, .yOffset = 3, .xScale = 11, .yScale = 12});
     AddFloatAccessor(4, "ZOffset", &ZOffset);
     AddFloatAccessor(5, "XOffsetStart", &XOffsetStart);
     AddFloatAccessor(6, "YOffsetStart", &YOffsetStart);
@@ -42,8 +39,6 @@ TextLayer::TextLayer(RenderDevice& device, const std::vector<LayerOperation>& ne
     AddFloatAccessor(17, "YScaleStart", &YScaleStart);
     AddFloatAccessor(18, "XScaleEnd", &XScaleEnd);
     AddFloatAccessor(19, "YScaleEnd", &YScaleEnd);
-    AddFloatAccessor(11, "XScale", &XScale);
-    AddFloatAccessor(12, "YScale", &YScale);
     AddFloatAccessor(13, "Tracking", &Tracking);
     AddStringAccessor(15, "Text", &Text);
     AddStringAccessor(22, "BlurryMap", &BlurryMap);

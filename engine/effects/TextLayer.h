@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
-#include "engine/effects/ScreenSpace.h"
-#include "engine/layers/Layer.h"
+#include "engine/layers/ScreenSpace.h"
+#include "engine/layers/ImageLayer.h"
 
 // Texture rectangle of one glyph in a 512 x 512 image of 32 x 32 cells, 16 per row, from "!".
 struct GlyphRect {
     float left = 0.0f, top = 0.0f, right = 0.0f, bottom = 0.0f;
 };
 
-class TextLayer : public FadingLayer {
+class TextLayer : public ImageLayer {
 public:
     TextLayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations);
 
@@ -31,10 +31,6 @@ protected:
 
     int32_t AlphaType = kAlphaTypeTransparent;
     int32_t Effect = 0;
-    std::string AlphaTexture;
-    std::string Texture;
-    float XOffset = 0.0f;
-    float YOffset = 0.0f;
     float ZOffset = 0.0f;
     float XOffsetStart = 0.0f;
     float YOffsetStart = 0.0f;
@@ -46,8 +42,6 @@ protected:
     float YScaleStart = 0.0f;
     float XScaleEnd = 0.0f;
     float YScaleEnd = 0.0f;
-    float XScale = 1.0f;
-    float YScale = 1.0f;
     float Tracking = 0.0f;
     std::string Text;
     std::string BlurryMap;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/effects/WaterSurface.h"
 #include "engine/layers/Layer.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 #include "engine/core/LibObject.h"
 #include "engine/layers/ParameterSet.h"
-#include "script/ScriptData.h"
+#include "engine/layers/LayerOperation.h"
 
 class RenderDevice;
 

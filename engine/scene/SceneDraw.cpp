@@ -1,7 +1,7 @@
 // Scene drawing: camera from tracks, hierarchy, culling, per-frame geometry, lights, meshes and effects.
 #include <cmath>
 #include "engine/core/Clock.h"
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/scene/Halo.h"
 #include "engine/scene/Morph.h"

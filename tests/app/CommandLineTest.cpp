@@ -101,3 +101,33 @@ TEST(CommandLine, MalformedOptionsAreRejectedWithAReason)
         EXPECT_FALSE(p.error.empty()) << joined;
     }
 }
+
+TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
+{
+    const std::string usage = CommandLineUsage("sf");
+    // The option lines as a reader sees them: the name and value placeholder in a column of
+    // 17, then the explanation.
+    for (const char* line : {
+             "\n  --help           show this text and exit\n",
+             "\n  --mode WxHxB     display mode without the dialog (default 640x480x32)\n",
+             "\n  --capture DIR    write every presented frame as DIR/frame_NNNNNN.png\n",
+             "\n  --no-vsync       do not wait for the vertical blank when presenting\n",
+         })
+        EXPECT_NE(usage.find(line), std::string::npos) << line << "\nin:\n" << usage;
+    EXPECT_EQ(usage.rfind("Usage: sf [options] [LogWindow] [gfl]\n", 0), 0u);
+
+    // Every option named in the help parses (with a sample value where it takes one), and
+    // nothing the help does not name is an option.
+    size_t listed = 0;
+    for (size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1)) {
+        const size_t nameEnd = usage.find(' ', at + 3);
+        const std::string name = usage.substr(at + 3, nameEnd - at - 3);
+        const bool takesValue = usage[nameEnd + 1] != ' ';
+        const char* sample = name == "--mode" ? "800x600x16" : name == "--capture" || name == "--pak" ? "x" : "3";
+        const Parsed parsed = takesValue ? Parse({name.c_str(), sample}) : Parse({name.c_str()});
+        EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
+        ++listed;
+    }
+    EXPECT_EQ(listed, 13u);
+    EXPECT_FALSE(Parse({"--verbose"}).ok);
+}

@@ -70,28 +70,26 @@ TEST_F(DemoApplicationTest, FrameRunsTheTimelineInsideTheSceneThenReadOutsPresen
 {
     DemoApplication& app = Start("SHOWTIME Yes;\r\n");
     app.Frame();
-    const auto names = device_->Names();
-    auto first = [&](const std::string& n) {
-        return std::find(names.begin(), names.end(), n) - names.begin();
-    };
-    const long begin = first("BeginScene"), end = first("EndScene"), present = first("Present"),
-               clear = first("Clear");
+    const auto names = device_->Ops();
+    auto first = [&](Op op) { return std::find(names.begin(), names.end(), op) - names.begin(); };
+    const long begin = first(Op::BeginScene), end = first(Op::EndScene), present = first(Op::Present),
+               clear = first(Op::Clear);
     ASSERT_LT(present, static_cast<long>(names.size()));
     EXPECT_EQ(begin, 0);
     EXPECT_LT(begin, end);
     EXPECT_LT(end, present);
     EXPECT_EQ(clear, present + 1);
     EXPECT_EQ(clear + 1, static_cast<long>(names.size()));
-    EXPECT_EQ(device_->Last("Clear")->IntArg(0), 0);
+    EXPECT_EQ(device_->Last(Op::Clear)->As<ClearArgs>().flags, 0);
     // Read-outs are drawn after the scene and before Present: frame rate at y 10, time at y 25.
     bool sawFps = false, sawTime = false;
     for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i] != "Surface::Draw")
+        if (names[i] != Op::SurfaceDraw)
             continue;
         EXPECT_GT(static_cast<long>(i), end);
         EXPECT_LT(static_cast<long>(i), present);
-        sawFps |= device_->calls[i].IntArg(1) == 10;
-        sawTime |= device_->calls[i].IntArg(1) == 25;
+        sawFps |= device_->calls[i].As<SurfaceDrawArgs>().y == 10;
+        sawTime |= device_->calls[i].As<SurfaceDrawArgs>().y == 25;
     }
     EXPECT_TRUE(sawFps);
     EXPECT_TRUE(sawTime);
@@ -103,18 +101,18 @@ TEST_F(DemoApplicationTest, WithoutShowFpsASingleSpaceStandsInForTheFrameRate)
     Start("\r\n");
     app_->Frame();
     // Only the space's glyph is drawn, once, at (10, 10); no time read-out.
-    const auto draws = device_->All("Surface::Draw");
+    const auto draws = device_->All(Op::SurfaceDraw);
     ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0]->IntArg(0), 10);
-    EXPECT_EQ(draws[0]->IntArg(1), 10);
+    EXPECT_EQ(draws[0]->As<SurfaceDrawArgs>().x, 10);
+    EXPECT_EQ(draws[0]->As<SurfaceDrawArgs>().y, 10);
 
     Start("SHOWFPS Yes;\r\n");
     app_->Frame();
     // "0.00" until a second has passed: four glyphs on the line y = 10.
-    const auto fps = device_->All("Surface::Draw");
+    const auto fps = device_->All(Op::SurfaceDraw);
     ASSERT_EQ(fps.size(), 4u);
     for (const RecordedCall* d : fps)
-        EXPECT_EQ(d->IntArg(1), 10);
+        EXPECT_EQ(d->As<SurfaceDrawArgs>().y, 10);
 }
 
 TEST_F(DemoApplicationTest, FunctionKeysStretchTimeOnlyWhenTheScriptAllowsAndEscapeAlwaysQuits)
@@ -163,8 +161,8 @@ TEST_F(DemoApplicationTest, EndOfScriptAndFrameLimitPostTheQuitMessage)
     app_->Frame();
     EXPECT_TRUE(IsQuitPosted());
     // The frame in which END ran is still finished and presented.
-    EXPECT_EQ(device_->Count("Present"), 2);
-    EXPECT_EQ(device_->Count("EndScene"), 2);
+    EXPECT_EQ(device_->Count(Op::Present), 2);
+    EXPECT_EQ(device_->Count(Op::EndScene), 2);
 
     ClearPostedQuitForTesting();
     CommandLineOptions options;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 #include "support/TestImages.h"
 
 namespace fs = std::filesystem;
@@ -250,18 +250,20 @@ TEST(PlayerEndToEnd, ArchiveGivenByPathIsPlayedFromAnotherFolder)
 {
     const fs::path data = MakeProduction("pak-data", kShortScript);
     const fs::path pak = data.parent_path() / "pak-data.pak";
-    const fs::path empty = data.parent_path() / "pak-run";
-    fs::remove_all(empty);
-    fs::create_directories(empty);
+    const fs::path elsewhere = data.parent_path() / "pak-run";
+    fs::remove_all(elsewhere);
+    fs::create_directories(elsewhere);
     PlayerRun pack = RunProcess(PAKWRITER_EXE, {"--quiet", "-o", pak.string(), data.string()},
-                                empty.string(), {}, 60.0);
+                                elsewhere.string(), {}, 60.0);
     ASSERT_EQ(pack.exitCode, 0) << pack.err;
-    PlayerRun run = Play(empty, {"--headless", "--pak", pak.string(), "--fps", "10", "--mode",
-                                 "160x120x32", "LogWindow"});
+    // The folder the player runs in holds a script of its own that cannot play: the
+    // archive's script must be the one read.
+    WriteTestFile((elsewhere / "Script.txt").string(), "TIME 0 {\nCREATE NoSuchLayer {\n};\n};\n");
+    PlayerRun run = Play(elsewhere, {"--headless", "--pak", pak.string(), "--fps", "10", "--mode",
+                                     "160x120x32", "LogWindow"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("Loaded PakFile [" + pak.string() + "] ("), std::string::npos) << run.err;
-    // Nothing came from the folder: it is still empty.
-    EXPECT_TRUE(fs::is_empty(empty));
+    EXPECT_EQ(run.err.find("NoSuchLayer"), std::string::npos) << run.err;
 }
 
 TEST(PlayerEndToEnd, CommandLineProblemsAndAMissingDisplayAreExplainedInOneLine)

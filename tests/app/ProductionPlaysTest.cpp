@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 #include "app/FixedStepClock.h"
 #include "engine/core/Clock.h"
 #include "engine/effects/CerclesLayer.h"
@@ -220,7 +220,7 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
         }
         for (const std::string& type : seen)
             ++framesOnScreen[type];
-        const int draws = device.Count("Draw") + device.Count("DrawIndexed") + device.Count("VertexBuffer::Draw");
+        const int draws = device.Count(Op::Draw) + device.Count(Op::DrawIndexed) + device.Count(Op::VertexBufferDraw);
         if (t > 0.5f && t < 112.5f && draws == 0)
             blank.push_back(t);
     }

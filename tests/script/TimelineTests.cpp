@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
-#include "FakeClock.h"
-#include "TestMedia.h"
+#include "support/FakeClock.h"
+#include "support/TestMedia.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/Log.h"
 #include "engine/layers/LayerRegistry.h"
@@ -233,11 +233,11 @@ TEST_F(TimelineTest, DescriptionsStackUpwardsAndOnlyTheNewestExpires) {
     // Printed as text at x 10: the oldest on the bottom line, each line font height + 4 higher.
     device.ClearCalls();
     StepAt(16.0);
-    const auto draws = device.All("Surface::Draw");
+    const auto draws = device.All(Op::SurfaceDraw);
     ASSERT_EQ(draws.size(), std::string("Old 100%").size() + std::string("New %s").size());
-    EXPECT_EQ(draws[0]->IntArg(0), 10);
-    EXPECT_EQ(draws[0]->IntArg(1), 600 - 8);
-    EXPECT_EQ(draws.back()->IntArg(1), 600 - 16);
+    EXPECT_EQ(draws[0]->As<SurfaceDrawArgs>().x, 10);
+    EXPECT_EQ(draws[0]->As<SurfaceDrawArgs>().y, 600 - 8);
+    EXPECT_EQ(draws.back()->As<SurfaceDrawArgs>().y, 600 - 16);
 
     // The older one's expiry (15.0) is not looked at; the newer one leaves first.
     EXPECT_EQ(timeline->GetDescriptions().size(), 2u);
@@ -254,7 +254,7 @@ TEST_F(TimelineTest, HiddenDescriptionsAccumulateWithoutDrawing) {
     StepAt(1.5);
     StepAt(60.0);
     EXPECT_EQ(timeline->GetDescriptions().size(), 2u);
-    EXPECT_EQ(device.Count("Surface::Draw"), 0);
+    EXPECT_EQ(device.Count(Op::SurfaceDraw), 0);
 }
 
 TEST_F(TimelineTest, LoadingImageIsDrawnOnceOutsideAScene) {
@@ -263,27 +263,27 @@ TEST_F(TimelineTest, LoadingImageIsDrawnOnceOutsideAScene) {
     device.ClearCalls();
     timeline->Start();
     // What the device does inside SetOrtho and Load is its own business.
-    const std::set<std::string> inner{"Texture::Upload", "SetWorld", "SetView", "SetProjection"};
-    std::vector<std::string> names;
+    const std::set<Op> inner{Op::TextureUpload, Op::SetWorld, Op::SetView, Op::SetProjection};
+    std::vector<Op> names;
     for (const RecordedCall& call : device.calls)
-        if (inner.count(call.name) == 0) names.push_back(call.name);
-    const std::vector<std::string> expected{"CreateTexture", "SetOrtho", "EnableLighting", "EnableAlphaBlend",
-                                            "EnableDepth", "SetTexture", "Draw", "Present", "Clear",
-                                            "DestroyTexture"};
+        if (inner.count(call.op) == 0) names.push_back(call.op);
+    const std::vector<Op> expected{Op::CreateTexture, Op::SetOrtho, Op::EnableLighting, Op::EnableAlphaBlend,
+                                            Op::EnableDepth, Op::SetTexture, Op::Draw, Op::Present, Op::Clear,
+                                            Op::DestroyTexture};
     EXPECT_EQ(names, expected);
-    const RecordedCall* ortho = device.Last("SetOrtho");
-    EXPECT_EQ(ortho->args, (std::vector<double>{1, 1, 1, -1}));
-    const RecordedCall* draw = device.Last("Draw");
-    EXPECT_EQ(draw->IntArg(0), static_cast<int>(PrimitiveType::TriangleStrip));
-    ASSERT_EQ(draw->vertices.size(), 4u);
-    EXPECT_EQ(draw->vertices[0].x, 0.5f);
-    EXPECT_EQ(draw->vertices[0].y, -0.5f);
-    EXPECT_EQ(draw->vertices[0].u0, 0.998f);
-    EXPECT_EQ(draw->vertices[3].x, -0.5f);
-    EXPECT_EQ(draw->vertices[3].v0, 0.002f);
-    EXPECT_EQ(draw->vertices[2].color, 0xFFFFFFFFu);
-    EXPECT_EQ(device.Last("SetTexture")->object, device.Last("CreateTexture")->object);
-    EXPECT_EQ(device.Count("BeginScene"), 0);
+    const RecordedCall* ortho = device.Last(Op::SetOrtho);
+    EXPECT_EQ(ortho->As<OrthoArgs>(), (OrthoArgs{1, 1, 1, -1}));
+    const RecordedCall* draw = device.Last(Op::Draw);
+    EXPECT_EQ(draw->Draw().primitive, PrimitiveType::TriangleStrip);
+    ASSERT_EQ(draw->Vertices().size(), 4u);
+    EXPECT_EQ(draw->Vertices()[0].x, 0.5f);
+    EXPECT_EQ(draw->Vertices()[0].y, -0.5f);
+    EXPECT_EQ(draw->Vertices()[0].u0, 0.998f);
+    EXPECT_EQ(draw->Vertices()[3].x, -0.5f);
+    EXPECT_EQ(draw->Vertices()[3].v0, 0.002f);
+    EXPECT_EQ(draw->Vertices()[2].color, 0xFFFFFFFFu);
+    EXPECT_EQ(device.Last(Op::SetTexture)->object, device.Last(Op::CreateTexture)->object);
+    EXPECT_EQ(device.Count(Op::BeginScene), 0);
     EXPECT_EQ(device.liveTextures, 0);
 }
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include "../script/TestMedia.h"
+#include "support/TestMedia.h"
 #include "engine/core/Fatal.h"
 #include "sound/SoundSystem.h"
 

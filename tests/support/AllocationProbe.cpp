@@ -1,5 +1,5 @@
 // Test helper: every operator new variant counts its request, then uses malloc.
-#include "AllocationProbe.h"
+#include "support/AllocationProbe.h"
 #include <atomic>
 #include <cstdlib>
 #include <new>

@@ -1,5 +1,5 @@
 // Test helper: a headless OpenGL device for rendering checks.
-#include "HeadlessGL.h"
+#include "support/HeadlessGL.h"
 #include <exception>
 
 std::unique_ptr<GLDevice> OpenHeadlessGLDevice(int width, int height, int bits, std::string& reason)

@@ -1,6 +1,7 @@
-// RecordingDevice: records calls, keeps the state they set and CPU pixels for textures, surfaces and a back buffer.
+// RecordingDevice: records typed calls, keeps the state they set and CPU pixels for textures, surfaces and a back buffer.
 #include "support/RecordingDevice.h"
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include "engine/core/Fatal.h"
 #include "engine/core/Image.h"
@@ -21,19 +22,19 @@ RecordingResource* RecordingTexture::GetPixels() const
 
 void RecordingTexture::CreateRenderTarget(int edge)
 {
-    recorder_->Record("Texture::CreateRenderTarget", {static_cast<double>(edge)}, this);
+    recorder_->Record(Op::TextureCreateRenderTarget, edge, this);
     isRenderTarget = true;
     width_ = height_ = static_cast<uint32_t>(std::max(edge, 0));
     renderTarget_.width = width_;
     renderTarget_.height = height_;
-    renderTarget_.format = UploadFormat::RenderTarget;
+    renderTarget_.format = TextureFormat::XRGB32;
     renderTarget_.bytesPerPixel = 4;
     renderTarget_.pixels.assign(static_cast<size_t>(width_) * height_ * 4, 0);
 }
 
 void* RecordingTexture::Lock(int& pitch)
 {
-    recorder_->Record("Texture::Lock", {}, this);
+    recorder_->Record(Op::TextureLock, {}, this);
     RecordingResource* resource = GetPixels();
     if (!resource || resource->pixels.empty())
         return nullptr;
@@ -44,13 +45,13 @@ void* RecordingTexture::Lock(int& pitch)
 
 void RecordingTexture::Unlock()
 {
-    recorder_->Record("Texture::Unlock", {}, this);
+    recorder_->Record(Op::TextureUnlock, {}, this);
     locked = false;
 }
 
 void RecordingTexture::Upload(const void* pixels, const uint32_t* alpha)
 {
-    UploadRecord record;
+    UploadArgs record;
     if (!pixels) {
         record.adopted = AdoptCached() != nullptr;
         record.width = width_;
@@ -58,40 +59,24 @@ void RecordingTexture::Upload(const void* pixels, const uint32_t* alpha)
         if (GetResource())
             record.format = static_cast<RecordingResource*>(GetResource())->format;
         uploads.push_back(record);
-        recorder_->Record("Texture::Upload", {1.0, static_cast<double>(width_), static_cast<double>(height_)}, this);
+        recorder_->Record(Op::TextureUpload, record, this);
         return;
     }
 
     const DisplayFormat display = recorder_->GetDisplayFormat();
-    const uint32_t count = width_ * height_;
     auto resource = std::make_unique<RecordingResource>();
     resource->width = width_;
     resource->height = height_;
-    if (alpha && alphaMode_ == 1) {
-        const std::vector<uint16_t> converted = ToARGB4444(pixels, alpha, count, display);
-        resource->format = UploadFormat::ARGB4444;
-        resource->bytesPerPixel = 2;
-        resource->pixels.resize(converted.size() * 2);
-        std::memcpy(resource->pixels.data(), converted.data(), resource->pixels.size());
-    } else if (alpha) {
-        const std::vector<uint32_t> converted = ToARGB32(pixels, alpha, count, display);
-        resource->format = UploadFormat::ARGB32;
-        resource->bytesPerPixel = 4;
-        resource->pixels.resize(converted.size() * 4);
-        std::memcpy(resource->pixels.data(), converted.data(), resource->pixels.size());
-    } else {
-        resource->format = UploadFormat::Display;
-        resource->bytesPerPixel = display.bitsPerPixel == 16 ? 2 : 4;
-        resource->pixels.resize(static_cast<size_t>(count) * resource->bytesPerPixel);
-        std::memcpy(resource->pixels.data(), pixels, resource->pixels.size());
-    }
+    if (!ConvertForUpload(pixels, alpha, width_ * height_, display, alphaMode_, resource->format, resource->pixels))
+        ReportFatal("Could not find any matching texture format.");
+    resource->bytesPerPixel = BytesPerPixel(resource->format);
     record.width = width_;
     record.height = height_;
     record.hadAlpha = alpha != nullptr;
     record.format = resource->format;
     uploads.push_back(record);
     RegisterResource(std::move(resource));
-    recorder_->Record("Texture::Upload", {0.0, static_cast<double>(width_), static_cast<double>(height_)}, this);
+    recorder_->Record(Op::TextureUpload, record, this);
 }
 
 // ---- Surface ---------------------------------------------------------------------------
@@ -103,8 +88,7 @@ RecordingSurface::~RecordingSurface() = default;
 bool RecordingSurface::Create(int width, int height, bool existing, bool videoMemory)
 {
     Surface::Create(width, height, existing, videoMemory);
-    recorder_->Record("Surface::Create", {static_cast<double>(width), static_cast<double>(height),
-                                          existing ? 1.0 : 0.0, videoMemory ? 1.0 : 0.0}, this);
+    recorder_->Record(Op::SurfaceCreate, SurfaceCreateArgs{width, height, existing, videoMemory}, this);
     if (!existing)
         pixels.assign(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * (bitsPerPixel_ / 8), 0);
     return true;
@@ -112,7 +96,7 @@ bool RecordingSurface::Create(int width, int height, bool existing, bool videoMe
 
 void RecordingSurface::Draw(Surface* target, int x, int y, bool keyed)
 {
-    recorder_->Record("Surface::Draw", {static_cast<double>(x), static_cast<double>(y), keyed ? 1.0 : 0.0}, this);
+    recorder_->Record(Op::SurfaceDraw, SurfaceDrawArgs{x, y, keyed}, this);
     if (target || recorder_->backBuffer.empty())
         return;
     const int bytes = bitsPerPixel_ / 8;
@@ -153,8 +137,7 @@ bool RecordingVertexBuffer::Create(bool writeOnly, int vertexCount, int indexCou
 {
     VertexBuffer::Create(writeOnly, vertexCount, indexCount);
     vertices.assign(static_cast<size_t>(vertexCount_), Vertex{});
-    recorder_->Record("VertexBuffer::Create",
-                      {writeOnly ? 1.0 : 0.0, static_cast<double>(vertexCount), static_cast<double>(indexCount)}, this);
+    recorder_->Record(Op::VertexBufferCreate, BufferCreateArgs{writeOnly, vertexCount, indexCount}, this);
     return true;
 }
 
@@ -167,10 +150,12 @@ void RecordingVertexBuffer::Unlock() {}
 
 void RecordingVertexBuffer::Draw()
 {
-    RecordedCall& call = recorder_->Record("VertexBuffer::Draw", {static_cast<double>(vertexCount_),
-                                                                  static_cast<double>(indices.size())}, this);
-    call.vertices = vertices;
-    call.indices = indices;
+    DrawRecord draw;
+    draw.vertexCount = vertexCount_;
+    draw.indexCount = static_cast<int>(indices.size());
+    draw.vertices = vertices;
+    draw.indices = indices;
+    recorder_->Record(Op::VertexBufferDraw, std::move(draw), this);
 }
 
 // ---- Device ----------------------------------------------------------------------------
@@ -215,44 +200,72 @@ void RecordingDevice::Open(int width, int height, int bits)
     Init(nullptr, false, width, height, bits);
 }
 
-RecordedCall& RecordingDevice::Record(const std::string& name, std::vector<double> args, const void* object)
+const char* OpName(Op op)
 {
-    RecordedCall call;
-    call.name = name;
-    call.args = std::move(args);
-    call.object = object;
-    calls.push_back(std::move(call));
+    static constexpr std::array kNames = {
+        "Init", "Clear", "SetClearColor", "BeginScene", "EndScene", "Present", "SetOrtho", "SetProjection",
+        "SetView", "SetWorld", "CreateVertexBuffer", "DestroyVertexBuffer", "CreateTexture", "DestroyTexture",
+        "CreateSurface", "DestroySurface", "SetTexture", "SetColorOp", "SetColorArg1", "SetColorArg2",
+        "SetAlphaOp", "SetAlphaArg1", "SetAlphaArg2", "BeginStateBlock", "EndStateBlock", "ApplyStateBlock",
+        "DeleteStateBlock", "SetSrcBlend", "SetDestBlend", "EnableAlphaBlend", "EnableDepth", "SetDepthFunc",
+        "Draw", "DrawIndexed", "SetCullMode", "EnableLighting", "SetMaterial", "EnableFog", "SetFogColor",
+        "SetFog", "IsPointVisible", "ArePointsVisible", "SetRenderTarget", "GetLight", "SetLight",
+        "EnableLight", "SetAmbient", "DrawTestPattern", "Texture::CreateRenderTarget", "Texture::Lock",
+        "Texture::Unlock", "Texture::Upload", "Surface::Create", "Surface::Draw", "VertexBuffer::Create",
+        "VertexBuffer::Draw",
+    };
+    static_assert(kNames.size() == static_cast<size_t>(Op::VertexBufferDraw) + 1, "one name per operation");
+    const auto index = static_cast<size_t>(op);
+    return index < kNames.size() ? kNames[index] : "?";
+}
+
+std::ostream& operator<<(std::ostream& out, Op op)
+{
+    return out << OpName(op);
+}
+
+RecordedCall& RecordingDevice::Record(Op op, CallArgs args, const void* object)
+{
+    calls.push_back(RecordedCall{op, object, std::move(args)});
     return calls.back();
 }
 
-int RecordingDevice::Count(const std::string& name) const
+int RecordingDevice::Count(Op op) const
 {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const RecordedCall& c) { return c.name == name; }));
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const RecordedCall& c) { return c.op == op; }));
 }
 
-const RecordedCall* RecordingDevice::Last(const std::string& name) const
+const RecordedCall* RecordingDevice::Last(Op op) const
 {
     for (auto it = calls.rbegin(); it != calls.rend(); ++it)
-        if (it->name == name)
+        if (it->op == op)
             return &*it;
     return nullptr;
 }
 
-std::vector<const RecordedCall*> RecordingDevice::All(const std::string& name) const
+std::vector<const RecordedCall*> RecordingDevice::All(Op op) const
 {
     std::vector<const RecordedCall*> found;
     for (const RecordedCall& call : calls)
-        if (call.name == name)
+        if (call.op == op)
             found.push_back(&call);
     return found;
 }
 
-std::vector<std::string> RecordingDevice::Names() const
+std::vector<Op> RecordingDevice::Ops(size_t from) const
 {
-    std::vector<std::string> names;
-    for (const RecordedCall& call : calls)
-        names.push_back(call.name);
-    return names;
+    std::vector<Op> ops;
+    for (size_t i = from; i < calls.size(); ++i)
+        ops.push_back(calls[i].op);
+    return ops;
+}
+
+size_t RecordingDevice::Find(Op op, size_t from) const
+{
+    for (size_t i = from; i < calls.size(); ++i)
+        if (calls[i].op == op)
+            return i;
+    return calls.size();
 }
 
 uint32_t RecordingDevice::BackBufferPixel(int x, int y) const
@@ -270,8 +283,7 @@ uint32_t RecordingDevice::BackBufferPixel(int x, int y) const
 
 bool RecordingDevice::Init(void* window, bool fullScreen, int width, int height, int bits)
 {
-    Record("Init", {fullScreen ? 1.0 : 0.0, static_cast<double>(width), static_cast<double>(height),
-                    static_cast<double>(bits)}, window);
+    Record(Op::Init, InitArgs{window, fullScreen, width, height, bits}, window);
     if (initialised_)
         return true;
     if (!GetSelectedDriver())
@@ -314,7 +326,7 @@ const char* RecordingDevice::GetDescription()
 bool RecordingDevice::Clear(int flags)
 {
     const bool colour = clearColorEnabled_ && (flags & 1) == 0;
-    Record("Clear", {static_cast<double>(flags), colour ? 1.0 : 0.0});
+    Record(Op::Clear, ClearArgs{flags, colour});
     if (colour) {
         const int bytes = bitsPerPixel_ == 16 ? 2 : 4;
         uint32_t value = clearColor;
@@ -330,31 +342,31 @@ bool RecordingDevice::Clear(int flags)
 
 void RecordingDevice::SetClearColor(float r, float g, float b, float a)
 {
-    Record("SetClearColor", {r, g, b, a});
+    Record(Op::SetClearColor, ColorArgs{r, g, b, a});
     clearColor = PackColor(r, g, b);
 }
 
 void RecordingDevice::BeginScene()
 {
-    Record("BeginScene");
+    Record(Op::BeginScene);
     inScene = true;
 }
 
 void RecordingDevice::EndScene()
 {
-    Record("EndScene");
+    Record(Op::EndScene);
     inScene = false;
 }
 
 bool RecordingDevice::Present(int unused)
 {
-    Record("Present", {static_cast<double>(unused)});
+    Record(Op::Present, unused);
     return true;
 }
 
 void RecordingDevice::SetOrtho(float width, float height, float nearPlane, float farPlane)
 {
-    Record("SetOrtho", {width, height, nearPlane, farPlane});
+    Record(Op::SetOrtho, OrthoArgs{width, height, nearPlane, farPlane});
     ApplyOrtho(width, height, nearPlane, farPlane);
 }
 
@@ -362,7 +374,7 @@ void RecordingDevice::SetProjection(const Matrix4& matrix)
 {
     if (RecordState(StateCall::Transform(StateCall::Kind::SetProjection, matrix)))
         return;
-    Record("SetProjection").matrix = matrix;
+    Record(Op::SetProjection, matrix);
     projection_ = matrix;
 }
 
@@ -370,7 +382,7 @@ void RecordingDevice::SetView(const Matrix4& matrix)
 {
     if (RecordState(StateCall::Transform(StateCall::Kind::SetView, matrix)))
         return;
-    Record("SetView").matrix = matrix;
+    Record(Op::SetView, matrix);
     view_ = matrix;
 }
 
@@ -378,21 +390,21 @@ void RecordingDevice::SetWorld(const Matrix4& matrix)
 {
     if (RecordState(StateCall::Transform(StateCall::Kind::SetWorld, matrix)))
         return;
-    Record("SetWorld").matrix = matrix;
+    Record(Op::SetWorld, matrix);
     world_ = matrix;
 }
 
 VertexBuffer* RecordingDevice::CreateVertexBuffer()
 {
     auto* buffer = new RecordingVertexBuffer(this);
-    Record("CreateVertexBuffer", {}, buffer);
+    Record(Op::CreateVertexBuffer, {}, buffer);
     ++liveVertexBuffers;
     return buffer;
 }
 
 void RecordingDevice::DestroyVertexBuffer(VertexBuffer* buffer)
 {
-    Record("DestroyVertexBuffer", {}, buffer);
+    Record(Op::DestroyVertexBuffer, {}, buffer);
     if (!buffer)
         return;
     --liveVertexBuffers;
@@ -402,14 +414,14 @@ void RecordingDevice::DestroyVertexBuffer(VertexBuffer* buffer)
 Texture* RecordingDevice::CreateTexture()
 {
     auto* texture = new RecordingTexture(this);
-    Record("CreateTexture", {}, texture);
+    Record(Op::CreateTexture, {}, texture);
     ++liveTextures;
     return texture;
 }
 
 void RecordingDevice::DestroyTexture(Texture* texture)
 {
-    Record("DestroyTexture", {}, texture);
+    Record(Op::DestroyTexture, {}, texture);
     if (!texture)
         return;
     --liveTextures;
@@ -419,14 +431,14 @@ void RecordingDevice::DestroyTexture(Texture* texture)
 Surface* RecordingDevice::CreateSurface()
 {
     auto* surface = new RecordingSurface(this);
-    Record("CreateSurface", {}, surface);
+    Record(Op::CreateSurface, {}, surface);
     ++liveSurfaces;
     return surface;
 }
 
 void RecordingDevice::DestroySurface(Surface* surface)
 {
-    Record("DestroySurface", {}, surface);
+    Record(Op::DestroySurface, {}, surface);
     if (!surface)
         return;
     --liveSurfaces;
@@ -442,48 +454,51 @@ void RecordingDevice::SetTexture(int stage, Texture* texture)
 {
     if (RecordState(StateCall::Bind(stage, texture)))
         return;
-    Record("SetTexture", {static_cast<double>(stage)}, texture);
+    Record(Op::SetTexture, StageArgs{.stage = stage, .texture = texture}, texture);
     StageTexture(stages, stage) = texture;
 }
 
-#define RECORD_STAGE_STATE(Operation, Type, field)                                                          \
+#define RECORD_STAGE_STATE(Operation, Type, field, argField)                                                \
     void RecordingDevice::Operation(int stage, Type value)                                                  \
     {                                                                                                       \
         if (RecordState(StateCall::Value(StateCall::Kind::Operation, stage, static_cast<int>(value))))     \
             return;                                                                                         \
-        Record(#Operation, {static_cast<double>(stage), static_cast<double>(static_cast<int>(value))});    \
+        StageArgs args;                                                                                     \
+        args.stage = stage;                                                                                 \
+        args.argField = value;                                                                              \
+        Record(Op::Operation, args);                                                                        \
         stages[stage == 1 ? 1 : 0].field = value;                                                           \
     }
 
-RECORD_STAGE_STATE(SetColorOp, ColorOp, colorOp)
-RECORD_STAGE_STATE(SetColorArg1, ColorArg, colorArg1)
-RECORD_STAGE_STATE(SetColorArg2, ColorArg, colorArg2)
-RECORD_STAGE_STATE(SetAlphaOp, AlphaOp, alphaOp)
-RECORD_STAGE_STATE(SetAlphaArg1, AlphaArg, alphaArg1)
-RECORD_STAGE_STATE(SetAlphaArg2, AlphaArg, alphaArg2)
+RECORD_STAGE_STATE(SetColorOp, ColorOp, colorOp, colorOp)
+RECORD_STAGE_STATE(SetColorArg1, ColorArg, colorArg1, colorArg)
+RECORD_STAGE_STATE(SetColorArg2, ColorArg, colorArg2, colorArg)
+RECORD_STAGE_STATE(SetAlphaOp, AlphaOp, alphaOp, alphaOp)
+RECORD_STAGE_STATE(SetAlphaArg1, AlphaArg, alphaArg1, alphaArg)
+RECORD_STAGE_STATE(SetAlphaArg2, AlphaArg, alphaArg2, alphaArg)
 #undef RECORD_STAGE_STATE
 
 void RecordingDevice::BeginStateBlock()
 {
-    Record("BeginStateBlock");
+    Record(Op::BeginStateBlock);
     RenderDevice::BeginStateBlock();
 }
 
 void RecordingDevice::EndStateBlock(uint32_t* handle)
 {
     RenderDevice::EndStateBlock(handle);
-    Record("EndStateBlock", {handle ? static_cast<double>(*handle) : 0.0});
+    Record(Op::EndStateBlock, StateBlockArgs{handle ? *handle : 0u});
 }
 
 void RecordingDevice::ApplyStateBlock(uint32_t handle)
 {
-    Record("ApplyStateBlock", {static_cast<double>(handle)});
+    Record(Op::ApplyStateBlock, StateBlockArgs{handle});
     RenderDevice::ApplyStateBlock(handle);
 }
 
 void RecordingDevice::DeleteStateBlock(uint32_t handle)
 {
-    Record("DeleteStateBlock", {static_cast<double>(handle)});
+    Record(Op::DeleteStateBlock, StateBlockArgs{handle});
     RenderDevice::DeleteStateBlock(handle);
 }
 
@@ -496,7 +511,7 @@ void RecordingDevice::SetSrcBlend(BlendFactor factor)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::SetSrcBlend, 0, static_cast<int>(factor))))
         return;
-    Record("SetSrcBlend", {static_cast<double>(static_cast<int>(factor))});
+    Record(Op::SetSrcBlend, factor);
     srcBlend = factor;
 }
 
@@ -504,7 +519,7 @@ void RecordingDevice::SetDestBlend(BlendFactor factor)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::SetDestBlend, 0, static_cast<int>(factor))))
         return;
-    Record("SetDestBlend", {static_cast<double>(static_cast<int>(factor))});
+    Record(Op::SetDestBlend, factor);
     destBlend = factor;
 }
 
@@ -512,7 +527,7 @@ void RecordingDevice::EnableAlphaBlend(bool enable)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::EnableAlphaBlend, 0, enable)))
         return;
-    Record("EnableAlphaBlend", {enable ? 1.0 : 0.0});
+    Record(Op::EnableAlphaBlend, enable);
     alphaBlend = enable;
 }
 
@@ -520,7 +535,7 @@ void RecordingDevice::EnableDepth(bool enable)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::EnableDepth, 0, enable)))
         return;
-    Record("EnableDepth", {enable ? 1.0 : 0.0});
+    Record(Op::EnableDepth, enable);
     depthTest = enable;
 }
 
@@ -528,34 +543,34 @@ void RecordingDevice::SetDepthFunc(CompareFunc func)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::SetDepthFunc, 0, static_cast<int>(func))))
         return;
-    Record("SetDepthFunc", {static_cast<double>(static_cast<int>(func))});
+    Record(Op::SetDepthFunc, func);
     depthFunc = func;
 }
 
 void RecordingDevice::DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount,
                                   const uint16_t* indices, int indexCount)
 {
-    RecordedCall& call = Record("DrawIndexed", {static_cast<double>(static_cast<int>(type)),
-                                                static_cast<double>(vertexCount), static_cast<double>(indexCount)});
+    DrawRecord draw{type, vertexCount, indexCount, {}, {}};
     if (vertices && vertexCount > 0)
-        call.vertices.assign(vertices, vertices + vertexCount);
+        draw.vertices.assign(vertices, vertices + vertexCount);
     if (indices && indexCount > 0)
-        call.indices.assign(indices, indices + indexCount);
+        draw.indices.assign(indices, indices + indexCount);
+    Record(Op::DrawIndexed, std::move(draw));
 }
 
 void RecordingDevice::Draw(PrimitiveType type, const Vertex* vertices, int vertexCount)
 {
-    RecordedCall& call =
-        Record("Draw", {static_cast<double>(static_cast<int>(type)), static_cast<double>(vertexCount)});
+    DrawRecord draw{type, vertexCount, 0, {}, {}};
     if (vertices && vertexCount > 0)
-        call.vertices.assign(vertices, vertices + vertexCount);
+        draw.vertices.assign(vertices, vertices + vertexCount);
+    Record(Op::Draw, std::move(draw));
 }
 
 void RecordingDevice::SetCullMode(CullMode mode)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::SetCullMode, 0, static_cast<int>(mode))))
         return;
-    Record("SetCullMode", {static_cast<double>(static_cast<int>(mode))});
+    Record(Op::SetCullMode, mode);
     cullMode = mode;
 }
 
@@ -563,7 +578,7 @@ void RecordingDevice::EnableLighting(bool enable)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::EnableLighting, 0, enable)))
         return;
-    Record("EnableLighting", {enable ? 1.0 : 0.0});
+    Record(Op::EnableLighting, enable);
     lightingEnabled_ = enable;
 }
 
@@ -571,7 +586,7 @@ void RecordingDevice::SetMaterial(const MaterialRecord& value)
 {
     if (RecordState(StateCall::Material(value)))
         return;
-    Record("SetMaterial").material = value;
+    Record(Op::SetMaterial, value);
     material = value;
 }
 
@@ -579,7 +594,7 @@ void RecordingDevice::EnableFog(bool enable)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::EnableFog, 0, enable)))
         return;
-    Record("EnableFog", {enable ? 1.0 : 0.0});
+    Record(Op::EnableFog, enable);
     fogEnabled_ = enable;
 }
 
@@ -587,7 +602,7 @@ void RecordingDevice::SetFogColor(float r, float g, float b)
 {
     if (RecordState(StateCall::Floats(StateCall::Kind::SetFogColor, r, g, b)))
         return;
-    Record("SetFogColor", {r, g, b});
+    Record(Op::SetFogColor, ColorArgs{r, g, b});
     fogColor = PackColor(r, g, b);
 }
 
@@ -595,7 +610,7 @@ void RecordingDevice::SetFog(FogMode mode, float start, float end, float density
 {
     if (RecordState(StateCall::Floats(StateCall::Kind::SetFog, start, end, density, static_cast<int>(mode))))
         return;
-    Record("SetFog", {static_cast<double>(static_cast<int>(mode)), start, end, density});
+    Record(Op::SetFog, FogArgs{mode, start, end, density});
     fogMode = mode;
     fogStart = start;
     fogEnd = end;
@@ -616,7 +631,7 @@ bool RecordingDevice::IsPointVisible(float x, float y, float z)
     TransformedVertex projected;
     const bool onScreen = ProjectPoint(x, y, z, width_, height_, projected);
     const bool visible = onScreen && pointsVisible_;
-    Record("IsPointVisible", {x, y, z, visible ? 1.0 : 0.0});
+    Record(Op::IsPointVisible, PointArgs{x, y, z, visible});
     if (!onScreen)
         return false;
     SetPointTestState(*this);
@@ -627,7 +642,7 @@ bool RecordingDevice::IsPointVisible(float x, float y, float z)
 
 void RecordingDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, int count)
 {
-    Record("ArePointsVisible", {static_cast<double>(count)});
+    Record(Op::ArePointsVisible, count);
     SetPointTestState(*this);
     for (int i = 0; i < count; ++i) {
         TransformedVertex projected;
@@ -644,13 +659,13 @@ void RecordingDevice::ArePointsVisible(TransformedVertex* points, uint32_t* resu
 
 void RecordingDevice::SetRenderTarget(Texture* texture)
 {
-    Record("SetRenderTarget", {}, texture);
+    Record(Op::SetRenderTarget, {}, texture);
     renderTarget = texture;
 }
 
 void RecordingDevice::GetLight(int index, LightRecord& light)
 {
-    Record("GetLight", {static_cast<double>(index)});
+    Record(Op::GetLight, LightArgs{index, {}});
     auto it = lights.find(index);
     if (it != lights.end())
         light = it->second;
@@ -660,7 +675,7 @@ void RecordingDevice::SetLight(int index, const LightRecord& light)
 {
     if (RecordState(StateCall::Light(index, light)))
         return;
-    Record("SetLight", {static_cast<double>(index)}).light = light;
+    Record(Op::SetLight, LightArgs{index, light});
     LightRecord stored = light;
     stored.range = light.range * 800.0f;
     lights[index] = stored;
@@ -670,7 +685,7 @@ bool RecordingDevice::EnableLight(int index, bool enable)
 {
     if (RecordState(StateCall::Value(StateCall::Kind::EnableLight, index, enable)))
         return true;
-    Record("EnableLight", {static_cast<double>(index), enable ? 1.0 : 0.0});
+    Record(Op::EnableLight, LightSwitchArgs{index, enable});
     lightEnabled[index] = enable;
     return true;
 }
@@ -679,12 +694,12 @@ void RecordingDevice::SetAmbient(float r, float g, float b)
 {
     if (RecordState(StateCall::Floats(StateCall::Kind::SetAmbient, r, g, b)))
         return;
-    Record("SetAmbient", {r, g, b});
+    Record(Op::SetAmbient, ColorArgs{r, g, b});
     ambient = PackColor(r, g, b);
 }
 
 bool RecordingDevice::DrawTestPattern()
 {
-    Record("DrawTestPattern");
+    Record(Op::DrawTestPattern);
     return true;
 }

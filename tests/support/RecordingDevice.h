@@ -1,37 +1,176 @@
-// RecordingDevice: a display-less RenderDevice for tests that records every call as plain data.
+// RecordingDevice: a display-less RenderDevice for tests that records every call as typed data.
+//
+// Every call on the device or one of its companions (textures, surfaces, vertex buffers)
+// appends a RecordedCall: the operation (an Op), the object involved and the arguments as
+// one typed struct. Look calls up by operation and read their arguments by type:
+//
+//     device.Count(Op::Draw);                              // how many
+//     const RecordedCall* draw = device.Last(Op::Draw);    // the last one, or nullptr
+//     draw->Draw().vertices;                               // a DrawRecord (Draw, DrawIndexed, VertexBufferDraw)
+//     device.Last(Op::SetSrcBlend)->As<BlendFactor>();     // any other argument type
+//     for (const RecordedCall* c : device.All(Op::SetTexture)) c->As<StageArgs>().texture;
+//
+// As<T>() throws when the call carries another argument type (the table below says which
+// operation carries what), so a wrong guess fails the test instead of reading zeros.
+// Besides the record the device keeps the state the calls left (stages, blending, lights...)
+// and CPU pixels for textures, surfaces and a back buffer. Textures convert their pixels
+// with the engine's own upload rule (ConvertForUpload).
 #pragma once
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 #include "engine/core/MapCache.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Surface.h"
 #include "engine/device/Texture.h"
+#include "engine/device/TextureFormat.h"
 #include "engine/device/VertexBuffer.h"
+
+// The recorded operations. Companion operations are prefixed with their class.
+enum class Op {
+    Init, Clear, SetClearColor, BeginScene, EndScene, Present, SetOrtho, SetProjection, SetView, SetWorld,
+    CreateVertexBuffer, DestroyVertexBuffer, CreateTexture, DestroyTexture, CreateSurface, DestroySurface,
+    SetTexture, SetColorOp, SetColorArg1, SetColorArg2, SetAlphaOp, SetAlphaArg1, SetAlphaArg2,
+    BeginStateBlock, EndStateBlock, ApplyStateBlock, DeleteStateBlock, SetSrcBlend, SetDestBlend,
+    EnableAlphaBlend, EnableDepth, SetDepthFunc, Draw, DrawIndexed, SetCullMode, EnableLighting, SetMaterial,
+    EnableFog, SetFogColor, SetFog, IsPointVisible, ArePointsVisible, SetRenderTarget, GetLight, SetLight,
+    EnableLight, SetAmbient, DrawTestPattern,
+    TextureCreateRenderTarget, TextureLock, TextureUnlock, TextureUpload,
+    SurfaceCreate, SurfaceDraw, VertexBufferCreate, VertexBufferDraw,
+};
+// The operation's name as the interface spells it ("SetColorOp", "Surface::Draw"); also
+// how test failures print it.
+const char* OpName(Op op);
+std::ostream& operator<<(std::ostream& out, Op op);
+
+// ---- Argument types (the operations that carry each) ----
+
+// Init
+struct InitArgs {
+    const void* window = nullptr;
+    bool fullScreen = false;
+    int width = 0, height = 0, bits = 0;
+    bool operator==(const InitArgs&) const = default;
+};
+// Clear: the flags passed and whether the colour buffer was cleared.
+struct ClearArgs {
+    int flags = 0;
+    bool colour = false;
+    bool operator==(const ClearArgs&) const = default;
+};
+// SetClearColor, SetFogColor, SetAmbient (a = 1 but for SetClearColor)
+struct ColorArgs {
+    float r = 0, g = 0, b = 0, a = 1;
+    bool operator==(const ColorArgs&) const = default;
+};
+// SetOrtho
+struct OrthoArgs {
+    float width = 0, height = 0, nearPlane = 0, farPlane = 0;
+    bool operator==(const OrthoArgs&) const = default;
+};
+// SetTexture (texture) and the six stage states (the field their name says; SetColorArg1
+// and SetColorArg2 both fill colorArg, SetAlphaArg1/2 alphaArg).
+struct StageArgs {
+    int stage = 0;
+    const Texture* texture = nullptr;
+    ColorOp colorOp{};
+    ColorArg colorArg{};
+    AlphaOp alphaOp{};
+    AlphaArg alphaArg{};
+    bool operator==(const StageArgs&) const = default;
+};
+// EndStateBlock, ApplyStateBlock, DeleteStateBlock
+struct StateBlockArgs {
+    uint32_t handle = 0;
+    bool operator==(const StateBlockArgs&) const = default;
+};
+// SetFog
+struct FogArgs {
+    FogMode mode{};
+    float start = 0, end = 0, density = 0;
+    bool operator==(const FogArgs&) const = default;
+};
+// IsPointVisible
+struct PointArgs {
+    float x = 0, y = 0, z = 0;
+    bool visible = false;
+    bool operator==(const PointArgs&) const = default;
+};
+// GetLight (index only), SetLight (light as given, before the range scale)
+struct LightArgs {
+    int index = 0;
+    LightRecord light;
+};
+// EnableLight
+struct LightSwitchArgs {
+    int index = 0;
+    bool enable = false;
+    bool operator==(const LightSwitchArgs&) const = default;
+};
+// Draw, DrawIndexed, VertexBufferDraw: what was drawn (copies of the caller's arrays).
+struct DrawRecord {
+    PrimitiveType primitive = PrimitiveType::TriangleList;  // VertexBufferDraw: TriangleList
+    int vertexCount = 0, indexCount = 0;
+    std::vector<Vertex> vertices;
+    std::vector<uint16_t> indices;
+};
+// TextureUpload: also kept per texture in RecordingTexture::uploads.
+struct UploadArgs {
+    bool adopted = false;        // took the cached resource instead of pixels
+    uint32_t width = 0, height = 0;
+    bool hadAlpha = false;
+    TextureFormat format = TextureFormat::XRGB32;
+    bool operator==(const UploadArgs&) const = default;
+};
+// SurfaceCreate
+struct SurfaceCreateArgs {
+    int width = 0, height = 0;
+    bool existing = false, videoMemory = false;
+    bool operator==(const SurfaceCreateArgs&) const = default;
+};
+// SurfaceDraw
+struct SurfaceDrawArgs {
+    int x = 0, y = 0;
+    bool keyed = false;
+    bool operator==(const SurfaceDrawArgs&) const = default;
+};
+// VertexBufferCreate
+struct BufferCreateArgs {
+    bool writeOnly = false;
+    int vertexCount = 0, indexCount = 0;
+    bool operator==(const BufferCreateArgs&) const = default;
+};
+
+// Operations without arguments carry std::monostate; the others:
+//   bool: EnableAlphaBlend, EnableDepth, EnableLighting, EnableFog
+//   int: Present (its argument), ArePointsVisible (count), TextureCreateRenderTarget (edge)
+//   Matrix4: SetProjection, SetView, SetWorld          MaterialRecord: SetMaterial
+//   BlendFactor: SetSrcBlend, SetDestBlend   CompareFunc: SetDepthFunc   CullMode: SetCullMode
+using CallArgs = std::variant<std::monostate, bool, int, InitArgs, ClearArgs, ColorArgs, OrthoArgs, Matrix4,
+                              StageArgs, StateBlockArgs, BlendFactor, CompareFunc, CullMode, MaterialRecord, FogArgs,
+                              PointArgs, LightArgs, LightSwitchArgs, DrawRecord, UploadArgs, SurfaceCreateArgs,
+                              SurfaceDrawArgs, BufferCreateArgs>;
 
 // One call made on the device or one of its companions.
 struct RecordedCall {
-    std::string name;           // the operation, e.g. "SetColorOp", "Draw", "Surface::Draw"
-    std::vector<double> args;   // numeric arguments in order (enumerations as ints, bools as 0/1)
+    Op op{};
     const void* object = nullptr;  // texture, surface or buffer involved (or the companion called)
-    Matrix4 matrix;             // SetProjection / SetView / SetWorld
-    MaterialRecord material;    // SetMaterial
-    LightRecord light;          // SetLight
-    std::vector<Vertex> vertices;   // Draw, DrawIndexed, VertexBuffer::Draw
-    std::vector<uint16_t> indices;  // DrawIndexed, VertexBuffer::Draw
+    CallArgs args;
 
-    double Arg(size_t i) const { return i < args.size() ? args[i] : 0.0; }
-    int IntArg(size_t i) const { return static_cast<int>(Arg(i)); }
+    // The arguments as T; throws std::bad_variant_access when the call carries another type.
+    template <class T>
+    const T& As() const { return std::get<T>(args); }
+    const DrawRecord& Draw() const { return As<DrawRecord>(); }
+    const std::vector<Vertex>& Vertices() const { return Draw().vertices; }
 };
-
-// What the texture format of an upload became.
-enum class UploadFormat { Display, ARGB4444, ARGB32, RenderTarget };
 
 // The pixels a recording texture holds (shared through the MapCache like a device texture).
 class RecordingResource : public MapResource {
 public:
-    UploadFormat format = UploadFormat::Display;
+    TextureFormat format = TextureFormat::XRGB32;
     int bytesPerPixel = 4;
     std::vector<uint8_t> pixels;  // width * height * bytesPerPixel
 };
@@ -40,13 +179,6 @@ class RecordingDevice;
 
 class RecordingTexture : public Texture {
 public:
-    struct UploadRecord {
-        bool adopted = false;        // took the cached resource instead of pixels
-        uint32_t width = 0, height = 0;
-        bool hadAlpha = false;
-        UploadFormat format = UploadFormat::Display;
-    };
-
     explicit RecordingTexture(RecordingDevice* device);
     ~RecordingTexture() override;
     void CreateRenderTarget(int edge) override;
@@ -56,7 +188,7 @@ public:
 
     // The pixels in use (the shared resource's, or the render target's).
     RecordingResource* GetPixels() const;
-    std::vector<UploadRecord> uploads;
+    std::vector<UploadArgs> uploads;
     bool isRenderTarget = false;
     bool locked = false;
 
@@ -120,12 +252,15 @@ public:
     // ---- The record ----
     std::vector<RecordedCall> calls;
     void ClearCalls() { calls.clear(); }
-    int Count(const std::string& name) const;
-    // The last call of that name, or nullptr.
-    const RecordedCall* Last(const std::string& name) const;
-    // Every call of that name, in order.
-    std::vector<const RecordedCall*> All(const std::string& name) const;
-    std::vector<std::string> Names() const;
+    int Count(Op op) const;
+    // The last call of that operation, or nullptr.
+    const RecordedCall* Last(Op op) const;
+    // Every call of that operation, in order.
+    std::vector<const RecordedCall*> All(Op op) const;
+    // The operations of every call, in order (from index `from` on).
+    std::vector<Op> Ops(size_t from = 0) const;
+    // The index of the first call of op at or after from; calls.size() when there is none.
+    size_t Find(Op op, size_t from = 0) const;
 
     // ---- Current state, as the last calls left it ----
     struct Stage {
@@ -215,7 +350,7 @@ public:
     bool DrawTestPattern() override;
 
     // Used by the companions.
-    RecordedCall& Record(const std::string& name, std::vector<double> args = {}, const void* object = nullptr);
+    RecordedCall& Record(Op op, CallArgs args = {}, const void* object = nullptr);
 
 private:
     uint32_t forcedRedMask_ = 0;

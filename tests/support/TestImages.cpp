@@ -1,5 +1,5 @@
 // Test helper: in-memory PNG/JPEG encoding, font sheet drawing and log capture.
-#include "TestImages.h"
+#include "support/TestImages.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

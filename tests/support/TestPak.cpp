@@ -1,5 +1,5 @@
 // Test helper: packs named byte blocks into an embedded archive and installs it as the process archive.
-#include "TestPak.h"
+#include "support/TestPak.h"
 #include <stdexcept>
 #include "pak/EmbeddedResource.h"
 #include "tools/pakwriter/PakWriter.h"
@@ -37,12 +37,12 @@ void ScopedTestPak::Install()
 {
     RegisterEmbeddedResource(resourceName_.c_str(), bytes_.data(), bytes_.size());
     pak_.Open(resourceName_);
-    previous_ = GetPakFile();
-    SetPakFile(&pak_);
+    previous_ = GetArchive();
+    SetArchive(&pak_);
 }
 
 ScopedTestPak::~ScopedTestPak()
 {
-    SetPakFile(previous_);
+    SetArchive(previous_);
     UnregisterEmbeddedResource(resourceName_.c_str());
 }

@@ -30,5 +30,5 @@ private:
     std::vector<uint8_t> bytes_;
     std::string resourceName_;
     PakFile pak_;
-    PakFile* previous_ = nullptr;
+    Archive* previous_ = nullptr;
 };

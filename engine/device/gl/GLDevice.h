@@ -155,12 +155,13 @@ public:
     // Sets SDL's OpenGL attributes (3.3 core, double buffer, no window depth). Call before
     // creating the window that Init will get, so the window's visual matches the context.
     static void PrepareWindowAttributes();
+    void PrepareWindow() override { PrepareWindowAttributes(); }
     // Swap with vertical sync (the default) or as fast as possible; before or after Init.
-    void SetVSync(bool on);
+    void SetVSync(bool on) override;
     // Caps the maximum texture size the device reports (0: no cap); applies now and at Init.
     void CapMaxTextureSize(int edge);
     // The back buffer as RGB24, rows top to bottom (frame capture, tests).
-    std::vector<uint8_t> ReadBackBuffer();
+    std::vector<uint8_t> ReadBackBuffer() override;
     // Current clear, fog and ambient colours (0xFFrrggbb).
     uint32_t GetClearColor() const { return clearColor_; }
     uint32_t GetFogColor() const { return fogColor_; }

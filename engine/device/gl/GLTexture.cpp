@@ -49,15 +49,11 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
     uint32_t count = width_ * height_;
     TextureFormat format = DisplayTextureFormat(display);
     const void* data = pixels;
-    std::vector<uint16_t> data16;
-    std::vector<uint32_t> data32;
+    std::vector<uint8_t> converted;
     if (alpha != nullptr) {
-        if (!ChooseAlphaFormat(alphaMode_, format)) ReportFatal("Could not find any matching texture format.");
-        switch (format) {
-        case TextureFormat::ARGB4444: data16 = ToARGB4444(pixels, alpha, count, display); data = data16.data(); break;
-        case TextureFormat::ARGB1555: data16 = ToARGB1555(pixels, alpha, count, display); data = data16.data(); break;
-        default: data32 = ToARGB32(pixels, alpha, count, display); data = data32.data(); break;
-        }
+        if (!ConvertForUpload(pixels, alpha, count, display, alphaMode_, format, converted))
+            ReportFatal("Could not find any matching texture format.");
+        data = converted.data();
     }
     const TextureFormatInfo& info = GetTextureFormatInfo(format);
     auto resource = std::make_unique<GLMapResource>();
@@ -113,8 +109,7 @@ void* GLTexture::Lock(int& pitch)
     }
     gl_->FlushBatch();
     const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
-    int bytes = info.bits / 8;
-    pitch = static_cast<int>(width_) * bytes;
+    pitch = static_cast<int>(width_) * BytesPerPixel(GetFormat());
     locked_.assign(static_cast<size_t>(pitch) * height_, 0);
     gl_->state_.BindForUpdate(texture);
     glGetTexImage(GL_TEXTURE_2D, 0, info.dataFormat, info.dataType, locked_.data());

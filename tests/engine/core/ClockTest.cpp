@@ -1,6 +1,9 @@
 // Tests of the demo clock with an installed fake counter.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
+#include <vector>
 #include "engine/core/Clock.h"
 #include "engine/core/LibObject.h"
 
@@ -120,4 +123,26 @@ TEST_F(ClockTest, ReplacingTheCounterOfARunningClockKeepsTheTime)
     EXPECT_FLOAT_EQ(ClockNow(), 8.0f) << "the rate still applies";
     ClockSetCounter(&counter);
     EXPECT_FLOAT_EQ(ClockNow(), 8.0f);
+}
+
+TEST_F(ClockTest, AResetForgetsAFixedSeed)
+{
+    ClockSetSeed(1234);
+    ClockResetForTesting();
+    ClockSetCounter(&counter);
+    std::srand(1234);
+    const int fixedFirst = std::rand();
+
+    const time_t before = std::time(nullptr);
+    ClockStart();
+    const int first = std::rand();
+    const time_t after = std::time(nullptr);
+    // Seeded from the calendar time again, as without ClockSetSeed.
+    std::vector<int> timeSeeded;
+    for (time_t t = before; t <= after; ++t) {
+        std::srand(static_cast<unsigned>(t));
+        timeSeeded.push_back(std::rand());
+    }
+    EXPECT_NE(first, fixedFirst);
+    EXPECT_NE(std::find(timeSeeded.begin(), timeSeeded.end(), first), timeSeeded.end());
 }

@@ -24,14 +24,14 @@ protected:
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         fs::current_path(folder_);
-        savedPak_ = GetPakFile();
-        SetPakFile(nullptr);
+        savedPak_ = GetArchive();
+        SetArchive(nullptr);
         ClearUsedFilesForTesting();
     }
     void TearDown() override
     {
         fs::current_path(previous_);
-        SetPakFile(savedPak_);
+        SetArchive(savedPak_);
         ClearUsedFilesForTesting();
     }
     static void Write(const fs::path& path, const std::string& contents)
@@ -48,7 +48,7 @@ protected:
 
     fs::path previous_;
     fs::path folder_;
-    PakFile* savedPak_ = nullptr;
+    Archive* savedPak_ = nullptr;
 };
 
 } // namespace

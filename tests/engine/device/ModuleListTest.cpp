@@ -6,6 +6,7 @@
 #include <memory>
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
+#include "engine/device/gl/GLModule.h"
 #include "engine/device/RenderDevice.h"
 #include "support/TestImages.h"
 
@@ -32,7 +33,7 @@ const char* kModuleSource =
 
 TEST(ModuleList, InternalModuleIsTheOnlyEntryAfterStartUp)
 {
-    DeviceModuleList list;
+    DeviceModuleList list(GLModule());
     EXPECT_EQ(list.GetModuleCount(), 0);
     list.AddInternalModule(".\\drv");
     ASSERT_EQ(list.GetModuleCount(), 1);
@@ -45,7 +46,7 @@ TEST(ModuleList, InternalModuleIsTheOnlyEntryAfterStartUp)
 
 TEST(ModuleList, CreateDeviceInstallsTheLogCallbackFirst)
 {
-    DeviceModuleList list;
+    DeviceModuleList list(GLModule());
     list.AddInternalModule(".\\drv");
     LogCallback previous = GetLogCallback();
     {
@@ -77,7 +78,7 @@ TEST(ModuleList, SharedLibraryModulesAreDescribedAndListed)
     fs::remove(dir / "x.c");
     fs::remove(dir / "plain.c");
 
-    DeviceModuleList list;
+    DeviceModuleList list(GLModule());
     list.SetFolder(dir.string());
     list.AddInternalModule(".\\drv");
     {
@@ -93,7 +94,7 @@ TEST(ModuleList, SharedLibraryModulesAreDescribedAndListed)
     EXPECT_FALSE(list.TryAddModule("plain.so"));  // loads, but has no description entry
 
     // Scan goes through the folder in name order; what is not a module is reported and skipped.
-    DeviceModuleList scanned;
+    DeviceModuleList scanned(GLModule());
     scanned.SetFolder(dir.string());
     testing::internal::CaptureStdout();
     scanned.Scan();

@@ -1,7 +1,7 @@
 // Tests of the device base: camera and projection math, colour packing, saved transforms, state blocks, fonts.
 #include <gtest/gtest.h>
 #include <cmath>
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
@@ -55,7 +55,7 @@ TEST(RenderDeviceTest, ViewMatrixLooksFromEyeToTarget)
     Matrix4 expected;  // right (1,0,0), up (0,1,0), forward (0,0,1), eye 5 behind
     expected.m[3][2] = 5.0f;
     ExpectMatrixNear(expected, device.GetView());
-    ExpectMatrixNear(expected, device.Last("SetView")->matrix);
+    ExpectMatrixNear(expected, device.Last(Op::SetView)->As<Matrix4>());
 
     // An oblique camera: the rows are orthonormal and the target lands on the forward axis.
     device.SetEye(3, 4, -2);
@@ -86,7 +86,7 @@ TEST(RenderDeviceTest, DegenerateCamerasKeepThePreviousMatricesAndHintsFallBack)
     device.SetEye(1, 2, 3);
     device.SetTarget(1, 2, 3);
     device.UpdateCamera();
-    EXPECT_EQ(0, device.Count("SetView"));
+    EXPECT_EQ(0, device.Count(Op::SetView));
     EXPECT_EQ(view, device.GetView());
 
     // Near equal to far, or no field of view: the projection stays.
@@ -122,20 +122,38 @@ TEST(RenderDeviceTest, DegenerateCamerasKeepThePreviousMatricesAndHintsFallBack)
 
 TEST(RenderDeviceTest, PerspectiveKeepsTheScaledFarPlaneAndAUnitCorner)
 {
-    RecordingDevice device;
-    device.Open(640, 480, 32);
-    SetUpCamera(device);
-    const float c = std::cos(0.7853982f / 2) / std::sin(0.7853982f / 2);
-    const float F = 1500.0f * 0.5128205f;
-    const float Q = F / (F - 1.0f);
-    Matrix4 expected;
-    expected.m[0][0] = 0.75f * c;
-    expected.m[1][1] = c;
-    expected.m[2][2] = Q;
-    expected.m[2][3] = 1.0f;
-    expected.m[3][2] = -Q;
-    expected.m[3][3] = 1.0f;
-    ExpectMatrixNear(expected, device.GetProjection());
+    // Values worked out by hand. cot(fov / 2) fills the diagonal (times the aspect 480/640 in
+    // x); the far plane is scaled by 0.5128205 to F, Q = F / (F - near), the z row holds
+    // -Q x near and the corner stays 1.
+    struct Case {
+        int width, height;
+        float fov, nearPlane, farPlane;
+        float m00, m11, m22, m32;
+    };
+    const Case cases[] = {
+        // fov pi/4: cot(pi/8) = 1 + sqrt 2 = 2.4142136; F = 769.23075, Q = 769.23075 / 768.23075.
+        {640, 480, 0.7853982f, 1.0f, 1500.0f, 1.8106602f, 2.4142136f, 1.0013017f, -1.0013017f},
+        // fov pi/2: cot(pi/4) = 1; F = 51.28205, Q = 51.28205 / 49.28205 = 1.0405827.
+        {800, 600, 1.5707963f, 2.0f, 100.0f, 0.75f, 1.0f, 1.0405827f, -2.0811654f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fov " << c.fov << " near " << c.nearPlane);
+        RecordingDevice device;
+        device.Open(c.width, c.height, 32);
+        SetUpCamera(device);
+        device.SetFieldOfView(c.fov);
+        device.SetNearPlane(c.nearPlane);
+        device.SetFarPlane(c.farPlane);
+        device.UpdateCamera();
+        Matrix4 expected;
+        expected.m[0][0] = c.m00;
+        expected.m[1][1] = c.m11;
+        expected.m[2][2] = c.m22;
+        expected.m[2][3] = 1.0f;
+        expected.m[3][2] = c.m32;
+        expected.m[3][3] = 1.0f;
+        ExpectMatrixNear(expected, device.GetProjection());
+    }
 }
 
 TEST(RenderDeviceTest, OrthoSetsIdentityWorldAndViewFirst)
@@ -153,7 +171,7 @@ TEST(RenderDeviceTest, OrthoSetsIdentityWorldAndViewFirst)
     EXPECT_FLOAT_EQ(1.0f, p.m[3][3]);
     EXPECT_EQ(Matrix4::Identity(), device.GetWorld());
     EXPECT_EQ(Matrix4::Identity(), device.GetView());
-    EXPECT_EQ((std::vector<std::string>{"SetOrtho", "SetWorld", "SetView", "SetProjection"}), device.Names());
+    EXPECT_EQ((std::vector<Op>{Op::SetOrtho, Op::SetWorld, Op::SetView, Op::SetProjection}), device.Ops());
     const Matrix4 shifted = RenderDevice::OrthoMatrix(100, 50, 2, 6);
     EXPECT_FLOAT_EQ(0.25f, shifted.m[2][2]);
     EXPECT_FLOAT_EQ(-0.5f, shifted.m[3][2]);
@@ -214,7 +232,7 @@ TEST(RenderDeviceTest, StateBlocksRecordWithoutApplyingAndReplayInOrder)
     // Nothing took effect while recording.
     EXPECT_EQ(CullMode::Clockwise, device.cullMode);
     EXPECT_TRUE(device.IsLightingEnabled());
-    EXPECT_EQ((std::vector<std::string>{"BeginStateBlock", "EndStateBlock"}), device.Names());
+    EXPECT_EQ((std::vector<Op>{Op::BeginStateBlock, Op::EndStateBlock}), device.Ops());
 
     uint32_t other = 0;
     device.BeginStateBlock();
@@ -224,10 +242,10 @@ TEST(RenderDeviceTest, StateBlocksRecordWithoutApplyingAndReplayInOrder)
 
     device.ClearCalls();
     device.ApplyStateBlock(block);
-    EXPECT_EQ((std::vector<std::string>{"ApplyStateBlock", "SetCullMode", "EnableAlphaBlend", "SetSrcBlend",
-                                        "SetDestBlend", "SetAlphaOp", "SetAlphaArg1", "SetColorArg2",
-                                        "EnableLighting", "SetFog"}),
-              device.Names());
+    EXPECT_EQ((std::vector<Op>{Op::ApplyStateBlock, Op::SetCullMode, Op::EnableAlphaBlend, Op::SetSrcBlend,
+                                        Op::SetDestBlend, Op::SetAlphaOp, Op::SetAlphaArg1, Op::SetColorArg2,
+                                        Op::EnableLighting, Op::SetFog}),
+              device.Ops());
     EXPECT_EQ(CullMode::CounterClockwise, device.cullMode);
     EXPECT_EQ(BlendFactor::InvSrcAlpha, device.destBlend);
     EXPECT_EQ(AlphaArg::Texture, device.stages[0].alphaArg1);
@@ -243,7 +261,7 @@ TEST(RenderDeviceTest, StateBlocksRecordWithoutApplyingAndReplayInOrder)
     device.ClearCalls();
     device.ApplyStateBlock(block);
     device.ApplyStateBlock(12345);
-    EXPECT_EQ(0, device.Count("SetCullMode"));
+    EXPECT_EQ(0, device.Count(Op::SetCullMode));
 }
 
 TEST(RenderDeviceTest, PointsProjectOntoTheViewport)
@@ -389,7 +407,7 @@ TEST(RecordingDeviceTest, VisibilityTestsLeaveTheStateTheyDrewWith)
     // Off screen: nothing is drawn, nothing changes.
     device.ClearCalls();
     EXPECT_FALSE(device.IsPointVisible(100, 0, 0));
-    EXPECT_EQ((std::vector<std::string>{"IsPointVisible"}), device.Names());
+    EXPECT_EQ((std::vector<Op>{Op::IsPointVisible}), device.Ops());
 
     // Visible: the point was drawn with the diffuse colour, alpha off, depth on.
     EXPECT_TRUE(device.IsPointVisible(0, 0, 0));
@@ -410,4 +428,31 @@ TEST(RecordingDeviceTest, VisibilityTestsLeaveTheStateTheyDrewWith)
     EXPECT_EQ(kPointHidden, result);
     EXPECT_EQ(ColorArg::Diffuse, device.stages[0].colorArg1);
     EXPECT_TRUE(device.depthTest);
+}
+
+TEST(RecordingDeviceTest, CallsCarryTypedArgumentsAndRefuseAWrongType)
+{
+    RecordingDevice device;
+    device.Open();
+    device.ClearCalls();
+    device.SetSrcBlend(BlendFactor::SrcAlpha);
+    device.SetColorArg2(1, ColorArg::Current);
+    const Vertex quad[3] = {};
+    device.Draw(PrimitiveType::TriangleFan, quad, 3);
+
+    EXPECT_EQ(device.Last(Op::SetSrcBlend)->As<BlendFactor>(), BlendFactor::SrcAlpha);
+    const StageArgs& stage = device.Last(Op::SetColorArg2)->As<StageArgs>();
+    EXPECT_EQ(stage.stage, 1);
+    EXPECT_EQ(stage.colorArg, ColorArg::Current);
+    EXPECT_EQ(device.Last(Op::Draw)->Draw().primitive, PrimitiveType::TriangleFan);
+    EXPECT_EQ(device.Last(Op::Draw)->Vertices().size(), 3u);
+    // Reading the arguments as another type fails loudly instead of giving zeros.
+    EXPECT_THROW(device.Last(Op::SetSrcBlend)->As<CullMode>(), std::bad_variant_access);
+    EXPECT_EQ(device.Last(Op::SetCullMode), nullptr);
+    EXPECT_EQ(device.Find(Op::Draw), 2u);
+    EXPECT_EQ(device.Find(Op::Draw, 3), device.calls.size());
+    // Names print as the interface spells them, companions with their class.
+    EXPECT_STREQ(OpName(Op::SetColorArg2), "SetColorArg2");
+    EXPECT_STREQ(OpName(Op::SurfaceDraw), "Surface::Draw");
+    EXPECT_STREQ(OpName(Op::VertexBufferDraw), "VertexBuffer::Draw");
 }

@@ -102,7 +102,7 @@ TEST(TextureTest, KeyIgnoresDirectoriesAndCachedLoadsReadNoFile)
     EXPECT_TRUE(log.Contains("Loaded [ a.jpg ] map. (8x8x16)"));
     ASSERT_EQ(1u, first->uploads.size());
     EXPECT_FALSE(first->uploads[0].adopted);
-    EXPECT_EQ(UploadFormat::Display, first->uploads[0].format);
+    EXPECT_EQ(TextureFormat::RGB565, first->uploads[0].format);  // display pixels as they are, 16 bits
 
     // The second texture finds the key: it adopts the resource and reads nothing
     // (the archive would answer "a.jpg" with no such entry).
@@ -167,7 +167,7 @@ TEST(TextureTest, AlphaThresholdMakesAMaskAnd255KeepsEightBits)
 
     // Mask textures upload as 4-4-4-4 with the alpha nibble from the mask.
     mask->Load("colour.png", false);
-    ASSERT_EQ(UploadFormat::ARGB4444, mask->GetPixels()->format);
+    ASSERT_EQ(TextureFormat::ARGB4444, mask->GetPixels()->format);
     EXPECT_EQ(0xFF84, Texel16(mask->GetPixels(), 2));
     EXPECT_EQ(0x0F84, Texel16(mask->GetPixels(), 3));
     EXPECT_TRUE(mask->GetAlphaPixels().empty());  // freed after the upload
@@ -176,7 +176,7 @@ TEST(TextureTest, AlphaThresholdMakesAMaskAnd255KeepsEightBits)
     RecordingTexture* shared = NewTexture(device);
     shared->SetAlphaMap("ramp.png", 255);
     shared->Load("colour.png", false);
-    EXPECT_EQ(UploadFormat::ARGB4444, shared->GetPixels()->format);
+    EXPECT_EQ(TextureFormat::ARGB4444, shared->GetPixels()->format);
     device.DestroyTexture(shared);
     device.DestroyTexture(mask);
 
@@ -184,7 +184,7 @@ TEST(TextureTest, AlphaThresholdMakesAMaskAnd255KeepsEightBits)
     eight->SetAlphaMap("ramp.png", 255);
     eight->Load("colour.png", false);
     EXPECT_EQ(8, eight->GetAlphaMode());
-    ASSERT_EQ(UploadFormat::ARGB32, eight->GetPixels()->format);
+    ASSERT_EQ(TextureFormat::ARGB32, eight->GetPixels()->format);
     EXPECT_EQ(0x7EFF8040u, Texel32(eight->GetPixels(), 0));
     EXPECT_EQ(0x81FF8040u, Texel32(eight->GetPixels(), 3));
 
@@ -206,7 +206,7 @@ TEST(TextureTest, AlphaMapOfAnotherSizeFollowsTheColourMap)
     texture->SetAlphaMap("a.png", 128);
     texture->Load("c.png", false);
     const RecordingResource* pixels = texture->GetPixels();
-    ASSERT_EQ(UploadFormat::ARGB4444, pixels->format);
+    ASSERT_EQ(TextureFormat::ARGB4444, pixels->format);
     ASSERT_EQ(8u * 2u, pixels->pixels.size());
     const uint16_t expected[8] = {0xF000, 0xF000, 0, 0, 0xF000, 0xF000, 0, 0};
     for (int i = 0; i < 8; ++i)

@@ -1,8 +1,8 @@
 // Tests of the Flash layer: material at half the fade, camera and state restored, lifetime from the phases.
 #include <gtest/gtest.h>
 
-#include "../../script/FakeClock.h"
-#include "ImageLayerTestKit.h"
+#include "support/FakeClock.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/Flash.h"
 
 namespace {
@@ -18,17 +18,17 @@ TEST_F(FlashTest, AddsWhiteThroughTheMaterialAtHalfTheFade)
     for (const float fade : fades) {
         device.ClearCalls();
         flash->DrawWithFade(fade);
-        const RecordedCall* material = device.Last("SetMaterial");
+        const RecordedCall* material = device.Last(Op::SetMaterial);
         ASSERT_NE(material, nullptr);
-        EXPECT_FLOAT_EQ(material->material.diffuseR, fade * 0.5f);
-        EXPECT_FLOAT_EQ(material->material.ambientB, fade * 0.5f);
-        EXPECT_FLOAT_EQ(material->material.emissiveG, fade * 0.5f);
-        EXPECT_EQ(material->material.specularR, 0.0f);
-        EXPECT_LT(FindCall(device.calls, "SetMaterial"), FindCall(device.calls, "Draw"));
+        EXPECT_FLOAT_EQ(material->As<MaterialRecord>().diffuseR, fade * 0.5f);
+        EXPECT_FLOAT_EQ(material->As<MaterialRecord>().ambientB, fade * 0.5f);
+        EXPECT_FLOAT_EQ(material->As<MaterialRecord>().emissiveG, fade * 0.5f);
+        EXPECT_EQ(material->As<MaterialRecord>().specularR, 0.0f);
+        EXPECT_LT(FindCall(device.calls, Op::SetMaterial), FindCall(device.calls, Op::Draw));
 
         // The 20 x 20 quad is drawn as stored, white with alpha 0, whatever the fade.
         ASSERT_EQ(Draws().size(), 1u);
-        const auto& v = Draws()[0]->vertices;
+        const auto& v = Draws()[0]->Vertices();
         ASSERT_EQ(v.size(), 4u);
         EXPECT_EQ(v[0].x, 10.0f);
         EXPECT_EQ(v[0].y, -10.0f);
@@ -38,7 +38,7 @@ TEST_F(FlashTest, AddsWhiteThroughTheMaterialAtHalfTheFade)
         EXPECT_FLOAT_EQ(v[3].u0, 0.998f);
         for (const Vertex& vertex : v) EXPECT_EQ(vertex.color, 0x00FFFFFFu);
     }
-    EXPECT_EQ(BoundImage(device.Last("SetTexture")), "white.jpg");
+    EXPECT_EQ(BoundImage(device.Last(Op::SetTexture)), "white.jpg");
     // Only the envelope's timings shape a flash: it declares no parameters of its own.
     EXPECT_EQ(flash->GetAccessorCount(), 0u);
 }
@@ -56,18 +56,18 @@ TEST_F(FlashTest, DrawsAdditivelyThroughTheCameraAndRestoresTheMatrices)
     flash->DrawWithFade(0.8f);
 
     // While drawing: identity world, the eye 5 units in front, additive lit blending.
-    const size_t draw = FindCall(device.calls, "Draw");
+    const size_t draw = FindCall(device.calls, Op::Draw);
     ASSERT_LT(draw, device.calls.size());
-    const RecordedCall& firstWorld = device.calls[FindCall(device.calls, "SetWorld")];
-    EXPECT_EQ(firstWorld.matrix, Matrix4::Identity());
+    const RecordedCall& firstWorld = device.calls[FindCall(device.calls, Op::SetWorld)];
+    EXPECT_EQ(firstWorld.As<Matrix4>(), Matrix4::Identity());
     EXPECT_EQ(device.GetEye().z, -5.0f);
     EXPECT_FLOAT_EQ(device.GetFieldOfView(), 0.7853982f);
     EXPECT_EQ(device.GetFarPlane(), 1500.0f);
-    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableLighting")].Arg(0), 1.0);
-    EXPECT_EQ(device.calls[FindCall(device.calls, "SetSrcBlend")].IntArg(0), static_cast<int>(BlendFactor::One));
-    EXPECT_EQ(device.calls[FindCall(device.calls, "SetDestBlend")].IntArg(0), static_cast<int>(BlendFactor::One));
-    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableDepth")].Arg(0), 0.0);
-    EXPECT_LT(FindCall(device.calls, "SetTexture"), draw);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetDestBlend)].As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableDepth)].As<bool>(), false);
+    EXPECT_LT(FindCall(device.calls, Op::SetTexture), draw);
 
     // Afterwards: lighting and blending off, the transforms of before the flash.
     EXPECT_FALSE(device.IsLightingEnabled());
@@ -76,11 +76,9 @@ TEST_F(FlashTest, DrawsAdditivelyThroughTheCameraAndRestoresTheMatrices)
     EXPECT_EQ(device.GetView(), view);
     EXPECT_EQ(device.GetProjection(), projection);
     EXPECT_EQ(device.GetTransformDepth(), 0u);
-    const std::vector<std::string> closing = {"EnableLighting", "EnableAlphaBlend", "SetProjection", "SetView",
-                                              "SetWorld"};
-    std::vector<std::string> tail;
-    for (size_t i = draw + 1; i < device.calls.size(); ++i) tail.push_back(device.calls[i].name);
-    EXPECT_EQ(tail, closing);
+    const std::vector<Op> closing = {Op::EnableLighting, Op::EnableAlphaBlend, Op::SetProjection, Op::SetView,
+                                     Op::SetWorld};
+    EXPECT_EQ(device.Ops(draw + 1), closing);
 }
 
 TEST_F(FlashTest, LivesForItsPhasesAndPeaksAtTheEndOfTheRise)
@@ -100,8 +98,8 @@ TEST_F(FlashTest, LivesForItsPhasesAndPeaksAtTheEndOfTheRise)
         clock.Set(now);
         device.ClearCalls();
         flash->Frame();
-        ASSERT_NE(device.Last("SetMaterial"), nullptr) << now;
-        EXPECT_FLOAT_EQ(device.Last("SetMaterial")->material.diffuseR, level) << now;
+        ASSERT_NE(device.Last(Op::SetMaterial), nullptr) << now;
+        EXPECT_FLOAT_EQ(device.Last(Op::SetMaterial)->As<MaterialRecord>().diffuseR, level) << now;
     }
     clock.Set(0.8);
     EXPECT_FALSE(flash->IsAlive());

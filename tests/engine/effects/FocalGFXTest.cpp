@@ -1,7 +1,7 @@
 // Tests of FocalGFX: blurred and sharp alphas over the envelope, screen-space frame, shared alpha map.
 #include <gtest/gtest.h>
 
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/FocalGFX.h"
 
 namespace {
@@ -29,10 +29,10 @@ TEST_F(FocalGFXTest, BlurredPictureGivesWayToTheSharpOne)
         std::vector<std::pair<std::string, uint32_t>> seen;
         std::string image;
         for (const RecordedCall& call : device.calls) {
-            if (call.name == "SetTexture") image = BoundImage(&call);
-            if (call.name != "Draw") continue;
-            seen.emplace_back(image, call.vertices[0].color >> 24);
-            for (const Vertex& v : call.vertices) EXPECT_EQ(v.color & 0x00FFFFFFu, 0x00FFFFFFu);
+            if (call.op == Op::SetTexture) image = BoundImage(&call);
+            if (call.op != Op::Draw) continue;
+            seen.emplace_back(image, call.Vertices()[0].color >> 24);
+            for (const Vertex& v : call.Vertices()) EXPECT_EQ(v.color & 0x00FFFFFFu, 0x00FFFFFFu);
         }
         EXPECT_EQ(seen, frame.draws) << frame.fade;
     }
@@ -62,10 +62,10 @@ TEST_F(FocalGFXTest, DrawsInScreenSpaceWithTheScaledQuad)
     device.ClearCalls();
 
     layer->DrawWithFade(0.5f);
-    EXPECT_EQ(device.Last("SetOrtho")->args, (std::vector<double>{1.0, 1.0, 1.0, -1.0}));
-    EXPECT_EQ(device.calls[FindCall(device.calls, "SetSrcBlend")].IntArg(0), static_cast<int>(BlendFactor::SrcAlpha));
-    EXPECT_EQ(device.calls[FindCall(device.calls, "SetAlphaOp")].IntArg(1), static_cast<int>(AlphaOp::Modulate));
-    const auto& v = Draws()[0]->vertices;
+    EXPECT_EQ(device.Last(Op::SetOrtho)->As<OrthoArgs>(), (OrthoArgs{1.0f, 1.0f, 1.0f, -1.0f}));
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::SrcAlpha);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetAlphaOp)].As<StageArgs>().alphaOp, AlphaOp::Modulate);
+    const auto& v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.0f);
     EXPECT_FLOAT_EQ(v[0].y, -0.25f);
     EXPECT_FLOAT_EQ(v[3].x, -1.0f);
@@ -81,7 +81,7 @@ TEST_F(FocalGFXTest, BothPicturesShareTheAlphaMapAndAreGivenBack)
     auto layer = Make<FocalGFX>({{"BlurryMap", "blur.png"}, {"OrigMap", "sharp.png"}, {"AlphaMap", "pica.png"}});
     EXPECT_EQ(device.liveTextures, live + 2);
     layer->DrawWithFade(0.5f);
-    const auto textures = device.All("SetTexture");
+    const auto textures = device.All(Op::SetTexture);
     ASSERT_EQ(textures.size(), 2u);
     for (const RecordedCall* call : textures)
         EXPECT_EQ(static_cast<const Texture*>(call->object)->GetAlphaName(), "pica.png");

@@ -1,8 +1,8 @@
 // Tests of GFXLayer: quad arithmetic, envelope motion, blend presets, transforms, registration.
 #include <gtest/gtest.h>
 
-#include "../../script/FakeClock.h"
-#include "ImageLayerTestKit.h"
+#include "support/FakeClock.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/FocalGFX.h"
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"
@@ -13,12 +13,6 @@ namespace {
 
 using GFXLayerTest = ImageLayerTest;
 
-std::vector<std::string> NamesFrom(const std::vector<RecordedCall>& calls, size_t from)
-{
-    std::vector<std::string> names;
-    for (size_t i = from; i < calls.size(); ++i) names.push_back(calls[i].name);
-    return names;
-}
 
 }  // namespace
 
@@ -46,13 +40,13 @@ TEST_F(GFXLayerTest, DefaultQuadCoversTheScreenWithTruncatedAlpha)
     layer->DrawWithFade(1.0f);
     ASSERT_EQ(Draws().size(), 1u);
     const RecordedCall* draw = Draws()[0];
-    EXPECT_EQ(draw->IntArg(0), static_cast<int>(PrimitiveType::TriangleStrip));
-    ASSERT_EQ(draw->vertices.size(), 4u);
+    EXPECT_EQ(draw->Draw().primitive, PrimitiveType::TriangleStrip);
+    ASSERT_EQ(draw->Vertices().size(), 4u);
     const float expected[4][4] = {
         {0.5f, -0.5f, 0.998f, 0.998f}, {0.5f, 0.5f, 0.998f, 0.002f},
         {-0.5f, -0.5f, 0.002f, 0.998f}, {-0.5f, 0.5f, 0.002f, 0.002f}};
     for (int i = 0; i < 4; ++i) {
-        const Vertex& v = draw->vertices[i];
+        const Vertex& v = draw->Vertices()[i];
         EXPECT_FLOAT_EQ(v.x, expected[i][0]);
         EXPECT_FLOAT_EQ(v.y, expected[i][1]);
         EXPECT_FLOAT_EQ(v.u0, expected[i][2]);
@@ -66,7 +60,7 @@ TEST_F(GFXLayerTest, DefaultQuadCoversTheScreenWithTruncatedAlpha)
     for (const auto& [fade, alpha] : alphas) {
         device.ClearCalls();
         layer->DrawWithFade(fade);
-        for (const Vertex& v : Draws()[0]->vertices) EXPECT_EQ(v.color, (alpha << 24) | 0x00FFFFFFu) << fade;
+        for (const Vertex& v : Draws()[0]->Vertices()) EXPECT_EQ(v.color, (alpha << 24) | 0x00FFFFFFu) << fade;
     }
 }
 
@@ -83,20 +77,20 @@ TEST_F(GFXLayerTest, DrawsInScreenSpaceAndRestoresTheTransforms)
 
     layer->DrawWithFade(0.5f);
 
-    const RecordedCall* ortho = device.Last("SetOrtho");
+    const RecordedCall* ortho = device.Last(Op::SetOrtho);
     ASSERT_NE(ortho, nullptr);
-    EXPECT_EQ(ortho->args, (std::vector<double>{1.0, 1.0, 1.0, -1.0}));
-    const size_t presetStart = FindCall(device.calls, "EnableLighting");
-    ASSERT_GT(presetStart, FindCall(device.calls, "SetOrtho"));
-    const std::vector<std::string> expected = {
-        "EnableLighting", "EnableAlphaBlend", "EnableDepth", "SetAlphaOp", "SetAlphaArg1", "SetAlphaArg2",
-        "SetSrcBlend", "SetDestBlend", "SetTexture", "Draw", "SetAlphaOp", "EnableLighting",
-        "EnableAlphaBlend", "SetProjection", "SetView", "SetWorld"};
-    EXPECT_EQ(NamesFrom(device.calls, presetStart), expected);
-    EXPECT_EQ(device.calls[presetStart].Arg(0), 0.0);
-    EXPECT_EQ(device.Last("SetSrcBlend")->IntArg(0), static_cast<int>(BlendFactor::SrcAlpha));
-    EXPECT_EQ(device.Last("SetDestBlend")->IntArg(0), static_cast<int>(BlendFactor::InvSrcAlpha));
-    EXPECT_EQ(BoundImage(device.Last("SetTexture")), "pic.png");
+    EXPECT_EQ(ortho->As<OrthoArgs>(), (OrthoArgs{1.0f, 1.0f, 1.0f, -1.0f}));
+    const size_t presetStart = FindCall(device.calls, Op::EnableLighting);
+    ASSERT_GT(presetStart, FindCall(device.calls, Op::SetOrtho));
+    const std::vector<Op> expected = {
+        Op::EnableLighting, Op::EnableAlphaBlend, Op::EnableDepth, Op::SetAlphaOp, Op::SetAlphaArg1, Op::SetAlphaArg2,
+        Op::SetSrcBlend, Op::SetDestBlend, Op::SetTexture, Op::Draw, Op::SetAlphaOp, Op::EnableLighting,
+        Op::EnableAlphaBlend, Op::SetProjection, Op::SetView, Op::SetWorld};
+    EXPECT_EQ(device.Ops(presetStart), expected);
+    EXPECT_EQ(device.calls[presetStart].As<bool>(), false);
+    EXPECT_EQ(device.Last(Op::SetSrcBlend)->As<BlendFactor>(), BlendFactor::SrcAlpha);
+    EXPECT_EQ(device.Last(Op::SetDestBlend)->As<BlendFactor>(), BlendFactor::InvSrcAlpha);
+    EXPECT_EQ(BoundImage(device.Last(Op::SetTexture)), "pic.png");
 
     // Afterwards the alpha stage, lighting and blending are off and the camera is back.
     EXPECT_EQ(device.stages[0].alphaOp, AlphaOp::Disable);
@@ -115,7 +109,7 @@ TEST_F(GFXLayerTest, EntersFromTheRightWithXOffsetStart)
     for (const auto& [fade, shift] : rising) {
         device.ClearCalls();
         layer->DrawWithFade(fade);
-        const auto& v = Draws()[0]->vertices;
+        const auto& v = Draws()[0]->Vertices();
         EXPECT_FLOAT_EQ(v[0].x, 0.5f + shift) << fade;
         EXPECT_FLOAT_EQ(v[3].x, -0.5f + shift) << fade;
         EXPECT_FLOAT_EQ(v[0].y, -0.5f) << fade;
@@ -123,7 +117,7 @@ TEST_F(GFXLayerTest, EntersFromTheRightWithXOffsetStart)
     // The stable phase repeats fade 1: no displacement.
     device.ClearCalls();
     layer->DrawWithFade(1.0f);
-    EXPECT_FLOAT_EQ(Draws()[0]->vertices[0].x, 0.5f);
+    EXPECT_FLOAT_EQ(Draws()[0]->Vertices()[0].x, 0.5f);
 }
 
 TEST_F(GFXLayerTest, DirectionFollowsTheChangeOfFadeNotThePhase)
@@ -136,7 +130,7 @@ TEST_F(GFXLayerTest, DirectionFollowsTheChangeOfFadeNotThePhase)
     layer->DrawWithFade(1.0f);
     device.ClearCalls();
     layer->DrawWithFade(0.5f);  // going down: a = -0.5, End terms
-    auto v = Draws()[0]->vertices;
+    auto v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 0.5f * 0.5f - 0.25f);
     EXPECT_FLOAT_EQ(v[3].x, -0.5f * 0.5f - 0.25f);
     EXPECT_FLOAT_EQ(v[0].y, -0.5f - 0.1f);
@@ -144,7 +138,7 @@ TEST_F(GFXLayerTest, DirectionFollowsTheChangeOfFadeNotThePhase)
     // At the end of the fall the image has shrunk to width 0.
     device.ClearCalls();
     layer->DrawWithFade(0.0f);
-    v = Draws()[0]->vertices;
+    v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, -0.5f);
     EXPECT_FLOAT_EQ(v[3].x, -0.5f);
 
@@ -152,7 +146,7 @@ TEST_F(GFXLayerTest, DirectionFollowsTheChangeOfFadeNotThePhase)
     layer->DrawWithFade(0.5f);
     device.ClearCalls();
     layer->DrawWithFade(0.5f);
-    v = Draws()[0]->vertices;
+    v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 0.5f + 0.15f);
     EXPECT_FLOAT_EQ(v[0].y, -0.5f);
 }
@@ -163,7 +157,7 @@ TEST_F(GFXLayerTest, ScaleAndOffsetAreBuiltInOnceAndAppliedAgainEachFrame)
     EXPECT_FLOAT_EQ(layer->GetQuad()[0].x, 1.1f);
     EXPECT_FLOAT_EQ(layer->GetQuad()[2].x, -0.9f);
     layer->DrawWithFade(1.0f);
-    auto v = Draws()[0]->vertices;
+    auto v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.1f * 2.0f + 0.1f);
     EXPECT_FLOAT_EQ(v[2].x, -0.9f * 2.0f + 0.1f);
     EXPECT_FLOAT_EQ(v[0].x - v[2].x, 4.0f);  // four times the screen's width
@@ -172,7 +166,7 @@ TEST_F(GFXLayerTest, ScaleAndOffsetAreBuiltInOnceAndAppliedAgainEachFrame)
     layer->SetParameter("XScale", "1");
     device.ClearCalls();
     layer->DrawWithFade(1.0f);
-    EXPECT_FLOAT_EQ(Draws()[0]->vertices[0].x, 1.1f + 0.1f);
+    EXPECT_FLOAT_EQ(Draws()[0]->Vertices()[0].x, 1.1f + 0.1f);
     EXPECT_FLOAT_EQ(layer->GetQuad()[0].x, 1.1f);
 }
 
@@ -180,29 +174,29 @@ TEST_F(GFXLayerTest, AlphaTypeSelectsTheBlendPreset)
 {
     auto additive = Make<GFXLayer>({{"Texture", "pic.png"}, {"AlphaType", "1"}});
     additive->DrawWithFade(0.6f);
-    const RecordedCall* material = device.Last("SetMaterial");
+    const RecordedCall* material = device.Last(Op::SetMaterial);
     ASSERT_NE(material, nullptr);
-    EXPECT_FLOAT_EQ(material->material.diffuseR, 0.6f);
-    EXPECT_FLOAT_EQ(material->material.ambientG, 0.6f);
-    EXPECT_FLOAT_EQ(material->material.emissiveB, 0.6f);
-    EXPECT_EQ(material->material.specularR, 0.0f);
-    for (const Vertex& v : Draws()[0]->vertices) EXPECT_EQ(v.color, 0x00FFFFFFu);
-    const size_t draw = FindCall(device.calls, "Draw");
-    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableLighting")].Arg(0), 1.0);
-    EXPECT_EQ(device.Last("SetSrcBlend")->IntArg(0), static_cast<int>(BlendFactor::One));
-    EXPECT_EQ(device.Last("SetDestBlend")->IntArg(0), static_cast<int>(BlendFactor::One));
-    EXPECT_GT(FindCall(device.calls, "SetAlphaOp"), draw);  // only the closing Disable
+    EXPECT_FLOAT_EQ(material->As<MaterialRecord>().diffuseR, 0.6f);
+    EXPECT_FLOAT_EQ(material->As<MaterialRecord>().ambientG, 0.6f);
+    EXPECT_FLOAT_EQ(material->As<MaterialRecord>().emissiveB, 0.6f);
+    EXPECT_EQ(material->As<MaterialRecord>().specularR, 0.0f);
+    for (const Vertex& v : Draws()[0]->Vertices()) EXPECT_EQ(v.color, 0x00FFFFFFu);
+    const size_t draw = FindCall(device.calls, Op::Draw);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
+    EXPECT_EQ(device.Last(Op::SetSrcBlend)->As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.Last(Op::SetDestBlend)->As<BlendFactor>(), BlendFactor::One);
+    EXPECT_GT(FindCall(device.calls, Op::SetAlphaOp), draw);  // only the closing Disable
 
     // Any other value leaves the blend state alone and keeps the vertex alpha.
     device.ClearCalls();
     auto untouched = Make<GFXLayer>({{"Texture", "pic.png"}, {"AlphaType", "2"}});
     untouched->DrawWithFade(0.6f);
-    const size_t untouchedDraw = FindCall(device.calls, "Draw");
-    for (const char* name : {"EnableLighting", "EnableAlphaBlend", "EnableDepth", "SetSrcBlend", "SetDestBlend",
-                             "SetAlphaOp", "SetMaterial"})
-        EXPECT_GT(FindCall(device.calls, name), untouchedDraw) << name;
-    EXPECT_LT(FindCall(device.calls, "SetTexture"), untouchedDraw);  // the image is still bound
-    EXPECT_EQ(Draws()[0]->vertices[0].color, 0x99FFFFFFu);
+    const size_t untouchedDraw = FindCall(device.calls, Op::Draw);
+    for (Op op : {Op::EnableLighting, Op::EnableAlphaBlend, Op::EnableDepth, Op::SetSrcBlend, Op::SetDestBlend,
+                  Op::SetAlphaOp, Op::SetMaterial})
+        EXPECT_GT(FindCall(device.calls, op), untouchedDraw) << op;
+    EXPECT_LT(FindCall(device.calls, Op::SetTexture), untouchedDraw);  // the image is still bound
+    EXPECT_EQ(Draws()[0]->Vertices()[0].color, 0x99FFFFFFu);
 }
 
 TEST_F(GFXLayerTest, LoadsTheAlphaMapFirstAndGivesTheTextureBack)
@@ -211,7 +205,7 @@ TEST_F(GFXLayerTest, LoadsTheAlphaMapFirstAndGivesTheTextureBack)
     auto layer = Make<GFXLayer>({{"Texture", "pic.png"}, {"AlphaTexture", "pica.png"}});
     EXPECT_EQ(device.liveTextures, before + 1);
     layer->DrawWithFade(1.0f);
-    const auto* texture = static_cast<const Texture*>(device.Last("SetTexture")->object);
+    const auto* texture = static_cast<const Texture*>(device.Last(Op::SetTexture)->object);
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->GetName(), "pic.png");
     EXPECT_EQ(texture->GetAlphaName(), "pica.png");
@@ -221,7 +215,7 @@ TEST_F(GFXLayerTest, LoadsTheAlphaMapFirstAndGivesTheTextureBack)
 
     auto plain = Make<GFXLayer>({{"Texture", "pic.png"}});
     plain->DrawWithFade(1.0f);
-    EXPECT_EQ(static_cast<const Texture*>(device.Last("SetTexture")->object)->GetAlphaName(), "");
+    EXPECT_EQ(static_cast<const Texture*>(device.Last(Op::SetTexture)->object)->GetAlphaName(), "");
 }
 
 TEST_F(GFXLayerTest, RegistryMakesEachTypeWithItsDefaultName)
@@ -265,8 +259,8 @@ TEST_F(GFXLayerTest, FramesFollowTheEnvelopeOfTheClock)
         device.ClearCalls();
         layer->Frame();
         ASSERT_EQ(Draws().size(), 1u) << frame.now;
-        EXPECT_EQ(Draws()[0]->vertices[0].color >> 24, frame.alpha) << frame.now;
-        EXPECT_FLOAT_EQ(Draws()[0]->vertices[0].x, 0.5f + frame.shift) << frame.now;
+        EXPECT_EQ(Draws()[0]->Vertices()[0].color >> 24, frame.alpha) << frame.now;
+        EXPECT_FLOAT_EQ(Draws()[0]->Vertices()[0].x, 0.5f + frame.shift) << frame.now;
     }
     layer->Release();
 }

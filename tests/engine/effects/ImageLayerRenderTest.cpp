@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/FocalGFX.h"
 #include "engine/effects/Flash.h"
 #include "engine/effects/GFXLayer.h"
 #include "engine/effects/TextLayer.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/LineLayer.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
@@ -25,7 +25,7 @@ protected:
     {
         device.ClearCalls();
         static_cast<Driven<LineLayer>&>(layer).DrawAt(t, fade);
-        return device.All("Draw");
+        return device.All(Op::Draw);
     }
 
     ScopedTestPak pak_;
@@ -48,15 +48,15 @@ TEST_F(LineLayerTest, DefaultStripesAreMirroredAndStepRight)
     const auto draws = DrawFrame(*layer, 0.3f, 1.0f);
     ASSERT_EQ(draws.size(), 32u);
     // Stored vertex 0 has x = 1: stripe 0 puts it at w, each further stripe w + T to the right.
-    EXPECT_FLOAT_EQ(draws[0]->vertices[0].x, -0.06875f);
-    EXPECT_FLOAT_EQ(draws[0]->vertices[2].x, 0.06875f);
-    EXPECT_FLOAT_EQ(draws[0]->vertices[0].y, -1.0f);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[0].x, -0.06875f);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[2].x, 0.06875f);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[0].y, -1.0f);
     for (size_t i = 1; i < draws.size(); ++i)
-        EXPECT_NEAR(draws[i]->vertices[0].x - draws[i - 1]->vertices[0].x, 0.03125f, 1e-5f);
+        EXPECT_NEAR(draws[i]->Vertices()[0].x - draws[i - 1]->Vertices()[0].x, 0.03125f, 1e-5f);
     for (size_t i = 0; i < draws.size(); ++i) {
         const float expected = std::fabs(std::sin(layer->GetPhases()[i] + 0.3f)) * 204.0f;
-        EXPECT_EQ(draws[i]->vertices[0].color >> 24, static_cast<uint32_t>(expected)) << i;
-        EXPECT_EQ(draws[i]->vertices[0].color & 0x00FFFFFFu, 0x00FFFFFFu);
+        EXPECT_EQ(draws[i]->Vertices()[0].color >> 24, static_cast<uint32_t>(expected)) << i;
+        EXPECT_EQ(draws[i]->Vertices()[0].color & 0x00FFFFFFu, 0x00FFFFFFu);
     }
 }
 
@@ -64,21 +64,23 @@ TEST_F(LineLayerTest, HorizontalBandsAreOneMoreThanLinesAndHonourIntensity)
 {
     auto layer = Make({{"Sens", "1"}, {"NBLines", "4"}, {"IntensityMax", "0.5"}});
     EXPECT_FLOAT_EQ(layer->StripeSize(), (1.0f - 0.4f) / 4.0f);
-    const auto draws = DrawFrame(*layer, 0.7f, 1.0f);
+    // The time puts the first band's phase where the sine is 0.6 (asin 0.6 = 0.6435011):
+    // opacity 0.6 x IntensityMax 0.5 x 255 = 76.5, truncated to 76.
+    const float sineOfSixTenths = 0.6435011f;
+    const auto draws = DrawFrame(*layer, sineOfSixTenths - layer->GetPhases()[0], 1.0f);
     ASSERT_EQ(draws.size(), 5u);
     // The first two bands share phase 0.
-    EXPECT_EQ(draws[0]->vertices[0].color, draws[1]->vertices[0].color);
-    const float peak = std::fabs(std::sin(layer->GetPhases()[0] + 0.7f)) * 0.5f * 255.0f;
-    EXPECT_EQ(draws[0]->vertices[0].color >> 24, static_cast<uint32_t>(peak));
+    EXPECT_EQ(draws[0]->Vertices()[0].color, draws[1]->Vertices()[0].color);
+    EXPECT_EQ(draws[0]->Vertices()[0].color >> 24, 76u);
     for (size_t i = 1; i < draws.size(); ++i)
-        EXPECT_NEAR(draws[i]->vertices[0].y - draws[i - 1]->vertices[0].y, 0.15f + 0.1f, 1e-5f);
-    EXPECT_FLOAT_EQ(draws[0]->vertices[0].x, 1.0f);
+        EXPECT_NEAR(draws[i]->Vertices()[0].y - draws[i - 1]->Vertices()[0].y, 0.15f + 0.1f, 1e-5f);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[0].x, 1.0f);
 
     // IntensityMax does not touch the vertical stripes.
     auto stripes = Make({{"NBLines", "4"}, {"IntensityMax", "0.5"}});
-    const auto vertical = DrawFrame(*stripes, 0.7f, 1.0f);
-    const float stripePeak = std::fabs(std::sin(stripes->GetPhases()[0] + 0.7f)) * 204.0f;
-    EXPECT_EQ(vertical[0]->vertices[0].color >> 24, static_cast<uint32_t>(stripePeak));
+    // Vertical stripes peak at 0.8 x 255 = 204: 0.6 x 204 = 122.4, truncated to 122.
+    const auto vertical = DrawFrame(*stripes, sineOfSixTenths - stripes->GetPhases()[0], 1.0f);
+    EXPECT_EQ(vertical[0]->Vertices()[0].color >> 24, 122u);
 }
 
 TEST_F(LineLayerTest, StripeAtAMultipleOfPiIsInvisible)
@@ -87,7 +89,7 @@ TEST_F(LineLayerTest, StripeAtAMultipleOfPiIsInvisible)
     const float t = 3.14159265f - layer->GetPhases()[1];
     const auto draws = DrawFrame(*layer, t, 1.0f);
     ASSERT_EQ(draws.size(), 3u);
-    EXPECT_EQ(draws[1]->vertices[0].color >> 24, 0u);
+    EXPECT_EQ(draws[1]->Vertices()[0].color >> 24, 0u);
 }
 
 TEST_F(LineLayerTest, NonPositiveOrGrownCountsAreSafe)

@@ -3,7 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/MetaballLayer.h"
 #include "support/AllocationProbe.h"
 #include "support/RecordingDevice.h"
@@ -68,7 +68,7 @@ TEST_F(MetaballLayerTest, BallsAreMadeAtInitFromTheCountInForce)
     EXPECT_TRUE(none->GetBalls().empty());
     device.ClearCalls();
     none->DrawAt(0.5f, 1.0f);
-    EXPECT_EQ(device.Count("Draw"), 0);
+    EXPECT_EQ(device.Count(Op::Draw), 0);
     EXPECT_EQ(device.GetTransformDepth(), 0u);
 }
 
@@ -100,11 +100,11 @@ TEST_F(MetaballLayerTest, DrawsTheSurfaceAsATexturedTriangleListWithoutAllocatin
     const int triangles = layer->GetMesher().TriangleCount();
     ASSERT_GT(triangles, 0);
     ASSERT_LE(triangles, 6000);
-    const RecordedCall* draw = device.Last("Draw");
+    const RecordedCall* draw = device.Last(Op::Draw);
     ASSERT_NE(draw, nullptr);
-    EXPECT_EQ(draw->IntArg(0), static_cast<int>(PrimitiveType::TriangleList));
-    ASSERT_EQ(draw->vertices.size(), static_cast<size_t>(3 * triangles));
-    for (const Vertex& v : draw->vertices) {
+    EXPECT_EQ(draw->Draw().primitive, PrimitiveType::TriangleList);
+    ASSERT_EQ(draw->Vertices().size(), static_cast<size_t>(3 * triangles));
+    for (const Vertex& v : draw->Vertices()) {
         ASSERT_EQ(v.color, 0x7FFFFFFFu);
         ASSERT_NEAR(v.u0, (v.x + 12.0f) / 24.0f, 1e-5f);
         ASSERT_NEAR(v.v1, (v.y + 12.0f) / 24.0f, 1e-5f);

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include "engine/effects/OnduleGFXLayer.h"
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
 
@@ -79,7 +79,7 @@ TEST_F(OnduleTest, WaveHeightsAtCentreAndCorners)
     for (const Vertex& v : buffer.vertices) ASSERT_NEAR(v.z, 0.0f, 1e-6f);
 
     // The buffer is drawn whole, once per frame.
-    EXPECT_EQ(device.Count("VertexBuffer::Draw"), 2);
+    EXPECT_EQ(device.Count(Op::VertexBufferDraw), 2);
 }
 
 TEST_F(OnduleTest, AlphaFollowsTheEffect)
@@ -133,5 +133,5 @@ TEST_F(OnduleTest, ReleaseGivesBackTextureAndVertexBuffer)
     EXPECT_EQ(device.liveVertexBuffers, 0);
     EXPECT_EQ(device.liveTextures, 0);
     layer->DrawAt(0.0f, 1.0f);  // a frame after Release draws nothing and does not crash
-    EXPECT_EQ(device.Count("VertexBuffer::Draw"), 0);
+    EXPECT_EQ(device.Count(Op::VertexBufferDraw), 0);
 }

@@ -3,7 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/CerclesLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "support/RecordingDevice.h"
@@ -35,8 +35,8 @@ Matrix4 WorldAtDraw(const RecordingDevice& device)
 {
     Matrix4 world;
     for (const RecordedCall& c : device.calls) {
-        if (c.name == "SetWorld") world = c.matrix;
-        if (c.name == "Draw") break;
+        if (c.op == Op::SetWorld) world = c.As<Matrix4>();
+        if (c.op == Op::Draw) break;
     }
     return world;
 }
@@ -61,18 +61,18 @@ TEST_F(SmallLayersTest, ParasitesEffect0TurnsAndShiftsWithinBounds)
         if (std::fabs(angle - previousAngle) > 1e-4f) ++turnedDifferently;
         previousAngle = angle;
 
-        const RecordedCall* draw = device.Last("Draw");
+        const RecordedCall* draw = device.Last(Op::Draw);
         ASSERT_NE(draw, nullptr);
-        ASSERT_EQ(draw->vertices.size(), 4u);
-        const float shiftX = draw->vertices[0].x - 1.0f;
-        const float shiftY = draw->vertices[0].y + 1.0f;
+        ASSERT_EQ(draw->Vertices().size(), 4u);
+        const float shiftX = draw->Vertices()[0].x - 1.0f;
+        const float shiftY = draw->Vertices()[0].y + 1.0f;
         EXPECT_GE(shiftX, -0.4f);
         EXPECT_LT(shiftX, 0.1f);
         EXPECT_GE(shiftY, 0.0f);
         EXPECT_LT(shiftY, 0.5f);
-        const uint32_t alpha = draw->vertices[0].color >> 24;
+        const uint32_t alpha = draw->Vertices()[0].color >> 24;
         EXPECT_LE(alpha, 127u);  // at most fade x 255
-        for (const Vertex& v : draw->vertices) EXPECT_EQ(v.color >> 24, alpha);
+        for (const Vertex& v : draw->Vertices()) EXPECT_EQ(v.color >> 24, alpha);
     }
     EXPECT_GT(turnedDifferently, 90);
 }
@@ -88,20 +88,20 @@ TEST_F(SmallLayersTest, ParasitesEffect1ZoomsTheScreenQuadWithSmallJitter)
         EXPECT_FLOAT_EQ(world.m[0][0], 2.0f);
         EXPECT_FLOAT_EQ(world.m[1][1], 2.0f);
         EXPECT_FLOAT_EQ(world.m[2][2], 1.0f);
-        const RecordedCall* draw = device.Last("Draw");
+        const RecordedCall* draw = device.Last(Op::Draw);
         ASSERT_NE(draw, nullptr);
-        EXPECT_LE(std::fabs(draw->vertices[0].x - 0.5f), 0.05f);
-        EXPECT_LE(std::fabs(draw->vertices[0].y + 0.5f), 0.05f);
-        EXPECT_FLOAT_EQ(draw->vertices[3].x - draw->vertices[0].x, -1.0f);
+        EXPECT_LE(std::fabs(draw->Vertices()[0].x - 0.5f), 0.05f);
+        EXPECT_LE(std::fabs(draw->Vertices()[0].y + 0.5f), 0.05f);
+        EXPECT_FLOAT_EQ(draw->Vertices()[3].x - draw->Vertices()[0].x, -1.0f);
     }
     // Unknown effects: no turn, no shift.
     auto still = Make<ParasitesLayer>({{"Effect", "4"}});
     device.ClearCalls();
     still->DrawAt(0.0f, 1.0f);
     EXPECT_EQ(WorldAtDraw(device), Matrix4::Identity());
-    const RecordedCall* draw = device.Last("Draw");
-    EXPECT_FLOAT_EQ(draw->vertices[0].x, 1.0f);
-    EXPECT_FLOAT_EQ(draw->vertices[0].y, -1.0f);
+    const RecordedCall* draw = device.Last(Op::Draw);
+    EXPECT_FLOAT_EQ(draw->Vertices()[0].x, 1.0f);
+    EXPECT_FLOAT_EQ(draw->Vertices()[0].y, -1.0f);
 }
 
 TEST_F(SmallLayersTest, ParasitesAdditiveDrawsThroughTheMaterial)
@@ -111,14 +111,14 @@ TEST_F(SmallLayersTest, ParasitesAdditiveDrawsThroughTheMaterial)
     for (int frame = 0; frame < 50; ++frame) {
         device.ClearCalls();
         layer->DrawAt(0.0f, 0.8f);
-        const RecordedCall* draw = device.Last("Draw");
+        const RecordedCall* draw = device.Last(Op::Draw);
         ASSERT_NE(draw, nullptr);
-        EXPECT_EQ(draw->vertices[0].color, 0x00FFFFFFu);
-        const RecordedCall* material = device.Last("SetMaterial");
+        EXPECT_EQ(draw->Vertices()[0].color, 0x00FFFFFFu);
+        const RecordedCall* material = device.Last(Op::SetMaterial);
         ASSERT_NE(material, nullptr);
-        EXPECT_GE(material->material.diffuseR, 0.0f);
-        EXPECT_LE(material->material.diffuseR, 0.8f);
-        EXPECT_FLOAT_EQ(material->material.emissiveG, material->material.diffuseR);
+        EXPECT_GE(material->As<MaterialRecord>().diffuseR, 0.0f);
+        EXPECT_LE(material->As<MaterialRecord>().diffuseR, 0.8f);
+        EXPECT_FLOAT_EQ(material->As<MaterialRecord>().emissiveG, material->As<MaterialRecord>().diffuseR);
     }
     layer->Release();
     EXPECT_EQ(device.liveTextures, 0);
@@ -132,15 +132,15 @@ TEST_F(SmallLayersTest, CerclesStepsAlongTheDiagonal)
     EXPECT_FLOAT_EQ(layer->GetStepY(), 0.25f);
     device.ClearCalls();
     layer->DrawAt(0.0f, 1.0f);
-    const auto draws = device.All("Draw");
+    const auto draws = device.All(Op::Draw);
     ASSERT_EQ(draws.size(), 4u);
     // Vertex 0 of the scaled quad sits at (0.25, -0.25); copy k is k steps further.
     for (int k = 0; k < 4; ++k) {
-        EXPECT_FLOAT_EQ(draws[k]->vertices[0].x, 0.25f + 0.25f * (k + 1)) << k;
-        EXPECT_FLOAT_EQ(draws[k]->vertices[0].y, -0.25f + 0.25f * (k + 1)) << k;
-        EXPECT_EQ(draws[k]->vertices[0].color, 0xFFFFFFFFu);
+        EXPECT_FLOAT_EQ(draws[k]->Vertices()[0].x, 0.25f + 0.25f * (k + 1)) << k;
+        EXPECT_FLOAT_EQ(draws[k]->Vertices()[0].y, -0.25f + 0.25f * (k + 1)) << k;
+        EXPECT_EQ(draws[k]->Vertices()[0].color, 0xFFFFFFFFu);
     }
-    EXPECT_FLOAT_EQ(draws[3]->vertices[0].x - 0.25f, 1.0f);
+    EXPECT_FLOAT_EQ(draws[3]->Vertices()[0].x - 0.25f, 1.0f);
     EXPECT_EQ(device.GetTransformDepth(), 0u);
 }
 
@@ -151,14 +151,14 @@ TEST_F(SmallLayersTest, CerclesGuardsSmallCountsAndScalesBothAxesByTheHorizontal
     EXPECT_FLOAT_EQ(single->GetStepX(), 0.5f);
     device.ClearCalls();
     single->DrawAt(0.0f, 1.0f);
-    ASSERT_EQ(device.Count("Draw"), 1);
-    for (const Vertex& v : device.Last("Draw")->vertices) EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y));
+    ASSERT_EQ(device.Count(Op::Draw), 1);
+    for (const Vertex& v : device.Last(Op::Draw)->Vertices()) EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y));
 
     for (const char* count : {"0", "-3"}) {
         auto none = Make<CerclesLayer>({{"NBCercles", count}});
         device.ClearCalls();
         none->DrawAt(0.0f, 1.0f);
-        EXPECT_EQ(device.Count("Draw"), 0) << count;
+        EXPECT_EQ(device.Count(Op::Draw), 0) << count;
     }
 
     // XScale 2 is applied to the stored quad at Init and again through the step.
@@ -167,8 +167,8 @@ TEST_F(SmallLayersTest, CerclesGuardsSmallCountsAndScalesBothAxesByTheHorizontal
     EXPECT_FLOAT_EQ(wide->GetStepY(), 0.5f);
     device.ClearCalls();
     wide->DrawAt(0.0f, 0.5f);
-    const RecordedCall* first = device.All("Draw").front();
-    EXPECT_FLOAT_EQ(first->vertices[0].x, 2.0f * 1.0f + 1.0f);
-    EXPECT_FLOAT_EQ(first->vertices[0].y, -1.0f * 1.0f + 0.5f);
-    EXPECT_EQ(first->vertices[0].color >> 24, 127u);
+    const RecordedCall* first = device.All(Op::Draw).front();
+    EXPECT_FLOAT_EQ(first->Vertices()[0].x, 2.0f * 1.0f + 1.0f);
+    EXPECT_FLOAT_EQ(first->Vertices()[0].y, -1.0f * 1.0f + 0.5f);
+    EXPECT_EQ(first->Vertices()[0].color >> 24, 127u);
 }

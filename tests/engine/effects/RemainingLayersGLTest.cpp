@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/CerclesLayer.h"
@@ -14,7 +14,7 @@
 #include "engine/effects/OnduleGFXLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/HeadlessGL.h"
 #include "support/PixelCheck.h"
 #include "support/TestImages.h"

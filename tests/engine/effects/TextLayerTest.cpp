@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
-#include "ImageLayerTestKit.h"
+#include "support/ImageLayerTestKit.h"
 #include "engine/effects/TextLayer.h"
 
 namespace {
@@ -25,12 +25,12 @@ std::vector<Pass> Passes(const std::vector<RecordedCall>& calls)
     std::string image;
     bool newPass = true;
     for (const RecordedCall& call : calls) {
-        if (call.name == "SetTexture") {
+        if (call.op == Op::SetTexture) {
             const auto* texture = static_cast<const Texture*>(call.object);
             image = texture ? texture->GetName() : "";
             newPass = true;
-        } else if (call.name == "Draw") {
-            if (newPass) passes.push_back({image, call.vertices[0].color >> 24, 0});
+        } else if (call.op == Op::Draw) {
+            if (newPass) passes.push_back({image, call.Vertices()[0].color >> 24, 0});
             ++passes.back().glyphs;
             newPass = false;
         }
@@ -74,7 +74,7 @@ TEST_F(TextLayerTest, EachImageTakesItsOwnAlphaMap)
                                   {"AlphaBlurMap", "pic.png"},
                                   {"Text", "A"}});
     layer->DrawWithFade(0.6f);
-    const auto textures = device.All("SetTexture");
+    const auto textures = device.All(Op::SetTexture);
     ASSERT_EQ(textures.size(), 2u);
     const auto* blurred = static_cast<const Texture*>(textures[0]->object);
     const auto* sharp = static_cast<const Texture*>(textures[1]->object);
@@ -120,7 +120,7 @@ TEST_F(TextLayerTest, EachGlyphStandsOneAdvanceFurther)
     EXPECT_FLOAT_EQ(CentreX(draws[0]), 1.1f);
     EXPECT_FLOAT_EQ(CentreX(draws[1]), 2.2f);
     // Corners (1, -1), (1, 1), (-1, -1), (-1, 1) take right/bottom, right/top, left/bottom, left/top.
-    const auto& a = draws[0]->vertices;
+    const auto& a = draws[0]->Vertices();
     EXPECT_FLOAT_EQ(a[0].x, 2.1f);
     EXPECT_FLOAT_EQ(a[0].y, -1.0f);
     EXPECT_FLOAT_EQ(a[0].u0, 0.0625f);
@@ -131,7 +131,7 @@ TEST_F(TextLayerTest, EachGlyphStandsOneAdvanceFurther)
     EXPECT_FLOAT_EQ(a[2].v0, 0.1875f);
     EXPECT_FLOAT_EQ(a[3].u0, 0.0f);
     EXPECT_FLOAT_EQ(a[3].v0, 0.125f);
-    EXPECT_FLOAT_EQ(draws[1]->vertices[3].u0, 0.0625f);  // "B" is the next cell
+    EXPECT_FLOAT_EQ(draws[1]->Vertices()[3].u0, 0.0625f);  // "B" is the next cell
     for (const Vertex& v : a) EXPECT_EQ(v.color, 0xFFFFFFFFu);
 }
 
@@ -144,7 +144,7 @@ TEST_F(TextLayerTest, CharactersWithoutGlyphsOnlyAdvance)
     ASSERT_EQ(draws.size(), 4u);
     const float expected[] = {1.0f, 2.0f, 3.0f, 4.0f};
     for (size_t i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(CentreX(draws[i]), expected[i]) << i;
-    EXPECT_FLOAT_EQ(draws[3]->vertices[0].x - draws[3]->vertices[2].x, 1.0f);  // width 2 x XScale
+    EXPECT_FLOAT_EQ(draws[3]->Vertices()[0].x - draws[3]->Vertices()[2].x, 1.0f);  // width 2 x XScale
 }
 
 TEST_F(TextLayerTest, BlurredAndSharpPassesFollowTheFade)
@@ -189,15 +189,15 @@ TEST_F(TextLayerTest, AdditiveTextIsDimmedThroughTheMaterial)
     auto layer = Make<TextLayer>(
         {{"Texture", "font.png"}, {"BlurryMap", "blur.png"}, {"Text", "A"}, {"AlphaType", "1"}});
     layer->DrawWithFade(0.6f);
-    const auto materials = device.All("SetMaterial");
+    const auto materials = device.All(Op::SetMaterial);
     ASSERT_EQ(materials.size(), 3u);
-    EXPECT_FLOAT_EQ(materials[0]->material.emissiveR, 0.6f);
-    EXPECT_NEAR(materials[1]->material.diffuseG, std::sin(0.6 * M_PI * 1.1111111), 1e-5);
-    EXPECT_NEAR(materials[2]->material.ambientB, 0.3 * 1.429, 1e-5);
+    EXPECT_FLOAT_EQ(materials[0]->As<MaterialRecord>().emissiveR, 0.6f);
+    EXPECT_NEAR(materials[1]->As<MaterialRecord>().diffuseG, std::sin(0.6 * M_PI * 1.1111111), 1e-5);
+    EXPECT_NEAR(materials[2]->As<MaterialRecord>().ambientB, 0.3 * 1.429, 1e-5);
     for (const RecordedCall* draw : Draws())
-        for (const Vertex& v : draw->vertices) EXPECT_EQ(v.color, 0x00FFFFFFu);
-    EXPECT_EQ(device.calls[FindCall(device.calls, "EnableLighting")].Arg(0), 1.0);
-    EXPECT_EQ(device.calls[FindCall(device.calls, "SetSrcBlend")].IntArg(0), static_cast<int>(BlendFactor::One));
+        for (const Vertex& v : draw->Vertices()) EXPECT_EQ(v.color, 0x00FFFFFFu);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
+    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
 }
 
 TEST_F(TextLayerTest, MotionUsesOneMinusFadeInBothDirections)
@@ -211,7 +211,7 @@ TEST_F(TextLayerTest, MotionUsesOneMinusFadeInBothDirections)
                                   {"ZOffset", "2"},
                                   {"ZOffsetStart", "4"}});
     layer->DrawWithFade(0.5f);  // rising: a = 0.5, sx = 1.5, dx = 0.5, dz = 2
-    auto v = Draws()[0]->vertices;
+    auto v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.5f + 0.5f + 1.0f);
     EXPECT_FLOAT_EQ(v[2].x, -1.5f + 0.5f + 1.0f);
     EXPECT_FLOAT_EQ(v[0].y, -0.5f);
@@ -220,14 +220,14 @@ TEST_F(TextLayerTest, MotionUsesOneMinusFadeInBothDirections)
     layer->DrawWithFade(1.0f);
     device.ClearCalls();
     layer->DrawWithFade(0.5f);  // falling: still a = 1 - fade = 0.5, now with the End terms
-    v = Draws()[0]->vertices;
+    v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.0f + 1.0f + 1.0f);
     EXPECT_FLOAT_EQ(v[0].z, 2.0f);
 
     // A fade that stays put counts as not decreasing: the Start terms again.
     device.ClearCalls();
     layer->DrawWithFade(0.5f);
-    v = Draws()[0]->vertices;
+    v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.5f + 0.5f + 1.0f);
     EXPECT_FLOAT_EQ(v[0].z, 4.0f);
 }
@@ -243,12 +243,12 @@ TEST_F(TextLayerTest, DrawsThroughTheCameraAndRestoresTheTransforms)
     device.ClearCalls();
 
     layer->DrawWithFade(0.5f);
-    EXPECT_EQ(device.calls.front().name, "SetWorld");
-    EXPECT_EQ(device.calls.front().matrix, Matrix4::Identity());
+    EXPECT_EQ(device.calls.front().op, Op::SetWorld);
+    EXPECT_EQ(device.calls.front().As<Matrix4>(), Matrix4::Identity());
     EXPECT_EQ(device.GetEye().z, -5.0f);
-    EXPECT_EQ(device.Count("SetOrtho"), 0);
-    EXPECT_EQ(device.Count("SetTexture"), 1);  // only for the glyph pass
-    EXPECT_LT(FindCall(device.calls, "SetDestBlend"), FindCall(device.calls, "SetTexture"));
+    EXPECT_EQ(device.Count(Op::SetOrtho), 0);
+    EXPECT_EQ(device.Count(Op::SetTexture), 1);  // only for the glyph pass
+    EXPECT_LT(FindCall(device.calls, Op::SetDestBlend), FindCall(device.calls, Op::SetTexture));
     EXPECT_EQ(device.stages[0].alphaOp, AlphaOp::Disable);
     EXPECT_EQ(device.GetWorld(), world);
     EXPECT_EQ(device.GetView(), view);
@@ -271,7 +271,7 @@ TEST_F(TextLayerTest, TrembleStaysWithinOneHundredthOfAUnit)
     for (int frame = 0; frame < 200; ++frame) {
         device.ClearCalls();
         layer->DrawWithFade(1.0f);
-        const auto& v = Draws()[0]->vertices;
+        const auto& v = Draws()[0]->Vertices();
         const float jx = CentreX(Draws()[0]) - 1.0f;
         const float jy = (v[0].y + v[1].y) * 0.5f;
         minX = std::min(minX, jx);

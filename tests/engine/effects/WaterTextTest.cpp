@@ -1,7 +1,7 @@
 // Tests of the water layer: defaults, loading of the text maps, the map schedule, stages, release.
 #include <gtest/gtest.h>
 
-#include "LayerTestKit.h"
+#include "support/LayerTestKit.h"
 #include "engine/effects/WaterText.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
@@ -86,12 +86,12 @@ TEST_F(WaterTextTest, EmptyListSkipsUpdatesAndStagesAddTheEnvironment)
     device.ClearCalls();
     for (float t : {0.0f, 1.5f, 3.0f}) layer->DrawAt(t, t);
     EXPECT_EQ(layer->GetWater().GetPendingMap(), nullptr);
-    EXPECT_EQ(device.Count("VertexBuffer::Draw"), 3);
+    EXPECT_EQ(device.Count(Op::VertexBufferDraw), 3);
 
     // Stage 1 adds the environment while the water is drawn, then is passed through.
     const RecordedCall* add = nullptr;
-    for (const RecordedCall* c : device.All("SetColorOp"))
-        if (c->IntArg(0) == 1 && c->IntArg(1) == static_cast<int>(ColorOp::Add)) add = c;
+    for (const RecordedCall* c : device.All(Op::SetColorOp))
+        if (c->As<StageArgs>().stage == 1 && c->As<StageArgs>().colorOp == ColorOp::Add) add = c;
     EXPECT_NE(add, nullptr);
     EXPECT_EQ(device.stages[0].colorOp, ColorOp::Modulate);
     EXPECT_EQ(device.stages[1].texture, nullptr);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include "../../script/FakeClock.h"
+#include "support/FakeClock.h"
 #include "support/RecordingDevice.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/Log.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
-#include "SceneTestKit.h"
+#include "support/SceneTestKit.h"
 #include "engine/scene/MdlFile.h"
 #include "support/AllocationProbe.h"
 #include "support/TestImages.h"

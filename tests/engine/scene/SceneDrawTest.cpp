@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
-#include "SceneTestKit.h"
-#include "engine/core/Font.h"
+#include "support/SceneTestKit.h"
+#include "engine/device/Font.h"
 #include "engine/scene/ObjectFlags.h"
 #include "support/TestImages.h"
 
@@ -49,9 +49,9 @@ std::vector<float> DrawnX(const RecordingDevice& device)
     std::vector<float> xs;
     float x = 0;
     for (const RecordedCall& call : device.calls) {
-        if (call.name == "SetWorld")
-            x = call.matrix[3][0];
-        if (call.name == "VertexBuffer::Draw" || call.name == "DrawIndexed")
+        if (call.op == Op::SetWorld)
+            x = call.As<Matrix4>()[3][0];
+        if (call.op == Op::VertexBufferDraw || call.op == Op::DrawIndexed)
             xs.push_back(x);
     }
     return xs;
@@ -68,12 +68,12 @@ TEST(SceneDrawTest, TimeWrapsAtTheFrameCountBeforeTheCameraIsPlaced)
     Frame(loaded, 1450);
     EXPECT_FLOAT_EQ(loaded.device.GetEye().x, at50.x);
     EXPECT_FLOAT_EQ(loaded.device.GetTarget().z, 0);
-    EXPECT_EQ(CallCount(loaded.device, "SetView"), 1);
+    EXPECT_EQ(loaded.device.Count(Op::SetView), 1);
     // The field of view and roll come from the file when the track has no such keys.
     EXPECT_FLOAT_EQ(loaded.device.GetFieldOfView(), 0.785398f);
     // Negative times leave the camera alone.
     Frame(loaded, -20);
-    EXPECT_EQ(CallCount(loaded.device, "SetView"), 0);
+    EXPECT_EQ(loaded.device.Count(Op::SetView), 0);
 }
 
 TEST(SceneDrawTest, CameraTracksGiveFieldOfViewAndRoll)
@@ -98,11 +98,11 @@ TEST(SceneDrawTest, ScenesWithoutAUsableCameraLeaveTheDeviceCameraAlone)
         LoadedScene loaded(*file);
         loaded.device.SetEye(1, 2, 3);
         Frame(loaded, 5);
-        for (const char* call : {"SetView", "SetProjection"})
-            EXPECT_EQ(CallCount(loaded.device, call), 0) << call;
+        for (Op call : {Op::SetView, Op::SetProjection})
+            EXPECT_EQ(loaded.device.Count(call), 0) << call;
         EXPECT_FLOAT_EQ(loaded.device.GetEye().y, 2);
         EXPECT_FLOAT_EQ(loaded.scene->GetEye().z, 3);
-        EXPECT_EQ(CallCount(loaded.device, "VertexBuffer::Draw"), 1);
+        EXPECT_EQ(loaded.device.Count(Op::VertexBufferDraw), 1);
     }
 }
 
@@ -176,7 +176,7 @@ TEST(SceneDrawTest, StaticMeshesOutOfViewAreCulled)
         drawn += c.visible && !(mesh->flags & kFlagHide);
     }
     EXPECT_EQ(loaded.scene->GetMeshesDrawn(), drawn);
-    EXPECT_EQ(CallCount(loaded.device, "VertexBuffer::Draw"), drawn);
+    EXPECT_EQ(loaded.device.Count(Op::VertexBufferDraw), drawn);
 }
 
 TEST(SceneDrawTest, MeshesDrawLastToFirstWithTheirStatesAndRestores)
@@ -191,52 +191,53 @@ TEST(SceneDrawTest, MeshesDrawLastToFirstWithTheirStatesAndRestores)
     EXPECT_EQ(DrawnX(loaded.device), (std::vector<float>{2, 2, 3, 1}));
     const uint32_t sceneBlock = loaded.scene->GetStateBlock();
     const Mesh& glass = *static_cast<Mesh*>(loaded.scene->FindObject("Glass.Alpha"));
-    std::vector<std::string> names = NamesFrom(loaded.device, "ApplyStateBlock");
+    std::vector<Op> names = loaded.device.Ops(loaded.device.Find(Op::ApplyStateBlock));
     names.resize(23);
-    const std::vector<std::string> expected = {
-        "ApplyStateBlock", "SetSrcBlend", "SetDestBlend", "SetColorOp", "SetColorArg1", "SetColorArg2",
-        "SetAlphaOp", "EnableDepth", "SetCullMode", "EnableAlphaBlend",  // the scene's block
-        "SetWorld", "SetTexture", "SetTexture", "SetMaterial",
-        "ApplyStateBlock", "SetCullMode", "EnableAlphaBlend",  // the mesh's block
-        "VertexBuffer::Draw", "SetCullMode", "VertexBuffer::Draw", "EnableAlphaBlend",
-        "ApplyStateBlock", "SetSrcBlend"};  // the next mesh
+    const std::vector<Op> expected = {
+        Op::ApplyStateBlock, Op::SetSrcBlend, Op::SetDestBlend, Op::SetColorOp, Op::SetColorArg1, Op::SetColorArg2,
+        Op::SetAlphaOp, Op::EnableDepth, Op::SetCullMode, Op::EnableAlphaBlend,  // the scene's block
+        Op::SetWorld, Op::SetTexture, Op::SetTexture, Op::SetMaterial,
+        Op::ApplyStateBlock, Op::SetCullMode, Op::EnableAlphaBlend,  // the mesh's block
+        Op::VertexBufferDraw, Op::SetCullMode, Op::VertexBufferDraw, Op::EnableAlphaBlend,
+        Op::ApplyStateBlock, Op::SetSrcBlend};  // the next mesh
     EXPECT_EQ(names, expected);
-    const auto blocks = CallsNamed(loaded.device, "ApplyStateBlock");
-    EXPECT_EQ(static_cast<uint32_t>(blocks[0]->Arg(0)), sceneBlock);
-    EXPECT_EQ(static_cast<uint32_t>(blocks[1]->Arg(0)), glass.GetStateBlock());
-    const auto culls = CallsNamed(loaded.device, "SetCullMode");
-    EXPECT_EQ(culls[1]->IntArg(0), static_cast<int>(CullMode::CounterClockwise));
-    EXPECT_EQ(culls[2]->IntArg(0), static_cast<int>(CullMode::Clockwise));
+    const auto blocks = loaded.device.All(Op::ApplyStateBlock);
+    EXPECT_EQ(blocks[0]->As<StateBlockArgs>().handle, sceneBlock);
+    EXPECT_EQ(blocks[1]->As<StateBlockArgs>().handle, glass.GetStateBlock());
+    const auto culls = loaded.device.All(Op::SetCullMode);
+    EXPECT_EQ(culls[1]->As<CullMode>(), CullMode::CounterClockwise);
+    EXPECT_EQ(culls[2]->As<CullMode>(), CullMode::Clockwise);
     EXPECT_FALSE(loaded.device.alphaBlend);
-    const RecordedCall* material = CallsNamed(loaded.device, "SetMaterial")[0];
-    EXPECT_EQ(material->material.diffuseR, 0);
-    EXPECT_EQ(material->material.emissiveB, 0);
+    const RecordedCall* material = loaded.device.All(Op::SetMaterial)[0];
+    EXPECT_EQ(material->As<MaterialRecord>().diffuseR, 0);
+    EXPECT_EQ(material->As<MaterialRecord>().emissiveB, 0);
 }
 
 TEST(SceneDrawTest, MeshStateBlocksFollowTheFlags)
 {
     struct Case {
         const char* name;
-        std::vector<std::string> block;
+        std::vector<Op> block;
     };
     const Case cases[] = {
         {"Plain", {}},
-        {"G.Alpha", {"SetCullMode", "EnableAlphaBlend"}},
+        {"G.Alpha", {Op::SetCullMode, Op::EnableAlphaBlend}},
         {"G.AlphaMap",
-         {"SetCullMode", "EnableAlphaBlend", "SetCullMode", "EnableAlphaBlend", "SetSrcBlend", "SetDestBlend",
-          "SetAlphaOp", "SetAlphaArg1"}},
-        {"F.Floor", {"EnableAlphaBlend", "SetSrcBlend", "SetDestBlend"}},
+         {Op::SetCullMode, Op::EnableAlphaBlend, Op::SetCullMode, Op::EnableAlphaBlend, Op::SetSrcBlend,
+          Op::SetDestBlend, Op::SetAlphaOp, Op::SetAlphaArg1}},
+        {"F.Floor", {Op::EnableAlphaBlend, Op::SetSrcBlend, Op::SetDestBlend}},
         {"E.EnvMap",
-         {"SetSrcBlend", "SetDestBlend", "SetColorOp", "SetColorArg1", "SetColorArg2", "SetAlphaOp", "SetAlphaArg1",
-          "SetColorOp", "SetColorArg1", "SetColorArg2", "SetAlphaOp", "SetAlphaArg1", "SetAlphaArg2"}},
-        {"N.NoCull.NoDynaLight", {"SetCullMode", "EnableLighting"}},
+         {Op::SetSrcBlend, Op::SetDestBlend, Op::SetColorOp, Op::SetColorArg1, Op::SetColorArg2, Op::SetAlphaOp,
+          Op::SetAlphaArg1, Op::SetColorOp, Op::SetColorArg1, Op::SetColorArg2, Op::SetAlphaOp, Op::SetAlphaArg1,
+          Op::SetAlphaArg2}},
+        {"N.NoCull.NoDynaLight", {Op::SetCullMode, Op::EnableLighting}},
     };
     for (const Case& c : cases) {
         LoadedScene loaded(FixedCameraScene({c.name}));
         const Mesh& mesh = *loaded.scene->GetMeshes()[0];
         loaded.device.ClearCalls();
         loaded.device.ApplyStateBlock(mesh.GetStateBlock());
-        std::vector<std::string> names = CallNames(loaded.device);
+        std::vector<Op> names = loaded.device.Ops();
         names.erase(names.begin());
         EXPECT_EQ(names, c.block) << c.name;
     }
@@ -255,16 +256,16 @@ TEST(SceneDrawTest, FogIsOffForNoFogMeshesOnlyWhileTheyDraw)
     loaded.device.EnableFog(true);
     Frame(loaded, 0);
     // Ground (last) first: no fog calls; then the sky turns fog off and back on.
-    const std::vector<std::string> all = CallNames(loaded.device);
     std::vector<std::string> fogAndDraws;
     for (const RecordedCall& call : loaded.device.calls)
-        if (call.name == "EnableFog" || call.name == "VertexBuffer::Draw")
-            fogAndDraws.push_back(call.name + (call.name == "EnableFog" ? std::to_string(call.IntArg(0)) : ""));
+        if (call.op == Op::EnableFog || call.op == Op::VertexBufferDraw)
+            fogAndDraws.push_back(call.op == Op::EnableFog ? "EnableFog" + std::to_string(call.As<bool>())
+                                                           : "VertexBuffer::Draw");
     EXPECT_EQ(fogAndDraws, (std::vector<std::string>{"VertexBuffer::Draw", "EnableFog0", "VertexBuffer::Draw",
                                                      "EnableFog1"}));
     loaded.device.EnableFog(false);
     Frame(loaded, 0);
-    EXPECT_EQ(CallCount(loaded.device, "EnableFog"), 0);
+    EXPECT_EQ(loaded.device.Count(Op::EnableFog), 0);
 }
 
 TEST(SceneDrawTest, DynamicLightsFollowTheirTracksAndSwitchLightingOn)
@@ -275,19 +276,19 @@ TEST(SceneDrawTest, DynamicLightsFollowTheirTracksAndSwitchLightingOn)
     file.tracks.push_back(MakePositionTrack("omni02.DYNA", {{0, {9, 8, 7}}}));
     LoadedScene loaded(file);
     Frame(loaded, 0);
-    const auto lights = CallsNamed(loaded.device, "SetLight");
+    const auto lights = loaded.device.All(Op::SetLight);
     ASSERT_EQ(lights.size(), 2u);
-    EXPECT_EQ(lights[0]->IntArg(0), 0);
-    EXPECT_FLOAT_EQ(lights[0]->light.x, 1);
-    EXPECT_FLOAT_EQ(lights[0]->light.range, 2);
-    EXPECT_EQ(lights[1]->IntArg(0), 1);
-    EXPECT_FLOAT_EQ(lights[1]->light.x, 9);
-    EXPECT_FLOAT_EQ(lights[1]->light.g, 1);
+    EXPECT_EQ(lights[0]->As<LightArgs>().index, 0);
+    EXPECT_FLOAT_EQ(lights[0]->As<LightArgs>().light.x, 1);
+    EXPECT_FLOAT_EQ(lights[0]->As<LightArgs>().light.range, 2);
+    EXPECT_EQ(lights[1]->As<LightArgs>().index, 1);
+    EXPECT_FLOAT_EQ(lights[1]->As<LightArgs>().light.x, 9);
+    EXPECT_FLOAT_EQ(lights[1]->As<LightArgs>().light.g, 1);
     // Lighting goes on before the meshes; the ".NoDynaLight" mesh turns it off and it comes back.
     std::vector<int> lighting;
     for (const RecordedCall& call : loaded.device.calls)
-        if (call.name == "EnableLighting")
-            lighting.push_back(call.IntArg(0));
+        if (call.op == Op::EnableLighting)
+            lighting.push_back(call.As<bool>());
     EXPECT_EQ(lighting, (std::vector<int>{1, 0, 1}));
     EXPECT_TRUE(loaded.device.IsLightingEnabled());
 }
@@ -299,20 +300,20 @@ TEST(SceneDrawTest, BoundingBoxesAreWhiteLinesAroundThePivot)
     LoadedScene loaded(file);
     loaded.scene->showBoundingBoxes = true;
     Frame(loaded, 0);
-    const auto draws = CallsNamed(loaded.device, "Draw");
+    const auto draws = loaded.device.All(Op::Draw);
     ASSERT_EQ(draws.size(), 3u);
-    EXPECT_EQ(draws[0]->IntArg(0), static_cast<int>(PrimitiveType::LineStrip));
-    EXPECT_EQ(draws[1]->IntArg(0), static_cast<int>(PrimitiveType::LineStrip));
-    EXPECT_EQ(draws[2]->IntArg(0), static_cast<int>(PrimitiveType::LineList));
-    ASSERT_EQ(draws[0]->vertices.size(), 5u);
-    ASSERT_EQ(draws[2]->vertices.size(), 8u);
-    EXPECT_EQ(draws[0]->vertices[0].color, 0xFFFFFFFFu);
+    EXPECT_EQ(draws[0]->Draw().primitive, PrimitiveType::LineStrip);
+    EXPECT_EQ(draws[1]->Draw().primitive, PrimitiveType::LineStrip);
+    EXPECT_EQ(draws[2]->Draw().primitive, PrimitiveType::LineList);
+    ASSERT_EQ(draws[0]->Vertices().size(), 5u);
+    ASSERT_EQ(draws[2]->Vertices().size(), 8u);
+    EXPECT_EQ(draws[0]->Vertices()[0].color, 0xFFFFFFFFu);
     // Closed rectangles: first and last points coincide; corners relative to the pivot.
-    EXPECT_FLOAT_EQ(draws[0]->vertices[4].x, draws[0]->vertices[0].x);
-    EXPECT_FLOAT_EQ(draws[0]->vertices[0].x, 0);
-    EXPECT_FLOAT_EQ(draws[0]->vertices[0].y, 1);
-    EXPECT_FLOAT_EQ(draws[1]->vertices[0].y, 3);
-    EXPECT_FLOAT_EQ(draws[2]->vertices[7].z, 5);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[4].x, draws[0]->Vertices()[0].x);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[0].x, 0);
+    EXPECT_FLOAT_EQ(draws[0]->Vertices()[0].y, 1);
+    EXPECT_FLOAT_EQ(draws[1]->Vertices()[0].y, 3);
+    EXPECT_FLOAT_EQ(draws[2]->Vertices()[7].z, 5);
     EXPECT_EQ(loaded.device.stages[0].texture, nullptr);
     EXPECT_EQ(loaded.device.depthFunc, CompareFunc::LessEqual);
 }
@@ -333,11 +334,11 @@ TEST(SceneDrawTest, EnvironmentCoordinatesAndNormalsAreRebuiltEachFrame)
     EXPECT_FLOAT_EQ(mesh.vertices[0].v1, (1 - vp[0][1]) / 2);
     EXPECT_FLOAT_EQ(mesh.vertices[1].u1, (-vp[2][0] + 1) / 2);  // normal (0, 0, -1)
     // Drawn from memory with the material's second texture on stage 1.
-    const RecordedCall* draw = CallsNamed(loaded.device, "DrawIndexed")[0];
-    EXPECT_FLOAT_EQ(draw->vertices[0].u1, mesh.vertices[0].u1);
-    const auto textures = CallsNamed(loaded.device, "SetTexture");
-    EXPECT_EQ(textures[0]->object, mesh.material->textures[0]);
-    EXPECT_EQ(textures[1]->object, mesh.material->textures[1]);
+    const RecordedCall* draw = loaded.device.All(Op::DrawIndexed)[0];
+    EXPECT_FLOAT_EQ(draw->Vertices()[0].u1, mesh.vertices[0].u1);
+    const auto textures = loaded.device.All(Op::SetTexture);
+    EXPECT_EQ(textures[0]->As<StageArgs>().texture, mesh.material->textures[0]);
+    EXPECT_EQ(textures[1]->As<StageArgs>().texture, mesh.material->textures[1]);
 
     Mesh normals(loaded.device);
     normals.vertices = {Vertex{0, 0, 0, 5, 5, 5, 0, 0, 0, 0, 0}, Vertex{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
@@ -364,12 +365,12 @@ TEST(SceneDrawTest, MeshCountIsPrintedWithTheSceneFont)
     const std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
     LoadedScene loaded(FixedCameraScene({"A", "B", "Off.Hide"}), {{"font1.png", EncodePng(w, h, sheet)}});
     Frame(loaded, 0);
-    EXPECT_EQ(CallCount(loaded.device, "Surface::Draw"), 0);  // off by default
+    EXPECT_EQ(loaded.device.Count(Op::SurfaceDraw), 0);  // off by default
     loaded.scene->showMeshCount = true;
     Frame(loaded, 0);
-    const auto glyphs = CallsNamed(loaded.device, "Surface::Draw");
+    const auto glyphs = loaded.device.All(Op::SurfaceDraw);
     ASSERT_EQ(glyphs.size(), 3u);  // "2/3"
-    EXPECT_EQ(glyphs[0]->IntArg(0), 200);
-    EXPECT_EQ(glyphs[0]->IntArg(1), 10);
-    EXPECT_GT(glyphs[1]->IntArg(0), 200);
+    EXPECT_EQ(glyphs[0]->As<SurfaceDrawArgs>().x, 200);
+    EXPECT_EQ(glyphs[0]->As<SurfaceDrawArgs>().y, 10);
+    EXPECT_GT(glyphs[1]->As<SurfaceDrawArgs>().x, 200);
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
-#include "SceneTestKit.h"
+#include "support/SceneTestKit.h"
 #include "engine/scene/Halo.h"
 #include "engine/scene/Morph.h"
 #include "engine/scene/ObjectFlags.h"
@@ -44,8 +44,8 @@ float FirstX(const Scene& scene)
 std::vector<const RecordedCall*> HaloDraws(const RecordingDevice& device)
 {
     std::vector<const RecordedCall*> strips;
-    for (const RecordedCall* call : CallsNamed(device, "Draw"))
-        if (call->IntArg(0) == static_cast<int>(PrimitiveType::TriangleStrip))
+    for (const RecordedCall* call : device.All(Op::Draw))
+        if (call->Draw().primitive == PrimitiveType::TriangleStrip)
             strips.push_back(call);
     return strips;
 }
@@ -77,9 +77,9 @@ TEST(SceneEffectsTest, MorphBlendsRestShapesAcrossEachInterval)
     // Destinations are never drawn; the source is drawn from memory.
     loaded.device.ClearCalls();
     scene.Draw(9.5f);
-    EXPECT_EQ(CallCount(loaded.device, "DrawIndexed"), 1);
-    EXPECT_EQ(CallCount(loaded.device, "VertexBuffer::Draw"), 0);
-    EXPECT_NEAR(CallsNamed(loaded.device, "DrawIndexed")[0]->vertices[0].x, x0 + 1.0f, 1e-4f);
+    EXPECT_EQ(loaded.device.Count(Op::DrawIndexed), 1);
+    EXPECT_EQ(loaded.device.Count(Op::VertexBufferDraw), 0);
+    EXPECT_NEAR(loaded.device.All(Op::DrawIndexed)[0]->Vertices()[0].x, x0 + 1.0f, 1e-4f);
 
     // A source alone in its list keeps its vertices whatever the time.
     Mesh alone(loaded.device);
@@ -93,7 +93,7 @@ TEST(SceneEffectsTest, MorphBlendsRestShapesAcrossEachInterval)
 
 TEST(SceneEffectsTest, HalosFadeInAndOutInAnEighthOfASecondOfNine)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     file.frameCount = 100;
     AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});
@@ -106,7 +106,7 @@ TEST(SceneEffectsTest, HalosFadeInAndOutInAnEighthOfASecondOfNine)
         const auto strips = HaloDraws(device);
         if (strips.empty())
             return -1;
-        return static_cast<int>(strips[0]->vertices[0].color & 0xFF);
+        return static_cast<int>(strips[0]->Vertices()[0].color & 0xFF);
     };
     // Visible from the start: fades in from 0 to full over 1/9 s.
     EXPECT_EQ(drawAndGrey(), 0);
@@ -125,7 +125,7 @@ TEST(SceneEffectsTest, HalosFadeInAndOutInAnEighthOfASecondOfNine)
     EXPECT_EQ(drawAndGrey(), 0);
     clock.Advance(0.1);
     EXPECT_EQ(drawAndGrey(), -1);
-    EXPECT_EQ(CallCount(device, "IsPointVisible"), 1);
+    EXPECT_EQ(device.Count(Op::IsPointVisible), 1);
     // After all halos: blending off, depth on, clockwise culling.
     EXPECT_FALSE(device.alphaBlend);
     EXPECT_TRUE(device.depthTest);
@@ -134,7 +134,7 @@ TEST(SceneEffectsTest, HalosFadeInAndOutInAnEighthOfASecondOfNine)
 
 TEST(SceneEffectsTest, AHaloHiddenFromTheStartIsNeverDrawn)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});
     // One halo behind the camera (off screen), one the device reports hidden.
@@ -152,7 +152,7 @@ TEST(SceneEffectsTest, AHaloHiddenFromTheStartIsNeverDrawn)
 
 TEST(SceneEffectsTest, HaloQuadKeepsItsSizeOnScreenAndTurnsWithDistance)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});
     file.lights.push_back({"H.Halo.m\"flare.png\"", {0, 0, 0}, {1, 1, 1}, 1});
@@ -160,7 +160,7 @@ TEST(SceneEffectsTest, HaloQuadKeepsItsSizeOnScreenAndTurnsWithDistance)
     loaded.scene->Draw(0);
     const auto strips = HaloDraws(loaded.device);
     ASSERT_EQ(strips.size(), 1u);
-    const std::vector<Vertex>& quad = strips[0]->vertices;
+    const std::vector<Vertex>& quad = strips[0]->Vertices();
     ASSERT_EQ(quad.size(), 4u);
     // d = 10: corners (+-1, +-1) turned by 1 radian; the camera's right is +x, up +y.
     const float c = std::cos(1.0f), s = std::sin(1.0f);
@@ -178,13 +178,13 @@ TEST(SceneEffectsTest, HaloQuadKeepsItsSizeOnScreenAndTurnsWithDistance)
     loaded.scene->SetHaloTexture(own);
     loaded.device.ClearCalls();
     loaded.scene->Draw(0);
-    EXPECT_EQ(CallsNamed(loaded.device, "SetTexture").back()->object, own);
+    EXPECT_EQ(loaded.device.All(Op::SetTexture).back()->As<StageArgs>().texture, own);
     loaded.device.DestroyTexture(own);
 }
 
 TEST(SceneEffectsTest, StreamParticlesAreSpreadOnTheFirstFrameWheneverItComes)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     clock.Advance(500.0);  // long after the clock started
     std::srand(7);
     ParticleStream stream({0, 0, 0}, {10, 0, 0}, nullptr, 60);
@@ -225,7 +225,7 @@ TEST(SceneEffectsTest, StreamParticlesAreSpreadOnTheFirstFrameWheneverItComes)
 
 TEST(SceneEffectsTest, StreamSpritesAreFadedAndOnlyVisibleOnesDrawn)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     AddTrackedCamera(file, "Camera01", {0, 0, -30}, {});
     file.lights = {{"S.ParticleGenSrc.c8.m\"dot.png\"", {0, 0, 0}, {}, 1},
@@ -235,9 +235,9 @@ TEST(SceneEffectsTest, StreamSpritesAreFadedAndOnlyVisibleOnesDrawn)
     loaded.device.ClearCalls();
     loaded.scene->Draw(0);
     const ParticleStream& stream = *loaded.scene->GetStreams()[0];
-    const auto visibility = CallsNamed(loaded.device, "ArePointsVisible");
+    const auto visibility = loaded.device.All(Op::ArePointsVisible);
     ASSERT_EQ(visibility.size(), 1u);
-    EXPECT_EQ(visibility[0]->IntArg(0), 8);
+    EXPECT_EQ(visibility[0]->As<int>(), 8);
     const auto sprites = HaloDraws(loaded.device);
     // Particles that flew off screen are not drawn; every drawn one carries its fade.
     std::multiset<uint32_t> expected, drawn;
@@ -249,8 +249,8 @@ TEST(SceneEffectsTest, StreamSpritesAreFadedAndOnlyVisibleOnesDrawn)
         }
     }
     for (const RecordedCall* sprite : sprites) {
-        ASSERT_EQ(sprite->vertices.size(), 4u);
-        drawn.insert(sprite->vertices[0].color);
+        ASSERT_EQ(sprite->Vertices().size(), 4u);
+        drawn.insert(sprite->Vertices()[0].color);
     }
     EXPECT_EQ(drawn, expected);
     EXPECT_FALSE(loaded.device.alphaBlend);
@@ -262,7 +262,7 @@ TEST(SceneEffectsTest, StreamSpritesAreFadedAndOnlyVisibleOnesDrawn)
 
 TEST(SceneEffectsTest, PerFrameWorkAllocatesNothing)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     LoadedScene loaded(MorphScene({"Blob.MorphSrc.f0.EnvMap", "Blob.MorphDest.f20.c0"}));
     Mesh& source = *loaded.scene->GetMeshes()[0];
     ParticleStream stream({0, 0, 0}, {5, 5, 5}, nullptr, 100);

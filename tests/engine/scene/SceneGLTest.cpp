@@ -3,7 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include "SceneTestKit.h"
+#include "support/SceneTestKit.h"
 #include "support/AllocationProbe.h"
 #include "support/HeadlessGL.h"
 #include "support/PixelCheck.h"
@@ -157,7 +157,7 @@ TEST_F(SceneGLTest, LinearFogTintsMeshesButNotNoFogOnes)
 
 TEST_F(SceneGLTest, HaloGlowsAroundItsLightOnceFadedIn)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     file.frameCount = 100;
     AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});
@@ -204,7 +204,7 @@ TEST_F(SceneGLTest, EnvMapMeshAddsItsSecondTexture)
 
 TEST_F(SceneGLTest, DrawingAFrameAllocatesNothingOnceWarm)
 {
-    ScopedManualClock clock;
+    SteppedClock clock;
     MdlFile file;
     file.frameCount = 100;
     AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});

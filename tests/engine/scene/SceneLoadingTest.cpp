@@ -1,6 +1,6 @@
 // Tests of the scene model's loading rules: suffixes, materials, tracks, children, lights, streams, morphs, cameras.
 #include <gtest/gtest.h>
-#include "SceneTestKit.h"
+#include "support/SceneTestKit.h"
 #include "engine/device/Texture.h"
 #include "engine/scene/NameRules.h"
 #include "engine/scene/ObjectFlags.h"
@@ -105,7 +105,7 @@ TEST(SceneLoadingTest, StaticMeshesAreCopiedOnceRelativeToTheirPivot)
     EXPECT_FLOAT_EQ(buffer->vertices[7].y, 4);
     EXPECT_EQ(buffer->indices, mesh->indices);
     EXPECT_EQ(mesh->indices.size(), 36u);
-    EXPECT_EQ(CallCount(loaded.device, "VertexBuffer::Create"), 1);
+    EXPECT_EQ(loaded.device.Count(Op::VertexBufferCreate), 1);
     // Both texture stages carry the file's coordinates.
     EXPECT_FLOAT_EQ(mesh->vertices[3].u1, mesh->vertices[3].u0);
     EXPECT_FLOAT_EQ(mesh->vertices[3].v1, -1);
@@ -372,7 +372,7 @@ TEST(SceneLoadingTest, DestroyingTheSceneGivesEveryDeviceResourceBack)
         EXPECT_EQ(device->liveVertexBuffers, 0);
         EXPECT_EQ(device->liveTextures, 0);
         // Every state block made (scene, two meshes, each mesh again at its material) is deleted.
-        EXPECT_EQ(CallCount(*device, "EndStateBlock"), CallCount(*device, "DeleteStateBlock"));
+        EXPECT_EQ(device->Count(Op::EndStateBlock), device->Count(Op::DeleteStateBlock));
     }
 }
 

@@ -1,7 +1,7 @@
 // Tests of track evaluation: B-spline weights and segments, slerp, rotation keys accumulated on loading.
 #include <gtest/gtest.h>
 #include <cmath>
-#include "SceneTestKit.h"
+#include "support/SceneTestKit.h"
 #include "engine/scene/Track.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: blend factor pairs over a known background.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: clear colour and flags, test pattern, presentation.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 
 TEST(GLDeviceClear, ClearColourAndDepthOnlyFlag)
 {

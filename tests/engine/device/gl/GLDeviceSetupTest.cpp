@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Texture.h"
 #include "engine/device/gl/GLBatch.h"

@@ -1,6 +1,6 @@
 // Rendering tests of the OpenGL device: indexed draws, vertex buffers, state blocks and presentation.
 #include <SDL2/SDL.h>
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include "engine/device/VertexBuffer.h"
 
 namespace {

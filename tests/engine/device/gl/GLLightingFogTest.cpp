@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: a point-lit quad and fog at known distances.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: cull modes, depth test and functions, the test pattern.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: render targets, their locks, and 16-bit modes.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include "engine/device/Texture.h"
 
 TEST(GLDeviceRenderTarget, DrawIntoTextureLockItAndSampleItBack)

@@ -1,6 +1,6 @@
 // Rendering tests of the OpenGL device: surface copies with and without the black key, a font line.
-#include "GLTestSupport.h"
-#include "engine/core/Font.h"
+#include "support/GLTestSupport.h"
+#include "engine/device/Font.h"
 #include "engine/device/Surface.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"

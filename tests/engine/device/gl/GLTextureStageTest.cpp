@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: texture stage operations, the stage cascade and texture alpha.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include "engine/device/Texture.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"

@@ -1,5 +1,5 @@
 // Rendering tests of the OpenGL device: point visibility by the depth buffer.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include "engine/device/Texture.h"
 
 namespace {

@@ -74,6 +74,10 @@ private:
 // The screen-filling quad in strip order: (0.5, -0.5), (0.5, 0.5), (-0.5, -0.5), (-0.5, 0.5) with
 // texture coordinates 0.002 inside the image's edges, z 0, normal 0, opaque white.
 void MakeScreenQuad(Vertex quad[4]);
+// The quad of the circle and line layers in strip order: corners (1, -1), (1, 1), (-1, -1),
+// (-1, 1), the image mirrored left to right (u 0.002 at x = 1, 0.998 at x = -1), v as for
+// MakeScreenQuad; z 0, normal 0, opaque white.
+void MakeMirroredQuad(Vertex quad[4]);
 // One opaque white quad corner at (x, y, 0) with texture coordinates (u, v) and normal 0.
 Vertex QuadVertex(float x, float y, float u, float v);
 // Builds the layer's scale and offset into its quad once, at Init; frames add their own terms.

@@ -1,5 +1,5 @@
 // Builds the in-memory PNG, font sheet and WAV files the timeline and sound tests feed the engine.
-#include "TestMedia.h"
+#include "support/TestMedia.h"
 
 #include <png.h>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
 

@@ -1,5 +1,5 @@
 // Drawing frames, blend presets, fade-to-alpha rule and texture loading shared by the image layers.
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 
 #include <cstdlib>
 #include "engine/device/RenderDevice.h"
@@ -133,6 +133,12 @@ void LayerTexture::Reset()
     device_ = nullptr;
 }
 
+// Corners given as (x, y, u, v) rows.
+static void FillQuad(Vertex quad[4], const float (&corners)[4][4])
+{
+    for (int i = 0; i < 4; ++i) quad[i] = QuadVertex(corners[i][0], corners[i][1], corners[i][2], corners[i][3]);
+}
+
 void MakeScreenQuad(Vertex quad[4])
 {
     static const float corners[4][4] = {
@@ -141,7 +147,18 @@ void MakeScreenQuad(Vertex quad[4])
         {-0.5f, -0.5f, 0.002f, 0.998f},
         {-0.5f, 0.5f, 0.002f, 0.002f},
     };
-    for (int i = 0; i < 4; ++i) quad[i] = QuadVertex(corners[i][0], corners[i][1], corners[i][2], corners[i][3]);
+    FillQuad(quad, corners);
+}
+
+void MakeMirroredQuad(Vertex quad[4])
+{
+    static const float corners[4][4] = {
+        {1.0f, -1.0f, 0.002f, 0.998f},
+        {1.0f, 1.0f, 0.002f, 0.002f},
+        {-1.0f, -1.0f, 0.998f, 0.998f},
+        {-1.0f, 1.0f, 0.998f, 0.002f},
+    };
+    FillQuad(quad, corners);
 }
 
 Vertex QuadVertex(float x, float y, float u, float v)

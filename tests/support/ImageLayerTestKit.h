@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 #include "engine/device/Texture.h"
-#include "script/ScriptData.h"
+#include "engine/layers/LayerOperation.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
@@ -51,7 +51,7 @@ protected:
     }
 
     // The draws of the last frame, in order.
-    std::vector<const RecordedCall*> Draws() const { return device.All("Draw"); }
+    std::vector<const RecordedCall*> Draws() const { return device.All(Op::Draw); }
 
     // Name of the colour image of the texture a SetTexture call bound ("" for none).
     static std::string BoundImage(const RecordedCall* call)
@@ -65,11 +65,11 @@ protected:
     std::vector<LayerOperation> nested;
 };
 
-// Index of the first call named name at or after position from (calls.size() when none).
-inline size_t FindCall(const std::vector<RecordedCall>& calls, const std::string& name, size_t from = 0)
+// Index of the first call of op at or after position from (calls.size() when none).
+inline size_t FindCall(const std::vector<RecordedCall>& calls, Op op, size_t from = 0)
 {
     for (size_t i = from; i < calls.size(); ++i)
-        if (calls[i].name == name) return i;
+        if (calls[i].op == op) return i;
     return calls.size();
 }
 
@@ -77,6 +77,6 @@ inline size_t FindCall(const std::vector<RecordedCall>& calls, const std::string
 inline float CentreX(const RecordedCall* draw)
 {
     float sum = 0.0f;
-    for (const Vertex& v : draw->vertices) sum += v.x;
-    return sum / static_cast<float>(draw->vertices.size());
+    for (const Vertex& v : draw->Vertices()) sum += v.x;
+    return sum / static_cast<float>(draw->Vertices().size());
 }

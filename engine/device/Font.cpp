@@ -1,5 +1,5 @@
 // Bitmap fonts: cutting a marked PNG sheet into glyph surfaces and printing with them.
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>

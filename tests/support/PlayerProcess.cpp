@@ -1,5 +1,5 @@
 // Test helper: runs the real player binary in a folder and collects its exit status and output.
-#include "PlayerProcess.h"
+#include "support/PlayerProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include "engine/core/Fatal.h"
-#include "engine/core/Font.h"
+#include "engine/device/Font.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
@@ -128,30 +128,30 @@ TEST(FontTest, PrintAdvancesThePenByWidthAndSpacingOnOneLine)
 
     device.ClearCalls();
     EXPECT_EQ(2, font.Print(nullptr, 10, 40, "%s", "ab"));
-    auto draws = device.All("Surface::Draw");
+    auto draws = device.All(Op::SurfaceDraw);
     ASSERT_EQ(2u, draws.size());
-    EXPECT_EQ(10, draws[0]->IntArg(0));
-    EXPECT_EQ(19, draws[1]->IntArg(0));
-    EXPECT_EQ(40, draws[1]->IntArg(1));
-    EXPECT_EQ(1, draws[1]->IntArg(2));  // keyed
+    EXPECT_EQ(10, draws[0]->As<SurfaceDrawArgs>().x);
+    EXPECT_EQ(19, draws[1]->As<SurfaceDrawArgs>().x);
+    EXPECT_EQ(40, draws[1]->As<SurfaceDrawArgs>().y);
+    EXPECT_TRUE(draws[1]->As<SurfaceDrawArgs>().keyed);  // keyed
     EXPECT_EQ(29, font.MeasureText(10, "ab"));
 
     // Space and line feed draw the tilde glyph; y never changes.
     device.ClearCalls();
     EXPECT_EQ(3, font.PrintText(nullptr, 0, 7, "a\nb"));
-    draws = device.All("Surface::Draw");
+    draws = device.All(Op::SurfaceDraw);
     ASSERT_EQ(3u, draws.size());
-    EXPECT_EQ(9, draws[1]->IntArg(0));
-    EXPECT_EQ(7, draws[2]->IntArg(1));
-    EXPECT_EQ(16, draws[2]->IntArg(0));
+    EXPECT_EQ(9, draws[1]->As<SurfaceDrawArgs>().x);
+    EXPECT_EQ(7, draws[2]->As<SurfaceDrawArgs>().y);
+    EXPECT_EQ(16, draws[2]->As<SurfaceDrawArgs>().x);
     EXPECT_EQ(font.MeasureText(0, "a b"), font.MeasureText(0, "a\nb"));
 
     // An empty result draws nothing; text is never taken as a format.
     device.ClearCalls();
     EXPECT_EQ(0, font.Print(nullptr, 0, 0, "%s", ""));
-    EXPECT_EQ(0, device.Count("Surface::Draw"));
+    EXPECT_EQ(0, device.Count(Op::SurfaceDraw));
     EXPECT_EQ(3, font.PrintText(nullptr, 0, 0, "%d%"));
-    EXPECT_EQ(3, device.Count("Surface::Draw"));
+    EXPECT_EQ(3, device.Count(Op::SurfaceDraw));
     // Characters without a glyph are skipped without moving the pen.
     EXPECT_EQ(font.MeasureText(0, "ab"), font.MeasureText(0, "a\tb"));
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include "engine/effects/ScreenSpace.h"
+#include "engine/layers/ScreenSpace.h"
 #include "support/RecordingDevice.h"
 
 TEST(ScreenSpace, AlphaBytesAreTruncatedAndKeptWithinAByte)
@@ -33,8 +33,8 @@ TEST(ScreenSpace, CameraBeginSavesTransformsAndSetsTheTransparentPreset)
 
     BeginCamera(device, nullptr);
     EXPECT_EQ(device.GetTransformDepth(), 3u);
-    EXPECT_EQ(device.calls.front().name, "SetWorld");
-    EXPECT_EQ(device.calls.front().matrix, Matrix4::Identity());
+    EXPECT_EQ(device.calls.front().op, Op::SetWorld);
+    EXPECT_EQ(device.calls.front().As<Matrix4>(), Matrix4::Identity());
     EXPECT_EQ(device.GetEye().z, -5.0f);
     EXPECT_EQ(device.GetNearPlane(), 1.0f);
     EXPECT_EQ(device.GetFarPlane(), 1500.0f);
@@ -47,7 +47,7 @@ TEST(ScreenSpace, CameraBeginSavesTransformsAndSetsTheTransparentPreset)
     EXPECT_EQ(device.stages[0].alphaArg2, AlphaArg::Diffuse);
     EXPECT_EQ(device.srcBlend, BlendFactor::SrcAlpha);
     EXPECT_EQ(device.destBlend, BlendFactor::InvSrcAlpha);
-    EXPECT_EQ(device.calls.back().name, "SetTexture");
+    EXPECT_EQ(device.calls.back().op, Op::SetTexture);
 
     EndScreenSpace(device);
     EXPECT_EQ(device.GetTransformDepth(), 0u);
@@ -68,4 +68,33 @@ TEST(ScreenSpace, LayerRandomNumbersStayInFifteenBits)
         maximum = std::max(maximum, r);
     }
     EXPECT_GT(maximum, 30000);  // the whole range is used
+}
+
+TEST(ScreenSpace, QuadsSpanTheirSquareInStripOrderWithTheImageInsetFromItsEdges)
+{
+    // (x, y, u, v) per corner, worked out from the strip order: right-bottom, right-top,
+    // left-bottom, left-top. The screen quad shows the image as it is, the mirrored one
+    // flipped left to right over twice the size.
+    struct Corner {
+        float x, y, u, v;
+    };
+    const Corner screen[4] = {{0.5f, -0.5f, 0.998f, 0.998f}, {0.5f, 0.5f, 0.998f, 0.002f},
+                              {-0.5f, -0.5f, 0.002f, 0.998f}, {-0.5f, 0.5f, 0.002f, 0.002f}};
+    const Corner mirrored[4] = {{1.0f, -1.0f, 0.002f, 0.998f}, {1.0f, 1.0f, 0.002f, 0.002f},
+                                {-1.0f, -1.0f, 0.998f, 0.998f}, {-1.0f, 1.0f, 0.998f, 0.002f}};
+    Vertex made[2][4];
+    MakeScreenQuad(made[0]);
+    MakeMirroredQuad(made[1]);
+    const Corner* expected[2] = {screen, mirrored};
+    for (int q = 0; q < 2; ++q) {
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(testing::Message() << "quad " << q << " corner " << i);
+            EXPECT_EQ(made[q][i].x, expected[q][i].x);
+            EXPECT_EQ(made[q][i].y, expected[q][i].y);
+            EXPECT_EQ(made[q][i].u0, expected[q][i].u);
+            EXPECT_EQ(made[q][i].v0, expected[q][i].v);
+            EXPECT_EQ(made[q][i].z, 0.0f);
+            EXPECT_EQ(made[q][i].color, 0xFFFFFFFFu);
+        }
+    }
 }

@@ -1,5 +1,5 @@
 // Test helper for the OpenGL device: headless set-up, screen quads, image comparison and PNG dumps.
-#include "GLTestSupport.h"
+#include "support/GLTestSupport.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

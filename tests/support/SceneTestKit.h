@@ -1,13 +1,13 @@
-// Shared helpers of the scene tests: scenes written to a test archive, fatal texts, a fake clock, recorder queries.
+// Shared helpers of the scene tests: scenes written to a test archive, fatal texts, a stepped clock.
 #pragma once
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-#include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
 #include "engine/scene/Scene.h"
+#include "support/FakeClock.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
 #include "tools/mdltool/MdlWriter.h"
@@ -73,59 +73,15 @@ public:
     std::unique_ptr<Scene> scene;
 };
 
-// The demo clock driven by hand.
-struct ManualClock : ClockCounter {
-    int64_t count = 0;
-    bool Frequency(int64_t& ticksPerSecond) override
-    {
-        ticksPerSecond = 1000000;
-        return true;
-    }
-    int64_t Count() override { return count; }
-    void Advance(double seconds) { count += static_cast<int64_t>(seconds * 1e6); }
-};
-
-class ScopedManualClock {
+// The demo clock stepped forward by hand.
+class SteppedClock : public FakeClock {
 public:
-    ScopedManualClock()
+    void Advance(double seconds)
     {
-        ClockResetForTesting();
-        ClockSetCounter(&clock);
-        ClockStart();
+        now_ += seconds;
+        Set(now_);
     }
-    ~ScopedManualClock()
-    {
-        ClockSetCounter(nullptr);
-        ClockResetForTesting();
-        ClockStart();
-    }
-    void Advance(double seconds) { clock.Advance(seconds); }
-    ManualClock clock;
-};
 
-// Recorder queries go through these few helpers so a change of the recorder's form stays local.
-inline std::vector<std::string> CallNames(const RecordingDevice& device)
-{
-    return device.Names();
-}
-inline int CallCount(const RecordingDevice& device, const std::string& name)
-{
-    return device.Count(name);
-}
-inline std::vector<const RecordedCall*> CallsNamed(const RecordingDevice& device, const std::string& name)
-{
-    return device.All(name);
-}
-// The names of the calls from the first call named from (inclusive) on, without the
-// state-block bookkeeping of the recorder.
-inline std::vector<std::string> NamesFrom(const RecordingDevice& device, const std::string& from)
-{
-    std::vector<std::string> names;
-    bool started = false;
-    for (const RecordedCall& call : device.calls) {
-        started = started || call.name == from;
-        if (started)
-            names.push_back(call.name);
-    }
-    return names;
-}
+private:
+    double now_ = 0;
+};
