@@ -17,6 +17,7 @@
 #include "app/FixedStepClock.h"
 #include "app/Production.h"
 #include "engine/core/Clock.h"
+#include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "pak/EmbeddedResource.h"
@@ -38,23 +39,30 @@ void HideMainWindow()
     }
 }
 
-// Creates, initialises, runs and destroys the application inside the error guard.
+// Creates, initialises, runs and destroys the application inside the error guard, which
+// also turns processor faults anywhere in start-up, the loop and shut-down into errors.
 // After an error the application is left as it is: tearing down half-started
 // subsystems could only add confusion to the report.
 int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedStep)
 {
     int status = kExitNormal;
     try {
-        auto* application = new DemoApplication(options, fixedStep);
-        application->Init();
-        application->Run();
-        delete application;
-        if (options.fileList)
-            WriteFileList("FileList.txt");
+        RunGuarded([&] {
+            auto* application = new DemoApplication(options, fixedStep);
+            application->Init();
+            application->Run();
+            delete application;
+            if (options.fileList)
+                WriteFileList("FileList.txt");
+        });
     } catch (const AppError& error) {
         const int systemError = errno;
+        // A fault's own stack, not the guard's throw that reported it.
+        std::string trace = TakeThrowTrace();
+        if (error.IsProcessorFault())
+            trace = DescribeFaultTrace(error.GetFaultTrace());
         HideMainWindow();
-        ShowExceptionDialog(error.what(), systemError, TakeThrowTrace());
+        ShowExceptionDialog(error.what(), systemError, trace);
         status = kExitFatalError;
     } catch (const CUserException& error) {
         HideMainWindow();
