@@ -157,15 +157,39 @@ bool Exited(int pid)
            info.si_pid == pid;
 }
 
+// Waits until the player has logged line (true) or ended or the time is up (false).
+bool WaitForLogLine(int pid, const std::string& stderrPath, const std::string& line, int seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline && !Exited(pid)) {
+        if (ReadTestFile(stderrPath).find(line) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// A production in dir: the read-out font and one picture shown until endSeconds.
+void WritePictureProduction(const fs::path& dir, const std::string& picture, const std::string& png,
+                            int endSeconds)
+{
+    fs::remove_all(dir);
+    int w = 0, h = 0;
+    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
+    std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
+    WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));
+    WriteTestFile((dir / picture).string(), png);
+    WriteTestFile((dir / "Script.txt").string(),
+                  "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"" + picture + "\";\r\nStableTime 100;\r\n"
+                  "};\r\n};\r\nTIME " + std::to_string(endSeconds) + " {\r\nEND;\r\n};\r\n");
+}
+
 // Waits for the log line, then presses Escape in the screen's centre (where the window or
 // dialog stands) until the player has gone (the first press can race the mapping).
 void PressEscapeWhenPlaying(int pid, void* data)
 {
     auto& context = *static_cast<PressContext*>(data);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline && !Exited(pid) &&
-           ReadTestFile(context.stderrPath).find(context.readyLine) == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitForLogLine(pid, context.stderrPath, context.readyLine, 60);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     void* display = context.keyboard->openDisplay(context.display.c_str());
     if (!display)
@@ -222,16 +246,8 @@ protected:
 TEST_F(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
 {
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "window";
-    fs::remove_all(dir);
-    int w = 0, h = 0;
-    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
-    std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
-    WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));
-    WriteTestFile((dir / "red.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)));
     // Plays for a minute unless stopped.
-    WriteTestFile((dir / "Script.txt").string(),
-                  "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 100;\r\n"
-                  "};\r\n};\r\nTIME 60 {\r\nEND;\r\n};\r\n");
+    WritePictureProduction(dir, "red.png", EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)), 60);
 
     const auto started = std::chrono::steady_clock::now();
     PlayerRun run = Play(dir, {"--no-dialog", "--windowed", "--no-pak", "--mode", "320x240x32",
@@ -464,10 +480,7 @@ struct ScreenshotContext {
 void CaptureThenEscape(int pid, void* data)
 {
     auto& context = *static_cast<ScreenshotContext*>(data);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline && !Exited(pid) &&
-           ReadTestFile(context.stderrPath).find("Loaded [ quadrants.png ]") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitForLogLine(pid, context.stderrPath, "Loaded [ quadrants.png ]", 20);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     if (Exited(pid))
         context.problem = "the player ended before the screen was read";
@@ -514,8 +527,7 @@ TEST(WindowOnXvfbFullScreen, PictureFillsTheDisplayWithItsAspectKeptWithAndWitho
         XvfbServer server;
         ASSERT_TRUE(server.Start(xvfb, c.display)) << "Xvfb did not start";
         const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "fullscreen" / name;
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        WritePictureProduction(dir, "quadrants.png", EncodePng(64, 64, QuadrantPicture(64)), 60);
         // The socket can appear before the server takes connections.
         bool accepting = false;
         for (int i = 0; i < 100 && !accepting; ++i) {
@@ -537,14 +549,6 @@ TEST(WindowOnXvfbFullScreen, PictureFillsTheDisplayWithItsAspectKeptWithAndWitho
                 << "openbox did not start: " << ReadTestFile((dir / "openbox.log").string());
         }
 
-        int w = 0, h = 0;
-        std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
-        std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
-        WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));
-        WriteTestFile((dir / "quadrants.png").string(), EncodePng(64, 64, QuadrantPicture(64)));
-        WriteTestFile((dir / "Script.txt").string(),
-                      "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"quadrants.png\";\r\nStableTime 100;\r\n"
-                      "};\r\n};\r\nTIME 60 {\r\nEND;\r\n};\r\n");
         ScreenshotContext context{&keyboard, server.Name(), (dir / ".stderr.txt").string(), xwd, {}, false, {}};
         PlayerRun run = RunProcess(STARFALL_EXE, {"--no-dialog", "--no-pak", "--mode", c.mode, "LogWindow"},
                                    dir.string(),
@@ -609,10 +613,7 @@ struct FloodContext {
 void FloodThenEscape(int pid, void* data)
 {
     auto& context = *static_cast<FloodContext*>(data);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline && !Exited(pid) &&
-           ReadTestFile(context.stderrPath).find("Loaded [ red.png ]") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitForLogLine(pid, context.stderrPath, "Loaded [ red.png ]", 60);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     void* display = context.keyboard->openDisplay(context.display.c_str());
     if (!display)
@@ -636,15 +637,7 @@ void FloodThenEscape(int pid, void* data)
 TEST_F(WindowOnXvfb, EscapeAfterAFloodOfMouseMotionQuitsAtOnce)
 {
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "flood";
-    fs::remove_all(dir);
-    int w = 0, h = 0;
-    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
-    std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
-    WriteTestFile((dir / "font1.png").string(), EncodePng(w, h, sheet));
-    WriteTestFile((dir / "red.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)));
-    WriteTestFile((dir / "Script.txt").string(),
-                  "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 100;\r\n"
-                  "};\r\n};\r\nTIME 90 {\r\nEND;\r\n};\r\n");
+    WritePictureProduction(dir, "red.png", EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)), 90);
     // A large window makes every frame cost what it does on a real display.
     FloodContext context{&keyboard_, server_.Name(), (dir / ".stderr.txt").string(), 10000, -1.0};
     PlayerRun run = RunProcess(STARFALL_EXE,
