@@ -313,7 +313,9 @@ TEST(PlayerEndToEnd, ProcessorFaultsFromStartUpToShutDownReachTheReportWithTheir
         PlayerRun run = RunProcess(STARFALL_EXE, {"--headless", "--no-pak", "--fps", "10", "gfl"}, dir.string(),
                                    {{"SDL_AUDIODRIVER", "dummy"},
                                     {"LD_PRELOAD", FAULT_INJECTOR_LIB},
-                                    {"ASAN_OPTIONS", "verify_asan_link_order=0"},
+                                    // In a sanitizer build the helper comes before the runtime.
+                                    {"ASAN_OPTIONS", "detect_leaks=0:allow_user_segv_handler=1:"
+                                                     "use_sigaltstack=0:verify_asan_link_order=0"},
                                     {c.variable, c.value}},
                                    120.0);
         EXPECT_FALSE(run.timedOut);

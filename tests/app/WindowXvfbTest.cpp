@@ -481,11 +481,24 @@ void CaptureThenEscape(int pid, void* data)
 {
     auto& context = *static_cast<ScreenshotContext*>(data);
     WaitForLogLine(pid, context.stderrPath, "Loaded [ quadrants.png ]", 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    if (Exited(pid))
-        context.problem = "the player ended before the screen was read";
-    else
+    // Slow builds take a while to show their first frames: read the screen until the
+    // picture's middle is lit, then once more for a settled frame.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool lit = false;
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(lit ? 1000 : 500));
+        if (Exited(pid)) {
+            context.problem = "the player ended before the screen was read";
+            context.captured = false;
+            break;
+        }
+        const bool wasLit = lit;
         context.captured = CaptureScreen(context.xwd, context.display, context.screen, context.problem);
+        lit = context.captured &&
+              context.screen.At(context.screen.width / 2, context.screen.height / 2) != 0;
+        if (wasLit && lit)
+            break;
+    } while (std::chrono::steady_clock::now() < deadline);
     void* display = context.keyboard->openDisplay(context.display.c_str());
     if (!display)
         return;
