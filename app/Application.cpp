@@ -165,6 +165,10 @@ bool Application::Init()
         RaiseAppError("Can't create main Window");
     // Neither the screen saver nor display power-off may interrupt the production.
     SDL_DisableScreenSaver();
+    // Events that can never become a handled message are not even queued.
+    for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL, SDL_KEYUP,
+                        SDL_TEXTINPUT, SDL_TEXTEDITING, SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION})
+        SDL_EventState(type, SDL_IGNORE);
     SDL_ShowCursor(SDL_DISABLE);
     windowLive_ = true;
     return true;
@@ -174,10 +178,23 @@ bool Application::PumpOneEvent()
 {
     if (IsQuitPosted())
         return false;
+    if (!SDL_WasInit(SDL_INIT_EVENTS))
+        return true;
+    // Events that no handler takes are taken in the same pass: SDL does not merge mouse
+    // motion, and a backlog of it must not delay a key by one frame per event. (Peeking
+    // after one pump, unlike polling, never stops early at the end of an older pump.)
+    SDL_PumpEvents();
     SDL_Event event;
-    if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_PollEvent(&event)) {
-        if (auto message = TranslateEvent(event))
-            WindowProc(message->message, message->wParam, message->lParam);
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+        const auto message = TranslateEvent(event);
+        if (!message)
+            continue;
+        if (!HasHandler(message->message)) {
+            DefaultProcessing(message->message, message->wParam, message->lParam);
+            continue;
+        }
+        WindowProc(message->message, message->wParam, message->lParam);
+        break;
     }
     return true;
 }

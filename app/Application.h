@@ -78,7 +78,8 @@ protected:
     void RequestQuit();
     // Default handling of messages no handler took.
     void DefaultProcessing(uint32_t message, uintptr_t wParam, intptr_t lParam);
-    // Handles at most one pending event; false when the quit message was fetched.
+    // Handles at most one pending message that has a handler, taking every event before
+    // it that has none; false when the quit message was fetched.
     bool PumpOneEvent();
 
     std::string commandLine_;

@@ -138,10 +138,11 @@ private:
 };
 
 // One line of the trace: the function and offset when known, then the module and offset.
-std::string DescribeFrame(void* frame, const char* fallback, const ExecutableSymbols& program)
+// A return address points after the call, so the call itself is looked up one byte
+// before it; an exact address (the faulting instruction) is looked up as it is.
+std::string DescribeFrame(void* frame, bool exact, const char* fallback, const ExecutableSymbols& program)
 {
-    // A return address points after the call; the call itself is one byte before.
-    const uintptr_t address = reinterpret_cast<uintptr_t>(frame) - 1;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(frame) - (exact ? 0 : 1);
     std::string function = program.Describe(address);
     Dl_info info{};
     const bool located = dladdr(reinterpret_cast<void*>(address), &info) != 0 && info.dli_fname;
@@ -156,7 +157,7 @@ std::string DescribeFrame(void* frame, const char* fallback, const ExecutableSym
     const char* slash = std::strrchr(info.dli_fname, '/');
     char module[64];
     std::snprintf(module, sizeof module, "+0x%" PRIxPTR,
-                  address + 1 - reinterpret_cast<uintptr_t>(info.dli_fbase));
+                  reinterpret_cast<uintptr_t>(frame) - reinterpret_cast<uintptr_t>(info.dli_fbase));
     return function + " (" + (slash ? slash + 1 : info.dli_fname) + module + ")";
 }
 
@@ -187,20 +188,37 @@ void EnableThrowTraces(bool enable)
     g_frameCount = 0;
 }
 
-std::string TakeThrowTrace()
+namespace {
+
+// The lines of a trace; the first frame is exact when firstIsExact.
+std::string DescribeFrames(void* const* frames, int count, bool firstIsExact)
 {
     std::string text;
-    if (g_frameCount <= 1)
+    if (count <= 0)
         return text;
-    // Frame 0 is the throw wrapper itself.
-    const int count = g_frameCount - 1;
-    g_frameCount = 0;
-    char** symbols = backtrace_symbols(g_frames + 1, count);
+    char** symbols = backtrace_symbols(frames, count);
     const ExecutableSymbols program;
     for (int i = 0; i < count; ++i) {
-        text += DescribeFrame(g_frames[1 + i], symbols ? symbols[i] : nullptr, program);
+        text += DescribeFrame(frames[i], firstIsExact && i == 0, symbols ? symbols[i] : nullptr, program);
         text += '\n';
     }
     std::free(symbols);
     return text;
+}
+
+}  // namespace
+
+std::string TakeThrowTrace()
+{
+    if (g_frameCount <= 1)
+        return {};
+    // Frame 0 is the throw wrapper itself.
+    const int count = g_frameCount - 1;
+    g_frameCount = 0;
+    return DescribeFrames(g_frames + 1, count, false);
+}
+
+std::string DescribeFaultTrace(const std::vector<void*>& frames)
+{
+    return DescribeFrames(frames.data(), static_cast<int>(frames.size()), true);
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "app/FixedStepClock.h"
 #include "app/Production.h"
 #include "engine/core/Clock.h"
+#include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "pak/EmbeddedResource.h"
@@ -38,35 +40,64 @@ void HideMainWindow()
     }
 }
 
-// Creates, initialises, runs and destroys the application inside the error guard.
+// Shows the dialog for an error that escaped (the one of the kind it is).
+void ReportEscapedError(const std::exception_ptr& escaped)
+{
+    const int systemError = errno;
+    HideMainWindow();
+    try {
+        std::rethrow_exception(escaped);
+    } catch (const AppError& error) {
+        // A fault's own stack, not the guard's throw that reported it.
+        std::string trace = TakeThrowTrace();
+        if (error.IsProcessorFault())
+            trace = DescribeFaultTrace(error.GetFaultTrace());
+        ShowExceptionDialog(error.what(), systemError, trace);
+    } catch (const CUserException& error) {
+        ShowErrorDialog(error.what());
+    } catch (...) {
+        if (IsLibraryErrorPending())
+            ShowErrorDialog(GetLibraryLastMessage());
+        else
+            ShowExceptionDialog("Unhandled Exception.", systemError, TakeThrowTrace());
+    }
+}
+
+// An error that cannot travel up to the entry (thrown out of a destructor, which ends
+// the program through std::terminate) is still reported, then the process ends.
+[[noreturn]] void ReportTerminate()
+{
+    static bool reporting = false;
+    if (!reporting) {
+        reporting = true;
+        if (std::exception_ptr escaped = std::current_exception())
+            ReportEscapedError(escaped);
+        else
+            ShowExceptionDialog("Unhandled Exception.", errno, TakeThrowTrace());
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(kExitFatalError);
+}
+
+// Creates, initialises, runs and destroys the application inside the error guard, which
+// also turns processor faults anywhere in start-up, the loop and shut-down into errors.
 // After an error the application is left as it is: tearing down half-started
 // subsystems could only add confusion to the report.
 int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedStep)
 {
     int status = kExitNormal;
     try {
-        auto* application = new DemoApplication(options, fixedStep);
-        application->Init();
-        application->Run();
-        delete application;
-        if (options.fileList)
-            WriteFileList("FileList.txt");
-    } catch (const AppError& error) {
-        const int systemError = errno;
-        HideMainWindow();
-        ShowExceptionDialog(error.what(), systemError, TakeThrowTrace());
-        status = kExitFatalError;
-    } catch (const CUserException& error) {
-        HideMainWindow();
-        ShowErrorDialog(error.what());
-        status = kExitFatalError;
+        RunGuarded([&] {
+            auto* application = new DemoApplication(options, fixedStep);
+            application->Init();
+            application->Run();
+            delete application;
+            if (options.fileList)
+                WriteFileList("FileList.txt");
+        });
     } catch (...) {
-        const int systemError = errno;
-        HideMainWindow();
-        if (IsLibraryErrorPending())
-            ShowErrorDialog(GetLibraryLastMessage());
-        else
-            ShowExceptionDialog("Unhandled Exception.", systemError, TakeThrowTrace());
+        ReportEscapedError(std::current_exception());
         status = kExitFatalError;
     }
     PostQuitMessage(0);
@@ -74,6 +105,11 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
 }
 
 }  // namespace
+
+void InstallTerminateReport()
+{
+    std::set_terminate(&ReportTerminate);
+}
 
 bool HasDisplay()
 {
@@ -118,6 +154,7 @@ int StarfallMain(int argc, char** argv)
         ClockSetCounter(fixedStep.get());
     }
     EnableThrowTraces(true);
+    InstallTerminateReport();
     const int status = RunApplication(options, fixedStep.get());
     EnableThrowTraces(false);
     if (fixedStep)

@@ -1,15 +1,19 @@
 // Processor-exception guard: signal handlers on an alternate stack jump out of the guarded call.
 #include "engine/core/ExceptionGuard.h"
+#include <execinfo.h>
+#include <pthread.h>
+#include <ucontext.h>
 #include <csetjmp>
 #include <csignal>
 #include <cstdint>
-#include <pthread.h>
 #include <string>
 #include <vector>
 #include "engine/core/Fatal.h"
 
 static const int g_guardedSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP};
 constexpr int GuardedSignalCount = sizeof(g_guardedSignals) / sizeof(g_guardedSignals[0]);
+
+constexpr int kMaxFaultFrames = 48;
 
 // The innermost active guard of this thread and what its handler saw.
 struct GuardFrame {
@@ -19,6 +23,9 @@ struct GuardFrame {
     volatile sig_atomic_t signalNumber = 0;
     volatile sig_atomic_t code = 0;
     volatile sig_atomic_t stackOverflow = 0;
+    // The faulting thread's stack at the fault, innermost first.
+    void* faultFrames[kMaxFaultFrames] = {};
+    int faultFrameCount = 0;
 };
 static thread_local GuardFrame* t_activeGuard = nullptr;
 
@@ -64,7 +71,39 @@ const char* ProcessorExceptionText(int signalNumber, int code, bool stackOverflo
     return "Unhandled Exception.";
 }
 
-static void GuardHandler(int signalNumber, siginfo_t* info, void*)
+// The address of the faulting instruction, 0 where the machine context is not known here.
+static uintptr_t FaultAddress(void* context)
+{
+    const auto* machine = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return static_cast<uintptr_t>(machine->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return static_cast<uintptr_t>(machine->uc_mcontext.pc);
+#else
+    (void)machine;
+    return 0;
+#endif
+}
+
+// Takes the stack as it was at the fault: the handler's own frames and the signal
+// trampoline are dropped, so the first frame is the faulting instruction.
+static void RecordFaultTrace(GuardFrame& guard, void* context)
+{
+    void* frames[kMaxFaultFrames + 4];
+    const int count = backtrace(frames, kMaxFaultFrames + 4);
+    const uintptr_t fault = FaultAddress(context);
+    int first = -1;
+    for (int i = 0; i < count && first < 0; ++i)
+        if (fault != 0 && reinterpret_cast<uintptr_t>(frames[i]) == fault)
+            first = i;
+    guard.faultFrameCount = 0;
+    if (first < 0)
+        return;  // the unwinder did not get through the signal frame: no trace
+    for (int i = first; i < count && guard.faultFrameCount < kMaxFaultFrames; ++i)
+        guard.faultFrames[guard.faultFrameCount++] = frames[i];
+}
+
+static void GuardHandler(int signalNumber, siginfo_t* info, void* context)
 {
     GuardFrame* guard = t_activeGuard;
     if (guard == nullptr) {
@@ -79,6 +118,7 @@ static void GuardHandler(int signalNumber, siginfo_t* info, void*)
     uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
     guard->stackOverflow = signalNumber == SIGSEGV && guard->stackLow != 0 &&
                            address + 1024 * 1024 >= guard->stackLow && address < guard->stackLow + 64 * 1024;
+    RecordFaultTrace(*guard, context);
     siglongjmp(guard->jump, 1);
 }
 
@@ -101,6 +141,13 @@ class GuardInstallation {
 public:
     GuardInstallation() : alternateStack_(256 * 1024)
     {
+        // The unwinder loads its library and allocates on first use; that must not
+        // happen for the first time inside a signal handler.
+        static const bool unwinderReady = [] {
+            void* frame[1];
+            return backtrace(frame, 1) >= 0;
+        }();
+        (void)unwinderReady;
         stack_t stack{};
         stack.ss_sp = alternateStack_.data();
         stack.ss_size = alternateStack_.size();
@@ -158,5 +205,6 @@ void RunGuarded(const std::function<void()>& body)
         return;
     if (IsLibraryErrorPending())
         throw CUserException(std::string(GetLibraryLastMessage()));
-    RaiseAppError("%s", ProcessorExceptionText(guard.signalNumber, guard.code, guard.stackOverflow != 0));
+    RaiseProcessorFault(ProcessorExceptionText(guard.signalNumber, guard.code, guard.stackOverflow != 0),
+                        std::vector<void*>(guard.faultFrames, guard.faultFrames + guard.faultFrameCount));
 }

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 static char g_appMessage[1024];
 static char g_libraryMessage[2048];
@@ -22,6 +23,13 @@ void RaiseAppError(const char* format, ...)
     va_end(args);
     DebugOutput(g_appMessage);
     throw AppError(g_appMessage);
+}
+
+void RaiseProcessorFault(const char* text, std::vector<void*> faultTrace)
+{
+    std::snprintf(g_appMessage, sizeof(g_appMessage), "%s", text ? text : "");
+    DebugOutput(g_appMessage);
+    throw AppError(g_appMessage, std::move(faultTrace));
 }
 
 void ReportFatal(const char* format, ...)

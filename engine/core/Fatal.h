@@ -2,11 +2,25 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
-// Application error (shell, archive, missing driver): shown in the exception dialog.
+// Application error (shell, archive, missing driver, processor fault): shown in the
+// exception dialog.
 class AppError : public std::runtime_error {
 public:
     explicit AppError(const std::string& text) : std::runtime_error(text) {}
+    // A processor fault: faultTrace holds the code addresses of the faulting thread at the
+    // fault, innermost first (empty when no trace could be taken).
+    AppError(const std::string& text, std::vector<void*> faultTrace)
+        : std::runtime_error(text), processorFault_(true), faultTrace_(std::move(faultTrace)) {}
+
+    bool IsProcessorFault() const { return processorFault_; }
+    const std::vector<void*>& GetFaultTrace() const { return faultTrace_; }
+
+private:
+    bool processorFault_ = false;
+    std::vector<void*> faultTrace_;
 };
 
 // Library error raised by everything in the engine: shown in the error dialog.
@@ -18,6 +32,9 @@ public:
 // Formats into the application's 1024-byte buffer (cut, never overrun), writes the
 // text to the debugger output (stderr) and throws AppError.
 [[noreturn]] void RaiseAppError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// As RaiseAppError with a plain text, for a processor fault and the trace taken at it.
+[[noreturn]] void RaiseProcessorFault(const char* text, std::vector<void*> faultTrace);
 
 // Formats into the library's 2048-byte buffer (cut, never overrun), writes it to the
 // debugger output, sets the pending flag and throws CUserException.

@@ -92,7 +92,10 @@ static PngResult PngDecode(png_structp png, png_infop info, const char* fileName
         png_set_expand_gray_1_2_4_to_8(png);
     if (bitDepth == 16)
         png_set_strip_16(png);
-    if (colorType & PNG_COLOR_MASK_ALPHA)
+    // Alpha is dropped, including the one a palette's transparency chunk adds when the
+    // palette is expanded.
+    if ((colorType & PNG_COLOR_MASK_ALPHA) ||
+        (colorType == PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS)))
         png_set_strip_alpha(png);
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);

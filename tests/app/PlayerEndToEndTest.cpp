@@ -288,3 +288,52 @@ TEST(PlayerEndToEnd, CommandLineProblemsAndAMissingDisplayAreExplainedInOneLine)
     EXPECT_NE(noDisplay.err.find("--headless"), std::string::npos) << noDisplay.err;
     EXPECT_EQ(std::count(noDisplay.err.begin(), noDisplay.err.end(), '\n'), 1) << noDisplay.err;
 }
+
+TEST(PlayerEndToEnd, ProcessorFaultsFromStartUpToShutDownReachTheReportWithTheirOwnTrace)
+{
+    // A real division by zero, raised by a preloaded helper at a chosen point of the run.
+    const std::string script = "LOADINGIMG \"loading.png\";\n"
+                               "TIME -1 {\nCREATE GFXLayer {\nTexture \"red.png\";\nStableTime 100;\n};\n};\n"
+                               "TIME 0.2 {\nCREATE GFXLayer {\nTexture \"late.png\";\nStableTime 100;\n};\n};\n"
+                               "TIME 0.5 {\nEND;\n};\n";
+    struct Case {
+        const char* stage;
+        const char* variable;
+        const char* value;
+        const char* caller;  // a routine of the player that must stand in the fault's trace
+    } cases[] = {
+        {"script parsing", "STARFALL_FAULT_ON_OPEN", "Script.txt", "\nParseScriptFile("},
+        {"preload", "STARFALL_FAULT_ON_OPEN", "red.png", "\nTimeline::Start("},
+        {"a frame", "STARFALL_FAULT_ON_OPEN", "late.png", "\nDemoApplication::Frame("},
+        {"shut-down", "STARFALL_FAULT_IN", "Mix_HaltChannel", "\nDemoApplication::~DemoApplication("},
+        {"file list", "STARFALL_FAULT_ON_OPEN", "FileList.txt", "\nWriteFileList("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        const fs::path dir = MakeProduction(std::string("fault-") + c.value, script);
+        WriteTestFile((dir / "late.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 0, 255, 0)));
+        PlayerRun run = RunProcess(STARFALL_EXE, {"--headless", "--no-pak", "--fps", "10", "gfl"}, dir.string(),
+                                   {{"SDL_AUDIODRIVER", "dummy"},
+                                    {"LD_PRELOAD", FAULT_INJECTOR_LIB},
+                                    // In a sanitizer build the helper comes before the runtime.
+                                    {"ASAN_OPTIONS", "detect_leaks=0:allow_user_segv_handler=1:"
+                                                     "use_sigaltstack=0:verify_asan_link_order=0"},
+                                    {c.variable, c.value}},
+                                   120.0);
+        EXPECT_FALSE(run.timedOut);
+        // Reported and ended with the error status, not killed by the signal.
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("Starfall Trailer, By Vireo! - Exception\nMessage\nInteger divided by Zero.\n"),
+                  std::string::npos)
+            << run.err;
+        // The trace starts at the faulting instruction and goes down through the player.
+        const size_t trace = run.err.find("TraceBack\n");
+        ASSERT_NE(trace, std::string::npos) << run.err;
+        const std::string traceText = run.err.substr(trace + 10);
+        EXPECT_EQ(traceText.rfind("starfall_injected_fault+0x", 0), 0u) << traceText;
+        EXPECT_NE(traceText.find(c.caller), std::string::npos) << traceText;
+        EXPECT_EQ(traceText.find("RaiseProcessorFault"), std::string::npos) << traceText;
+        EXPECT_EQ(traceText.find("RaiseAppError"), std::string::npos) << traceText;
+        EXPECT_FALSE(fs::exists(dir / "FileList.txt"));
+    }
+}

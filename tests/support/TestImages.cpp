@@ -17,7 +17,8 @@ static void AppendBytes(png_structp png, png_bytep data, png_size_t length)
 static void FlushNothing(png_structp) {}
 
 std::string EncodePngLayout(int width, int height, int colorType, int bitDepth, bool interlaced,
-                            const std::vector<uint8_t>& samples, const std::vector<uint8_t>& palette)
+                            const std::vector<uint8_t>& samples, const std::vector<uint8_t>& palette,
+                            const std::vector<uint8_t>& transparency)
 {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -35,6 +36,8 @@ std::string EncodePngLayout(int width, int height, int colorType, int bitDepth, 
         for (size_t i = 0; i + 2 < palette.size(); i += 3)
             colours.push_back({palette[i], palette[i + 1], palette[i + 2]});
         png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
+        if (!transparency.empty())
+            png_set_tRNS(png, info, transparency.data(), static_cast<int>(transparency.size()), nullptr);
     }
     png_write_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);

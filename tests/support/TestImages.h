@@ -7,9 +7,11 @@
 // An 8-bit RGB PNG of width x height from rgb (3 bytes per pixel, rows top first).
 std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgb);
 // Any PNG layout: colorType/bitDepth as libpng numbers them, samples packed per row as
-// libpng expects them (16-bit samples big-endian). palette: RGB triples for palette images.
+// libpng expects them (16-bit samples big-endian). palette: RGB triples for palette images;
+// transparency: their alpha values (a tRNS chunk), none when empty.
 std::string EncodePngLayout(int width, int height, int colorType, int bitDepth, bool interlaced,
-                            const std::vector<uint8_t>& samples, const std::vector<uint8_t>& palette = {});
+                            const std::vector<uint8_t>& samples, const std::vector<uint8_t>& palette = {},
+                            const std::vector<uint8_t>& transparency = {});
 // A baseline JPEG with 1 (greyscale) or 3 (RGB) components.
 std::string EncodeJpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
                        int quality = 100);

@@ -1,6 +1,8 @@
 // Tests of the archive writer: command line, stored names, duplicates, layout, and reading back.
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -189,4 +191,52 @@ TEST_F(PakWriterTest, ListedFilesEmptyInputsAndBadArguments)
     EXPECT_NE(Run(In(), output), 0) << "no output named";
     EXPECT_NE(Run("--bogus -o " + Out("x.pak") + " " + In(), output), 0);
     EXPECT_FALSE(fs::exists(Out("x.pak")));
+}
+
+TEST_F(PakWriterTest, AFullDiskFailsTheWriteAndLeavesNoArchiveUnderTheFinalName)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to stand for a full disk";
+    // The temporary file is made to point at /dev/full, where every write that reaches the
+    // device fails with "no space left". A small archive fits the stream's buffer, so the
+    // failure shows only when the buffer is flushed at close; a large one fails on write.
+    std::mt19937 random(7);
+    std::vector<uint8_t> large(1 << 20);
+    for (uint8_t& byte : large)
+        byte = static_cast<uint8_t>(random());
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> archive;
+        bool olderArchiveThere;
+    } cases[] = {{"small.pak", std::vector<uint8_t>(100, 'p'), false},
+                 {"small-over-older.pak", std::vector<uint8_t>(100, 'p'), true},
+                 {"large.pak", large, false},
+                 {"large-over-older.pak", large, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Out(c.name);
+        if (c.olderArchiveThere)
+            std::ofstream(path, std::ios::binary) << "an archive of an earlier run";
+        fs::create_symlink("/dev/full", path + ".partial");
+        std::string error;
+        EXPECT_FALSE(WritePakFile(path, c.archive, error));
+        EXPECT_NE(error.find("Cannot write [" + path + "]"), std::string::npos) << error;
+        EXPECT_NE(error.find(std::strerror(ENOSPC)), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << "something is left under the final name";
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path + ".partial")));
+    }
+
+    // The tool reports it and fails.
+    Write("a.txt", "a few bytes");
+    fs::create_symlink("/dev/full", Out("tool.pak") + ".partial");
+    std::string output;
+    EXPECT_EQ(Run("--quiet -o " + Out("tool.pak") + " " + In(), output), 1);
+    EXPECT_NE(output.find("pakwriter: Cannot write ["), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Out("tool.pak"))));
+
+    // A writable place still gets its archive after all this.
+    std::string error;
+    ASSERT_TRUE(WritePakFile(Out("fine.pak"), std::vector<uint8_t>(100, 'p'), error)) << error;
+    EXPECT_EQ(Bytes(Out("fine.pak")), std::vector<uint8_t>(100, 'p'));
+    EXPECT_FALSE(fs::exists(Out("fine.pak") + ".partial"));
 }

@@ -1,7 +1,9 @@
 // Archive writer: walks the inputs, lower-cases the names and packs every entry with zlib.
 #include "tools/pakwriter/PakWriter.h"
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -197,21 +199,27 @@ bool BuildPak(const std::vector<PakSource>& sources, std::vector<uint8_t>& archi
 bool WritePakFile(const std::string& path, const std::vector<uint8_t>& archive, std::string& error)
 {
     // Written beside the target and renamed, so a failed run never leaves half an archive.
-    std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out || !out.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()))) {
-            error = "Cannot write [" + path + "]";
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
+    // A full disk often shows only when the last buffered bytes are flushed at close, so
+    // the close is checked too. On failure the final name is removed as well: an older
+    // archive left there would look like the result of this run.
+    const std::string temporary = path + ".partial";
+    auto fail = [&](const std::string& reason) {
+        error = "Cannot write [" + path + "]" + (reason.empty() ? "" : ": " + reason);
+        std::remove(temporary.c_str());
+        std::remove(path.c_str());
+        return false;
+    };
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return fail(std::strerror(errno));
+    errno = 0;
+    out.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+    out.close();
+    if (out.fail())
+        return fail(errno != 0 ? std::strerror(errno) : "");
     std::error_code code;
     fs::rename(temporary, path, code);
-    if (code) {
-        error = "Cannot write [" + path + "]: " + code.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
+    if (code)
+        return fail(code.message());
     return true;
 }

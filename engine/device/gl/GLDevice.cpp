@@ -110,11 +110,18 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
         if (!ownWindow_) ReportFatal("OpenGL Init Failed : SDL_CreateWindow\nDescription : %s", SDL_GetError());
         window_ = ownWindow_.get();
     }
-    // Full screen takes the whole of the window's display, so the window moves to the selected one first.
-    if (fullScreen && SDL_GetWindowDisplayIndex(window_) != display)
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
-    if (fullScreen && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-        ReportFatal("OpenGL Init Failed : SDL_SetWindowFullscreen\nDescription : %s", SDL_GetError());
+    if (fullScreen) {
+        // The window covers the selected display itself before asking for full screen:
+        // without a window manager nothing else would move or size it, and SDL would
+        // then draw a display-sized picture into a window that shows only part of it.
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+            SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+            SDL_SetWindowSize(window_, bounds.w, bounds.h);
+        }
+        if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            ReportFatal("OpenGL Init Failed : SDL_SetWindowFullscreen\nDescription : %s", SDL_GetError());
+    }
 
     context_ = std::make_unique<GLContext>();
     context_->Create(window_);
@@ -277,13 +284,22 @@ void GLDevice::SetRenderTarget(Texture* texture)
         renderTarget_ = target;
         int edge = static_cast<int>(target->GetWidth());
         viewport_ = Viewport{0, 0, edge, edge};
+        ++uniformGeneration_;  // the pixel offset follows the viewport
+        BindTarget();
     } else if (renderTarget_ != nullptr) {
-        renderTarget_ = nullptr;
-        viewport_ = savedViewport_;
+        ReturnToBackBuffer();
+    } else {
+        BindTarget();
     }
+    BeginScene();
+}
+
+void GLDevice::ReturnToBackBuffer()
+{
+    renderTarget_ = nullptr;
+    viewport_ = savedViewport_;
     ++uniformGeneration_;  // the pixel offset follows the viewport
     BindTarget();
-    BeginScene();
 }
 
 std::vector<uint8_t> GLDevice::ReadBackBuffer()
@@ -367,11 +383,8 @@ void GLDevice::ForgetTexture(Texture* texture)
             stage.texture = nullptr;
             stage.key.textured = false;
         }
-    if (renderTarget_ == texture) {
-        renderTarget_ = nullptr;
-        viewport_ = savedViewport_;
-        BindTarget();
-    }
+    // Losing the current target is the same as going back to the screen on purpose.
+    if (renderTarget_ == texture) ReturnToBackBuffer();
 }
 
 void GLDevice::DestroyTexture(Texture* texture)

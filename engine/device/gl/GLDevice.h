@@ -33,8 +33,9 @@ class GLVertexBuffer;
 //               OpenGL driver.".
 // Init          A 3.3 core context on the SDL window passed in (made with SDL_WINDOW_OPENGL;
 //               nullptr makes a hidden window of the mode's size, for headless use on SDL's
-//               offscreen driver). Full screen moves the window to the selected driver's
-//               display and switches it to that desktop's own mode. The back buffer is a
+//               offscreen driver). Full screen places the window over the whole of the
+//               selected driver's display (also without a window manager) and switches it
+//               to that desktop's own mode. The back buffer is a
 //               framebuffer object of the mode's size: RGB565 at 16 bits (masks
 //               F800/07E0/001F), RGBA8 at 32 bits, 16-bit depth; Present converts it to the
 //               window's format, so the desktop's colour depth is not checked. Texture
@@ -203,6 +204,8 @@ private:
     // Whether a depth at pixel (x, y) passes the depth function against the depth buffer.
     bool DepthPasses(float stored, float depth) const;
     void ForgetTexture(Texture* texture);
+    // Leaves the current render target for the back buffer and its saved viewport.
+    void ReturnToBackBuffer();
 
     // Declaration order matters: GL objects below the context are destroyed before it,
     // the context before the window, the window before SDL video is released.

@@ -1,6 +1,9 @@
 // Tests of the processor-exception guard: real faults inside a guarded call become the right errors.
 #include <gtest/gtest.h>
 #include <csignal>
+#include <cstdint>
+#include <functional>
+#include <vector>
 #include <stdexcept>
 #include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
@@ -65,6 +68,41 @@ TEST(ExceptionGuard, StackOverflowIsCaughtOnTheAlternateStack)
 {
     ClearLibraryErrorForTesting();
     EXPECT_EQ(GuardedText([] { g_sink = Recurse(0); }), "AppError: Stack Overflow.");
+}
+
+TEST(ExceptionGuard, AFaultCarriesTheStackTakenAtTheFaultNotWhereItWasReported)
+{
+    ClearLibraryErrorForTesting();
+    volatile int zero = 0;
+    struct Case {
+        const char* name;
+        std::function<void()> body;
+        uintptr_t function;  // where the faulting instruction lies (both are a few bytes long)
+    } cases[] = {
+        {"division", [&] { g_sink = Divide(7, zero); }, reinterpret_cast<uintptr_t>(&Divide)},
+        {"write", [] { WriteThrough(nullptr); }, reinterpret_cast<uintptr_t>(&WriteThrough)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            RunGuarded(c.body);
+            ADD_FAILURE() << "no fault";
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.IsProcessorFault());
+            const std::vector<void*>& trace = error.GetFaultTrace();
+            ASSERT_GE(trace.size(), 2u);
+            const uintptr_t first = reinterpret_cast<uintptr_t>(trace[0]);
+            EXPECT_GE(first, c.function);
+            EXPECT_LT(first, c.function + 64);
+        }
+    }
+    // Errors that are not faults carry no fault trace.
+    try {
+        RaiseAppError("Can't create main Window");
+    } catch (const AppError& error) {
+        EXPECT_FALSE(error.IsProcessorFault());
+        EXPECT_TRUE(error.GetFaultTrace().empty());
+    }
 }
 
 TEST(ExceptionGuard, PendingLibraryErrorWinsAndCppExceptionsPassThrough)

@@ -173,6 +173,62 @@ TEST(ImageTest, PngOfEveryLayoutBecomesEightBitRgb)
     }
 }
 
+TEST(ImageTest, PalettePngsOfEveryDepthLoadWithOrWithoutTransparencyAndInterlace)
+{
+    // 5 x 2 pixels per depth; indices packed by hand, most significant bits first, rows
+    // padded to whole bytes. Expected colours are the palette entries of those indices.
+    struct Depth {
+        int bits;
+        std::vector<uint8_t> palette;
+        std::vector<uint8_t> packed;
+        std::vector<uint8_t> transparency;  // alpha of the first entries (a tRNS chunk)
+        std::vector<uint8_t> expected;
+    };
+    std::vector<uint8_t> palette16, palette256;
+    for (int k = 0; k < 16; ++k)
+        palette16.insert(palette16.end(), {static_cast<uint8_t>(16 * k), static_cast<uint8_t>(255 - 16 * k),
+                                           static_cast<uint8_t>(k)});
+    for (int k = 0; k < 256; ++k)
+        palette256.insert(palette256.end(), {static_cast<uint8_t>(k), static_cast<uint8_t>(255 - k), 7});
+    const std::vector<Depth> depths = {
+        // indices 1 0 1 1 0 / 0 1 0 0 1
+        {1, {10, 20, 30, 200, 100, 0}, {0xB0, 0x48}, {0, 77},
+         {200, 100, 0, 10, 20, 30, 200, 100, 0, 200, 100, 0, 10, 20, 30,
+          10, 20, 30, 200, 100, 0, 10, 20, 30, 10, 20, 30, 200, 100, 0}},
+        // indices 3 2 1 0 3 / 0 1 2 3 1
+        {2, {10, 20, 30, 200, 100, 0, 0, 255, 64, 90, 90, 90}, {0xE4, 0xC0, 0x1B, 0x40}, {0, 255, 128},
+         {90, 90, 90, 0, 255, 64, 200, 100, 0, 10, 20, 30, 90, 90, 90,
+          10, 20, 30, 200, 100, 0, 0, 255, 64, 90, 90, 90, 200, 100, 0}},
+        // indices 15 0 7 8 1 / 2 14 3 13 4; entry k is (16k, 255 - 16k, k)
+        {4, palette16, {0xF0, 0x78, 0x10, 0x2E, 0x3D, 0x40}, {0, 0, 0, 10},
+         {240, 15, 15, 0, 255, 0, 112, 143, 7, 128, 127, 8, 16, 239, 1,
+          32, 223, 2, 224, 31, 14, 48, 207, 3, 208, 47, 13, 64, 191, 4}},
+        // entry k is (k, 255 - k, 7)
+        {8, palette256, {0, 255, 128, 1, 77, 200, 3, 64, 254, 9}, {0, 0, 0, 10},
+         {0, 255, 7, 255, 0, 7, 128, 127, 7, 1, 254, 7, 77, 178, 7,
+          200, 55, 7, 3, 252, 7, 64, 191, 7, 254, 1, 7, 9, 246, 7}},
+    };
+    for (const Depth& depth : depths) {
+        for (bool withTransparency : {false, true}) {
+            for (bool interlaced : {false, true}) {
+                const std::string name = "palette" + std::to_string(depth.bits) + (withTransparency ? "-trns" : "") +
+                                         (interlaced ? "-interlaced" : "") + ".png";
+                SCOPED_TRACE(name);
+                ScopedTestPak pak({{name, EncodePngLayout(5, 2, PNG_COLOR_TYPE_PALETTE, depth.bits, interlaced,
+                                                          depth.packed, depth.palette,
+                                                          withTransparency ? depth.transparency
+                                                                           : std::vector<uint8_t>{})}});
+                std::vector<uint8_t> out;
+                uint32_t w = 0, h = 0;
+                EXPECT_EQ(FatalText([&] { PngLoad(name.c_str(), out, w, h); }), "<no fatal error>");
+                EXPECT_EQ(5u, w);
+                EXPECT_EQ(2u, h);
+                EXPECT_EQ(depth.expected, out);
+            }
+        }
+    }
+}
+
 TEST(ImageTest, JpegReaderGivesRgbAndGreyscaleWithEqualChannels)
 {
     std::vector<uint8_t> grey(8 * 8);

@@ -138,3 +138,33 @@ TEST(GLDeviceRenderTarget, LockTouchesItsOwnTextureWhicheverStageWasBoundLast)
     device->DestroyTexture(first);
     device->DestroyTexture(second);
 }
+
+TEST(GLDeviceRenderTarget, DestroyingTheCurrentTargetReturnsToTheScreenLikeSettingNone)
+{
+    // Both ways back to the screen must leave the same state: later screen draws land on
+    // exactly the pixels they name, with no offset left from the small target's viewport.
+    for (bool destroyWhileCurrent : {false, true}) {
+        SCOPED_TRACE(destroyWhileCurrent ? "target destroyed while current" : "SetRenderTarget(none)");
+        auto device = MakeTestDevice(64, 64);
+        Texture* target = device->CreateTexture();
+        target->CreateRenderTarget(4);
+        device->SetRenderTarget(target);
+        // No state change in between (the camera stays the screen's): the same program
+        // draws into the target and then onto the screen.
+        DrawQuad(*device, 0, 0, 64, 64, 0.5f, 0xFFFF0000u);
+        if (destroyWhileCurrent) {
+            device->DestroyTexture(target);
+        } else {
+            device->SetRenderTarget(nullptr);
+            device->DestroyTexture(target);
+        }
+
+        DrawQuad(*device, 10, 20, 30, 40, 0.5f, 0xFF00FF00u);
+        ExpectedImage image(64, 64);
+        image.Fill(0, 0, 64, 64, 0);
+        image.Fill(10, 20, 30, 40, 0x00FF00);
+        EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), image,
+                                 destroyWhileCurrent ? "target_destroyed_while_current" : "target_left_then_destroyed",
+                                 0));
+    }
+}
