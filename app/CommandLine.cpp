@@ -45,7 +45,7 @@ bool ParseMode(const char* text, CommandLineOptions& options)
 // One "--" option: its name, the placeholder of its value (nullptr for a flag), its help
 // line and what it does to the options (value nullptr for a flag). The parser and --help
 // both read this table, in this order.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* valueName;
     const char* help;
@@ -58,7 +58,7 @@ bool Fail(std::string& error, const char* reason)
     return false;
 }
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"--help", nullptr, "show this text and exit",
      [](const char*, CommandLineOptions& o, std::string&) { return o.help = true; }},
     {"--version", nullptr, "show the version and exit",
@@ -113,9 +113,9 @@ const OptionSpec kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
 };
 
-const OptionSpec* FindOption(const std::string& name)
+const OptionEntry* FindOption(const std::string& name)
 {
-    for (const OptionSpec& option : kOptions)
+    for (const OptionEntry& option : kOptions)
         if (name == option.name) return &option;
     return nullptr;
 }
@@ -138,7 +138,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0)
             continue;  // a plain word: it only matters through the substring switches
-        const OptionSpec* option = FindOption(arg);
+        const OptionEntry* option = FindOption(arg);
         if (option == nullptr) {
             if (HasSwitch(arg, "LogWindow") || HasSwitch(arg, "gfl"))
                 continue;  // carries a substring switch; already honoured
@@ -174,7 +174,7 @@ std::string CommandLineUsage(const char* programName)
         "  gfl              write FileList.txt (every data file opened) at exit\n"
         "\n"
         "Options:\n";
-    for (const OptionSpec& option : kOptions) {
+    for (const OptionEntry& option : kOptions) {
         std::string left = option.name;
         if (option.valueName != nullptr) left += std::string(" ") + option.valueName;
         left.resize(std::max<size_t>(left.size() + 1, 17), ' ');

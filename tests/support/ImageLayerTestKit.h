@@ -65,14 +65,6 @@ protected:
     std::vector<LayerOperation> nested;
 };
 
-// Index of the first call of op at or after position from (calls.size() when none).
-inline size_t FindCall(const std::vector<RecordedCall>& calls, Op op, size_t from = 0)
-{
-    for (size_t i = from; i < calls.size(); ++i)
-        if (calls[i].op == op) return i;
-    return calls.size();
-}
-
 // Centre of a drawn quad.
 inline float CentreX(const RecordedCall* draw)
 {

@@ -329,10 +329,13 @@ bool RecordingDevice::Clear(int flags)
     Record(Op::Clear, ClearArgs{flags, colour});
     if (colour) {
         const int bytes = bitsPerPixel_ == 16 ? 2 : 4;
+        // 32 bits keep 0xFFrrggbb; 16 bits take the image code's own conversion.
         uint32_t value = clearColor;
         if (bytes == 2) {
-            const uint32_t r = (clearColor >> 16) & 0xFF, g = (clearColor >> 8) & 0xFF, b = clearColor & 0xFF;
-            value = redMask_ == 0x7C00 ? (r >> 3) << 10 | (g >> 3) << 5 | b >> 3 : (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+            std::vector<uint8_t> rgb = {static_cast<uint8_t>(clearColor >> 16), static_cast<uint8_t>(clearColor >> 8),
+                                        static_cast<uint8_t>(clearColor)};
+            ConvertRGB24To16(rgb, 1, redMask_);
+            value = static_cast<uint32_t>(rgb[0]) | static_cast<uint32_t>(rgb[1]) << 8;
         }
         for (size_t i = 0; i + bytes <= backBuffer.size(); i += bytes)
             std::memcpy(backBuffer.data() + i, &value, bytes);

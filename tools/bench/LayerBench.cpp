@@ -14,6 +14,7 @@
 #include "engine/effects/OnduleGFXLayer.h"
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
+#include "support/LayerTestKit.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
@@ -48,17 +49,11 @@ void Measure(const char* layer, const char* part, const std::function<void(int)>
     std::printf("%-16s %-44s %10.1f %10.1f\n", layer, part, median, p99);
 }
 
-// Opens a fading layer's drawing to the benchmark.
+// Opens a fading layer's drawing to the benchmark (DrawAt as the tests drive it).
 template <class LayerType>
-class Timed : public LayerType {
+class Timed : public Driven<LayerType> {
 public:
-    using LayerType::LayerType;
-    void DrawAt(float t, float fade)
-    {
-        this->time = t;
-        this->fade = fade;
-        this->DrawFrame();
-    }
+    using Driven<LayerType>::Driven;
     // The waving grid's per-frame vertex work without a device buffer.
     void FillGridInto(Vertex* vertices, float t) { this->FillGrid(vertices, 0xFFFFFFFFu, t, true); }
 };

@@ -4,6 +4,7 @@
 #include <zlib.h>
 #include <cstring>
 #include <functional>
+#include "support/FatalText.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 #include "engine/core/Fatal.h"
@@ -14,16 +15,6 @@ namespace {
 const DisplayFormat kDisplay32{32, 0x00FF0000};
 const DisplayFormat kDisplay565{16, 0xF800};
 const DisplayFormat kDisplay555{16, 0x7C00};
-
-std::string FatalText(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const CUserException& e) {
-        return e.what();
-    }
-    return "<no fatal error>";
-}
 
 uint32_t Pixel32(const std::vector<uint8_t>& pixels, size_t i)
 {

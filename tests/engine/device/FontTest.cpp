@@ -3,21 +3,12 @@
 #include <functional>
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
+#include "support/FatalText.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 
 namespace {
-
-std::string FatalText(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const CUserException& e) {
-        return e.what();
-    }
-    return "<no fatal error>";
-}
 
 // Six rows of 16 glyphs (the last of 14): glyph k is widths[k] wide.
 std::vector<std::vector<int>> StandardRows(const std::function<int(int)>& width)

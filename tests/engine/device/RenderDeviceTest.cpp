@@ -372,6 +372,17 @@ TEST(RecordingDeviceTest, KeepsTheContractOfClearInitAndLights)
     device.EnableClearColor(true);
     EXPECT_TRUE(device.Clear(2));
     EXPECT_EQ(0xFFFF7F00u, device.BackBufferPixel(3, 1));
+    // On 16-bit displays the colour is stored as the display packs it: (255, 127, 0) is
+    // 31 << 11 | 31 << 5 in 5-6-5 and 31 << 10 | 15 << 5 in 5-5-5.
+    for (const auto& [redMask, packed] : {std::pair{0xF800u, 0xFBE0u}, std::pair{0x7C00u, 0x7DE0u}}) {
+        RecordingDevice narrow;
+        narrow.SetRedMaskForTest(redMask);
+        narrow.Open(4, 2, 16);
+        narrow.SetClearColor(1.0f, 0.5f, 0.0f);
+        narrow.EnableClearColor(true);
+        narrow.Clear(0);
+        EXPECT_EQ(packed, narrow.BackBufferPixel(3, 1)) << std::hex << redMask;
+    }
 
     // A second Init changes nothing, whatever it asks for.
     EXPECT_TRUE(device.Init(nullptr, true, 800, 600, 16));

@@ -24,7 +24,7 @@ TEST_F(FlashTest, AddsWhiteThroughTheMaterialAtHalfTheFade)
         EXPECT_FLOAT_EQ(material->As<MaterialRecord>().ambientB, fade * 0.5f);
         EXPECT_FLOAT_EQ(material->As<MaterialRecord>().emissiveG, fade * 0.5f);
         EXPECT_EQ(material->As<MaterialRecord>().specularR, 0.0f);
-        EXPECT_LT(FindCall(device.calls, Op::SetMaterial), FindCall(device.calls, Op::Draw));
+        EXPECT_LT(device.Find(Op::SetMaterial), device.Find(Op::Draw));
 
         // The 20 x 20 quad is drawn as stored, white with alpha 0, whatever the fade.
         ASSERT_EQ(Draws().size(), 1u);
@@ -56,18 +56,18 @@ TEST_F(FlashTest, DrawsAdditivelyThroughTheCameraAndRestoresTheMatrices)
     flash->DrawWithFade(0.8f);
 
     // While drawing: identity world, the eye 5 units in front, additive lit blending.
-    const size_t draw = FindCall(device.calls, Op::Draw);
+    const size_t draw = device.Find(Op::Draw);
     ASSERT_LT(draw, device.calls.size());
-    const RecordedCall& firstWorld = device.calls[FindCall(device.calls, Op::SetWorld)];
+    const RecordedCall& firstWorld = device.calls[device.Find(Op::SetWorld)];
     EXPECT_EQ(firstWorld.As<Matrix4>(), Matrix4::Identity());
     EXPECT_EQ(device.GetEye().z, -5.0f);
     EXPECT_FLOAT_EQ(device.GetFieldOfView(), 0.7853982f);
     EXPECT_EQ(device.GetFarPlane(), 1500.0f);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetDestBlend)].As<BlendFactor>(), BlendFactor::One);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableDepth)].As<bool>(), false);
-    EXPECT_LT(FindCall(device.calls, Op::SetTexture), draw);
+    EXPECT_EQ(device.calls[device.Find(Op::EnableLighting)].As<bool>(), true);
+    EXPECT_EQ(device.calls[device.Find(Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.calls[device.Find(Op::SetDestBlend)].As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.calls[device.Find(Op::EnableDepth)].As<bool>(), false);
+    EXPECT_LT(device.Find(Op::SetTexture), draw);
 
     // Afterwards: lighting and blending off, the transforms of before the flash.
     EXPECT_FALSE(device.IsLightingEnabled());

@@ -63,8 +63,8 @@ TEST_F(FocalGFXTest, DrawsInScreenSpaceWithTheScaledQuad)
 
     layer->DrawWithFade(0.5f);
     EXPECT_EQ(device.Last(Op::SetOrtho)->As<OrthoArgs>(), (OrthoArgs{1.0f, 1.0f, 1.0f, -1.0f}));
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::SrcAlpha);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetAlphaOp)].As<StageArgs>().alphaOp, AlphaOp::Modulate);
+    EXPECT_EQ(device.calls[device.Find(Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::SrcAlpha);
+    EXPECT_EQ(device.calls[device.Find(Op::SetAlphaOp)].As<StageArgs>().alphaOp, AlphaOp::Modulate);
     const auto& v = Draws()[0]->Vertices();
     EXPECT_FLOAT_EQ(v[0].x, 1.0f);
     EXPECT_FLOAT_EQ(v[0].y, -0.25f);

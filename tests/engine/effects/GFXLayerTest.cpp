@@ -80,8 +80,8 @@ TEST_F(GFXLayerTest, DrawsInScreenSpaceAndRestoresTheTransforms)
     const RecordedCall* ortho = device.Last(Op::SetOrtho);
     ASSERT_NE(ortho, nullptr);
     EXPECT_EQ(ortho->As<OrthoArgs>(), (OrthoArgs{1.0f, 1.0f, 1.0f, -1.0f}));
-    const size_t presetStart = FindCall(device.calls, Op::EnableLighting);
-    ASSERT_GT(presetStart, FindCall(device.calls, Op::SetOrtho));
+    const size_t presetStart = device.Find(Op::EnableLighting);
+    ASSERT_GT(presetStart, device.Find(Op::SetOrtho));
     const std::vector<Op> expected = {
         Op::EnableLighting, Op::EnableAlphaBlend, Op::EnableDepth, Op::SetAlphaOp, Op::SetAlphaArg1, Op::SetAlphaArg2,
         Op::SetSrcBlend, Op::SetDestBlend, Op::SetTexture, Op::Draw, Op::SetAlphaOp, Op::EnableLighting,
@@ -181,21 +181,21 @@ TEST_F(GFXLayerTest, AlphaTypeSelectsTheBlendPreset)
     EXPECT_FLOAT_EQ(material->As<MaterialRecord>().emissiveB, 0.6f);
     EXPECT_EQ(material->As<MaterialRecord>().specularR, 0.0f);
     for (const Vertex& v : Draws()[0]->Vertices()) EXPECT_EQ(v.color, 0x00FFFFFFu);
-    const size_t draw = FindCall(device.calls, Op::Draw);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
+    const size_t draw = device.Find(Op::Draw);
+    EXPECT_EQ(device.calls[device.Find(Op::EnableLighting)].As<bool>(), true);
     EXPECT_EQ(device.Last(Op::SetSrcBlend)->As<BlendFactor>(), BlendFactor::One);
     EXPECT_EQ(device.Last(Op::SetDestBlend)->As<BlendFactor>(), BlendFactor::One);
-    EXPECT_GT(FindCall(device.calls, Op::SetAlphaOp), draw);  // only the closing Disable
+    EXPECT_GT(device.Find(Op::SetAlphaOp), draw);  // only the closing Disable
 
     // Any other value leaves the blend state alone and keeps the vertex alpha.
     device.ClearCalls();
     auto untouched = Make<GFXLayer>({{"Texture", "pic.png"}, {"AlphaType", "2"}});
     untouched->DrawWithFade(0.6f);
-    const size_t untouchedDraw = FindCall(device.calls, Op::Draw);
+    const size_t untouchedDraw = device.Find(Op::Draw);
     for (Op op : {Op::EnableLighting, Op::EnableAlphaBlend, Op::EnableDepth, Op::SetSrcBlend, Op::SetDestBlend,
                   Op::SetAlphaOp, Op::SetMaterial})
-        EXPECT_GT(FindCall(device.calls, op), untouchedDraw) << op;
-    EXPECT_LT(FindCall(device.calls, Op::SetTexture), untouchedDraw);  // the image is still bound
+        EXPECT_GT(device.Find(op), untouchedDraw) << op;
+    EXPECT_LT(device.Find(Op::SetTexture), untouchedDraw);  // the image is still bound
     EXPECT_EQ(Draws()[0]->Vertices()[0].color, 0x99FFFFFFu);
 }
 

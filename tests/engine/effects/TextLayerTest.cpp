@@ -196,8 +196,8 @@ TEST_F(TextLayerTest, AdditiveTextIsDimmedThroughTheMaterial)
     EXPECT_NEAR(materials[2]->As<MaterialRecord>().ambientB, 0.3 * 1.429, 1e-5);
     for (const RecordedCall* draw : Draws())
         for (const Vertex& v : draw->Vertices()) EXPECT_EQ(v.color, 0x00FFFFFFu);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::EnableLighting)].As<bool>(), true);
-    EXPECT_EQ(device.calls[FindCall(device.calls, Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
+    EXPECT_EQ(device.calls[device.Find(Op::EnableLighting)].As<bool>(), true);
+    EXPECT_EQ(device.calls[device.Find(Op::SetSrcBlend)].As<BlendFactor>(), BlendFactor::One);
 }
 
 TEST_F(TextLayerTest, MotionUsesOneMinusFadeInBothDirections)
@@ -248,7 +248,7 @@ TEST_F(TextLayerTest, DrawsThroughTheCameraAndRestoresTheTransforms)
     EXPECT_EQ(device.GetEye().z, -5.0f);
     EXPECT_EQ(device.Count(Op::SetOrtho), 0);
     EXPECT_EQ(device.Count(Op::SetTexture), 1);  // only for the glyph pass
-    EXPECT_LT(FindCall(device.calls, Op::SetDestBlend), FindCall(device.calls, Op::SetTexture));
+    EXPECT_LT(device.Find(Op::SetDestBlend), device.Find(Op::SetTexture));
     EXPECT_EQ(device.stages[0].alphaOp, AlphaOp::Disable);
     EXPECT_EQ(device.GetWorld(), world);
     EXPECT_EQ(device.GetView(), view);
