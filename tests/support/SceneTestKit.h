@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "engine/core/Fatal.h"
 #include "engine/scene/Scene.h"
 #include "support/FakeClock.h"
+#include "support/FatalText.h"
 #include "support/RecordingDevice.h"
 #include "support/TestPak.h"
 #include "tools/mdltool/MdlWriter.h"
@@ -16,17 +16,6 @@ inline std::string MdlBytes(const MdlFile& file)
 {
     const std::vector<uint8_t> bytes = WriteMdl(file);
     return std::string(bytes.begin(), bytes.end());
-}
-
-// The text of the fatal error body raises ("" when it returns).
-inline std::string FatalText(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const CUserException& error) {
-        return error.what();
-    }
-    return "";
 }
 
 // A camera with position and target tracks, keys every 10 frames moving along x.
