@@ -70,7 +70,7 @@ def crater():
     sc = M.Scene(860)  # 26 s
     rng = np.random.default_rng(1401)
     start, rest = np.array([-240.0, 330.0, 470.0]), np.array([0.0, CRATER_FLOOR + 3.0, 0.0])
-    impact = 165
+    impact = 190  # 5.76 s: three bars after the shot opens, on a downbeat
 
     def meteor_at(f, lift=0.0):
         if f < 30:
@@ -98,9 +98,9 @@ def crater():
         return lerp((-20.0, 60.0, 80.0), (0.0, CRATER_FLOOR + 6.0, 0.0), smooth((f - 60) / 200.0))
 
     def eye2(f):
-        a = -1.9 + f / 860.0 * 1.3
-        x, z = 58.0 * math.cos(a), 58.0 * math.sin(a)
-        return (x, float(valley_height(x, z)) + 9.0, z)
+        a = -1.9 + f / 860.0 * 1.1
+        x, z = 34.0 * math.cos(a), 34.0 * math.sin(a)
+        return (x, float(valley_height(x, z)) + 5.0, z)
 
     add_camera(sc, "Camera01", eye1, target1, fovs=[(0, 0.95), (300, 0.9), (600, 0.75), (860, 0.75)])
     add_camera(sc, "Camera02", eye2, lambda f: (0.0, CRATER_FLOOR + 5.0, 0.0), fov=0.9,
@@ -108,9 +108,9 @@ def crater():
 
     # Lights: moonlight and a cold fill, the meteor's own light that rides down with it, its halo,
     # a bright planet low in the sky, the spark fountain in the crater and the valley's haze.
-    sc.lights.append(M.Light("Moon.dyna", (-150.0, 230.0, -170.0), (0.75, 0.8, 1.0), 2.0))
-    sc.lights.append(M.Light("Fill.dyna", (190.0, 80.0, 120.0), (0.25, 0.28, 0.45), 2.0))
-    sc.lights.append(M.Light("Impact.dyna", tuple(meteor_at(0, 8.0)), (0.9, 0.45, 0.12), 2.0))
+    sc.lights.append(M.Light("Moon.dyna", (-70.0, 150.0, -110.0), (0.8, 0.85, 1.0), 2.0))
+    sc.lights.append(M.Light("Fill.dyna", (130.0, 60.0, 110.0), (0.3, 0.35, 0.55), 2.0))
+    sc.lights.append(M.Light("Impact.dyna", tuple(meteor_at(0, 8.0)), (0.4, 0.14, 0.03), 2.0))
     sc.tracks.append(M.Track("Impact.dyna", positions=sampled(lambda f: meteor_at(f, 8.0), sc.frames)))
     halo = 'Meteor.halo.m"halo.jpg"'
     sc.lights.append(M.Light(halo, tuple(meteor_at(0, 5.5)), (1.0, 0.8, 0.5), 1.0))
@@ -119,11 +119,11 @@ def crater():
     sc.lights.append(M.Light('Sparks.particlegensrc.c300.m"spark.jpg"', (0.0, CRATER_FLOOR + 4.0, 0.0),
                              (1.0, 0.6, 0.2), 1.0))
     sc.lights.append(M.Light("Sparks.particlegendest", (1.5, CRATER_FLOOR + 15.0, 0.5), (1.0, 0.6, 0.2), 1.0))
-    sc.lights.append(M.Light("Haze.fog.s90.e520.d1", (0.0, 50.0, 0.0), (0.09, 0.11, 0.2), 0.0))
+    sc.lights.append(M.Light("Haze.fog.s90.e520.d1", (0.0, 50.0, 0.0), (0.02, 0.025, 0.05), 0.0))
 
     # Meshes.
     ground = G.heightfield(420.0, 420.0, 60, 60, valley_height, uv_scale=(10.0, 10.0))
-    sc.meshes.append(to_mesh("Valley", "Rock", ground.tinted((0.75, 0.75, 0.82))))
+    sc.meshes.append(to_mesh("Valley", "Rock", ground.tinted((0.95, 0.95, 1.0))))
     sky = G.dome(700.0, seg=24, rings=8, inside=True).moved((0.0, -60.0, 0.0))
     sc.meshes.append(to_mesh("Sky.NoFog.NoDynaLight", "Sky", sky))
     rocks = []
@@ -194,7 +194,7 @@ def observatory():
     base = HILL_TOP
     dome_y = base + 16.0
     sun = (-0.35, 0.7, -0.6)  # moonlight from over the cameras' shoulders
-    moon_rgb, sky_rgb = (0.75, 0.8, 1.0), (0.25, 0.3, 0.5)
+    moon_rgb, sky_rgb = (0.5, 0.55, 0.75), (0.16, 0.2, 0.35)
 
     def lit(part, albedo):
         return G.bake(part, albedo, sun=sun, sun_rgb=moon_rgb, sky_rgb=sky_rgb, ground_rgb=(0.05, 0.05, 0.08))
@@ -208,7 +208,7 @@ def observatory():
     centroid = ground.p[ground.f].mean(axis=1)
     keep = np.hypot(centroid[:, 0] - px, centroid[:, 2] - pz) > POND_R - 2.0
     ground.f = ground.f[keep]  # the pond's basin is open: beneath the water lies only the mirror image
-    sc.meshes.append(to_mesh("Hill", "Grass", lit(ground, (0.8, 0.9, 0.8))))
+    sc.meshes.append(to_mesh("Hill", "Grass", lit(ground, (0.6, 0.66, 0.62))))
 
     tower = G.cylinder(14.0, 18.0, seg=28).moved((0.0, base - 2.0, 0.0))
     sc.meshes.append(to_mesh("Tower", "Stone", lit(tower, (0.9, 0.88, 0.85))))
@@ -238,11 +238,11 @@ def observatory():
 
     # Trees on the far slope stand against the sky; their texture's alpha cuts out their shape.
     trees = []
-    for _ in range(18):
-        a = rng.uniform(0.25, 2.9)
-        r = rng.uniform(48.0, 110.0)
+    for _ in range(22):
+        a = rng.uniform(0.2, 2.95)
+        r = rng.uniform(45.0, 95.0)
         x, z = r * math.cos(a), r * math.sin(a)
-        h = rng.uniform(11.0, 19.0)
+        h = rng.uniform(16.0, 28.0)
         y = float(hill_height(x, z)) - 0.5
         for turn in (0.0, math.pi / 2):
             trees.append(G.sheet(h * 0.6, h).turned((0, 1, 0), turn + a).moved((x, y, z)))
@@ -256,7 +256,9 @@ def observatory():
         x, z = px + r * math.cos(a), pz + r * math.sin(a)
         reed = G.sheet(0.7, rng.uniform(3.0, 6.0)).turned((0, 0, 1), rng.uniform(-0.2, 0.2))
         reeds.append(reed.turned((0, 1, 0), rng.uniform(0, math.pi)).moved((x, WATER - 0.3, z)))
-    sc.meshes.append(to_mesh("Reeds.NoCull", "Grass", lit(G.combine(reeds), (0.5, 0.75, 0.45))))
+    reeds = G.combine(reeds)
+    reeds.c = np.tile([0.3, 0.42, 0.25], (len(reeds.p), 1))  # thin blades: lit the same from either side
+    sc.meshes.append(to_mesh("Reeds.NoCull", "Grass", reeds))
 
     # The radio dish beside the observatory faces the low camera; its waves start at its focus.
     dish_at = np.array([-48.0, 0.0, -22.0])
@@ -295,7 +297,7 @@ def observatory():
         return lerp((88.0, 9.0, -118.0), (80.0, 7.0, -112.0), t)
 
     add_camera(sc, "Camera01", eye1, lambda f: (0.0, base + 12.0, 0.0), fovs=[(0, 0.85), (800, 0.75)])
-    add_camera(sc, "Camera02", eye2, lambda f: lerp((0.0, base + 6.0, 0.0), (0.0, base + 14.0, 0.0), smooth(f / 800.0)),
+    add_camera(sc, "Camera02", eye2, lambda f: lerp((0.0, 4.0, 0.0), (0.0, 10.0, 0.0), smooth(f / 800.0)),
                fov=0.75)
 
     sc.materials += [M.Material("Pond", ["pond.jpg"]), M.Material("Grass", ["grass.jpg"]),
@@ -333,10 +335,11 @@ def station():
     sun = (0.9, 0.35, -0.5)
 
     def lit(part, albedo):
-        return G.bake(part, albedo, sun=sun, sun_rgb=(1.0, 0.97, 0.9), sky_rgb=(0.12, 0.14, 0.22),
-                      ground_rgb=(0.1, 0.14, 0.25))
+        return G.bake(part, albedo, sun=sun, sun_rgb=(1.0, 0.97, 0.9), sky_rgb=(0.3, 0.32, 0.4),
+                      ground_rgb=(0.2, 0.26, 0.4))
 
-    world = G.sphere(650.0, seg=36, rings=20, uv_scale=(2.0, 1.0)).moved((0.0, -800.0, 520.0))
+    # Turned so that neither pole, where the texture gathers, faces the station.
+    world = G.sphere(650.0, seg=36, rings=20, uv_scale=(2.0, 1.0)).turned((1, 0, 0), math.pi / 2).moved((0.0, -800.0, 520.0))
     sc.meshes.append(to_mesh("World", "World", lit(world, (1.0, 1.0, 1.0))))
     hub = G.sphere(10.0, seg=20, rings=12)
     sc.meshes.append(to_mesh("Hub.EnvMap", "Hull", lit(hub, (0.9, 0.9, 0.92)), pivot=(0.0, 0.0, 0.0)))
@@ -362,7 +365,7 @@ def station():
         out, side = np.array([math.cos(a), 0.0, math.sin(a)]), np.array([-math.sin(a), 0.0, math.cos(a)])
         corners = [out * 53 - side * 8, out * 92 - side * 8, out * 92 + side * 8, out * 53 + side * 8]
         sails.append(G.quad(corners, uv=((0, 0), (3, 0), (3, -1), (0, -1))))
-    sc.meshes.append(to_mesh("Ring", "Hull", lit(ring + G.combine(pods), (0.9, 0.9, 0.9)), pivot=(0.0, 0.0, 0.0),
+    sc.meshes.append(to_mesh("Ring", "Hull", lit(ring + G.combine(pods), (1.0, 1.0, 1.0)), pivot=(0.0, 0.0, 0.0),
                              children=["Spokes", "Sails.NoCull"]))
     sc.meshes.append(to_mesh("Spokes", "Metal", lit(G.combine(spokes), (0.8, 0.8, 0.85)), pivot=(0.0, 0.0, 0.0)))
     sc.meshes.append(to_mesh("Sails.NoCull", "Sails", lit(G.combine(sails), (1.0, 1.0, 1.0)), pivot=(0.0, 0.0, 0.0)))
@@ -389,11 +392,11 @@ def station():
     def eye2(f):
         t = f / 730.0
         a = math.radians(-105.0 + 40.0 * t)
-        return (42.0 * math.cos(a), -14.0 + 6.0 * t, 42.0 * math.sin(a))
+        return (50.0 * math.cos(a), -16.0 + 6.0 * t, 50.0 * math.sin(a))
 
     add_camera(sc, "Camera01", eye1, lambda f: (0.0, -4.0 * smooth(f / 730.0), 0.0),
                fovs=[(0, 0.8), (730, 0.7)], rolls=[(0, 0.18), (365, 0.0), (730, -0.12)])
-    add_camera(sc, "Camera02", eye2, lambda f: (0.0, -16.0, 0.0), fov=0.85)
+    add_camera(sc, "Camera02", eye2, lambda f: (0.0, -19.0, 0.0), fov=0.85)
 
     sc.materials += [M.Material("World", ["world.jpg"]), M.Material("Hull", ["hull.jpg", "chrome.jpg"]),
                      M.Material("Metal", ["metal.jpg"]), M.Material("Glass", ["glow.jpg"]),

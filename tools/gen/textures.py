@@ -118,7 +118,7 @@ def pond(seed=271):
     """Reflectivity of the pond: brighter texels mirror more of what lies beneath the surface."""
     n = P.fractal_noise(S, S, 2.0, seed)
     ripple = 0.5 + 0.5 * np.sin(radial(S, 1.0) * 40.0 + n * 3.0)
-    return np.clip(P.colour(0.55 + 0.1 * ripple + 0.1 * n, (0.8, 0.9, 1.0)), 0, 1)
+    return np.clip(P.colour(0.8 + 0.06 * ripple + 0.06 * n, (0.92, 0.96, 1.0)), 0, 1)
 
 
 def world(seed=281):
@@ -138,6 +138,7 @@ def beam():
     """Light beam along a cone: bright at the source (the bottom row, where the cone starts), fading along it."""
     x, y = P.grid(S, S)
     along = y / 255.0
+    along = along ** 2 * (1.0 - along ** 60)  # dark again in the last rows, which wrap onto the far end
     across = 0.6 + 0.4 * np.sin(x / 255.0 * 2 * np.pi * 6.0) ** 2
     return np.clip(P.colour(along ** 2 * across, (0.55, 0.7, 1.0)), 0, 1)
 
