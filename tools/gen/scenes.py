@@ -69,7 +69,7 @@ def valley_height(x, z):
 def crater():
     sc = M.Scene(860)  # 26 s
     rng = np.random.default_rng(1401)
-    start, rest = np.array([-240.0, 330.0, 470.0]), np.array([0.0, CRATER_FLOOR + 3.0, 0.0])
+    start, rest = np.array([-170.0, 280.0, 330.0]), np.array([0.0, CRATER_FLOOR + 3.0, 0.0])
     impact = 190  # 5.76 s: three bars after the shot opens, on a downbeat
 
     def meteor_at(f, lift=0.0):
@@ -99,8 +99,8 @@ def crater():
 
     def eye2(f):
         a = -1.9 + f / 860.0 * 1.1
-        x, z = 34.0 * math.cos(a), 34.0 * math.sin(a)
-        return (x, float(valley_height(x, z)) + 5.0, z)
+        x, z = 40.0 * math.cos(a), 40.0 * math.sin(a)
+        return (x, float(valley_height(x, z)) + 14.0, z)
 
     add_camera(sc, "Camera01", eye1, target1, fovs=[(0, 0.95), (300, 0.9), (600, 0.75), (860, 0.75)])
     add_camera(sc, "Camera02", eye2, lambda f: (0.0, CRATER_FLOOR + 5.0, 0.0), fov=0.9,
@@ -119,7 +119,7 @@ def crater():
     sc.lights.append(M.Light('Sparks.particlegensrc.c300.m"spark.jpg"', (0.0, CRATER_FLOOR + 4.0, 0.0),
                              (1.0, 0.6, 0.2), 1.0))
     sc.lights.append(M.Light("Sparks.particlegendest", (1.5, CRATER_FLOOR + 15.0, 0.5), (1.0, 0.6, 0.2), 1.0))
-    sc.lights.append(M.Light("Haze.fog.s90.e520.d1", (0.0, 50.0, 0.0), (0.02, 0.025, 0.05), 0.0))
+    sc.lights.append(M.Light("Haze.fog.s120.e900.d1", (0.0, 50.0, 0.0), (0.02, 0.025, 0.05), 0.0))
 
     # Meshes.
     ground = G.heightfield(420.0, 420.0, 60, 60, valley_height, uv_scale=(10.0, 10.0))
@@ -152,8 +152,8 @@ def crater():
     sc.meshes.append(to_mesh("Trail.Alpha", "Trail", trail, pivot=tuple(rest)))
     sc.tracks.append(M.Track("Trail.Alpha", positions=sampled(
         lambda f: meteor_at(f) if f < impact - 10 else rest + np.array([0.0, -400.0, 0.0]), sc.frames)))
-    vent = G.box((1.0, 1.0, 1.0), (0.0, CRATER_FLOOR + 6.0, 0.0))
-    sc.meshes.append(to_mesh("SmokeVent.Hide", "", vent, pivot=(0.0, CRATER_FLOOR + 6.0, 0.0)))
+    vent = G.box((1.0, 1.0, 1.0), (0.0, CRATER_FLOOR + 9.0, 0.0))
+    sc.meshes.append(to_mesh("SmokeVent.Hide", "", vent, pivot=(0.0, CRATER_FLOOR + 9.0, 0.0)))
 
     sc.materials += [M.Material("Rock", ["rock.jpg"]), M.Material("Sky", ["nightsky.jpg"]),
                      M.Material("Lava", ["lava.jpg"]), M.Material("Trail", ["beam.jpg"])]
@@ -397,6 +397,13 @@ def station():
     add_camera(sc, "Camera01", eye1, lambda f: (0.0, -4.0 * smooth(f / 730.0), 0.0),
                fovs=[(0, 0.8), (730, 0.7)], rolls=[(0, 0.18), (365, 0.0), (730, -0.12)])
     add_camera(sc, "Camera02", eye2, lambda f: (0.0, -19.0, 0.0), fov=0.85)
+
+    # A close, upside-down view of the hub for the dot screen, which turns its picture over.
+    def eye3(f):
+        a = math.radians(-70.0 + 50.0 * f / 730.0)
+        return (24.0 * math.cos(a), 6.0, 24.0 * math.sin(a))
+
+    add_camera(sc, "Camera03", eye3, lambda f: (0.0, -4.0, 0.0), fov=0.9, rolls=[(0, math.pi), (730, math.pi)])
 
     sc.materials += [M.Material("World", ["world.jpg"]), M.Material("Hull", ["hull.jpg", "chrome.jpg"]),
                      M.Material("Metal", ["metal.jpg"]), M.Material("Glass", ["glow.jpg"]),

@@ -213,8 +213,8 @@ def crater_shot():
     mods = [
         modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "smoke.jpg"),
                                    ("AlphaTexture", "smoke_a.jpg"), ("NBParticle", 40), ("LifeTimeParticules", 3.0),
-                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 5.0),
-                                   ("YScale", 5.0), ("MaxIntensity", 150.0)]),
+                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 3.5),
+                                   ("YScale", 3.5), ("MaxIntensity", 150.0)]),
         modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "halo.jpg"),
                                    ("AlphaTexture", "halo.jpg"), ("NBParticle", 1), ("Effect", 2),
                                    ("LifeTimeParticules", 0.5), ("XScale", 40.0), ("YScale", 40.0)], life=beat(3)),
@@ -249,7 +249,7 @@ def station_shot():
 def dots_shot(start, length):
     """The station seen as a screen of dots, before it is seen whole."""
     extra = [("TextureMap", "dot.jpg"), ("AlphaMap", "dot_a.jpg")]
-    return scene(None, "station.mdl", start, length, "Camera02", kind="DotEffect", extra=extra)
+    return scene(None, "station.mdl", start, length, "Camera03", kind="DotEffect", extra=extra)
 
 
 def production():
@@ -287,8 +287,12 @@ def production():
         L.append(flash(bar(15) + beat(2) + i * T.SIXTEENTH, rise=0.01, fall=0.1))
 
     # Theme A: the title over a drifting nebula, the station as dots, then the observatory on its hill.
-    L.append(gfx("nebula.jpg", s_a, beat(1), bar(16) - beat(1) - bar(0.75), bar(0.75), half_w=0.62,
+    # The nebula makes way for plain stars while the dot screen plays, then returns behind the hill.
+    L.append(gfx("nebula.jpg", s_a, beat(1), bar(4) - beat(1) - bar(0.5), bar(0.5), half_w=0.62,
                  half_h=0.62, zoom_in=1.5, tier=BACK))
+    L.append(gfx("stars.jpg", bar(20), beat(1), bar(4) - beat(1), beat(2), zoom_in=1.2, tier=BACK))
+    L.append(gfx("nebula.jpg", bar(24), beat(2), bar(8) - beat(2) - bar(0.75), bar(0.75), half_w=0.62,
+                 half_h=0.62, zoom_in=0.8, tier=BACK))
     L.append(gfx("logo.jpg", s_a, beat(2), bar(3) - beat(2), bar(1), half_w=0.44, half_h=0.44 / 3,
                  alpha="logo_a.png", zoom_in=4.0, zoom_out=2.5, tier=TEXT))
     L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
@@ -335,7 +339,7 @@ def production():
         L.append(text(role, t0, beat(2), beat(4), beat(2), y=0.45, size=0.16, depth_in=2.0))
         L.append(text(who, t0 + beat(1), beat(2), beat(3), beat(2), y=-0.2, size=0.26, depth_in=4.0,
                       slide_out=(0.0, -0.5)))
-    L.append(focal_scene("observatory.mdl", bar(48), bar(1), bar(4), bar(1)))
+    L.append(focal_scene("station.mdl", bar(48), bar(1), bar(4), bar(1)))
     L.append(focal("galaxy", bar(52), bar(1), bar(2), bar(1)))
     L.append(wave("logo.jpg", bar(48), bar(2), bar(4), bar(2), alpha="logo_a.png", xs=4.2, ys=1.05,
                   tier=SPRITE))

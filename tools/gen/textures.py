@@ -160,10 +160,17 @@ def chromic():
 
 
 def sprite(core, soft, rgb, s=64):
+    """A round light: the glow for additive use, and for blended use a flat colour with the glow as alpha
+    (a colour darkened towards the rim would darken what lies behind it)."""
     d = radial(s, 1.0)
     g = np.exp(-(d / core) ** 2) + soft * np.exp(-(d / (core * 3.5)) ** 2)
     g *= np.clip((1.0 - d) * 4.0, 0, 1)
     return np.clip(P.colour(g, rgb), 0, 1), np.clip(g, 0, 1)
+
+
+def blended_sprite(core, soft, rgb, s=64):
+    _, alpha = sprite(core, soft, rgb, s)
+    return np.clip(P.colour(np.ones((s, s)), rgb), 0, 1), alpha
 
 
 def smoke(seed=301):
@@ -202,10 +209,10 @@ def main(d):
     out(d, "halo.jpg", col)
     col, _ = sprite(0.4, 0.15, (1.0, 0.7, 0.35))
     out(d, "spark.jpg", col)
-    col, alpha = sprite(0.3, 0.2, (0.75, 1.0, 0.45))
+    col, alpha = blended_sprite(0.3, 0.2, (0.75, 1.0, 0.45))
     out(d, "fly.jpg", col)
     out(d, "fly_a.jpg", alpha, 95)
-    col, alpha = sprite(0.45, 0.0, (1.0, 1.0, 1.0))
+    col, alpha = blended_sprite(0.45, 0.0, (1.0, 1.0, 1.0))
     out(d, "dot.jpg", col)
     out(d, "dot_a.jpg", alpha, 95)
     col, alpha = smoke()
