@@ -88,7 +88,7 @@ void Flies::Render()
         const Vector3 at = p + offset;
         Vertex quad[4];
         for (int c = 0; c < 4; ++c) {
-            const Vector3 w = at - right * quad_[c].x + up * quad_[c].y;
+            const Vector3 w = at + right * quad_[c].x + up * quad_[c].y;
             quad[c] = quad_[c];
             quad[c].x = w.x;
             quad[c].y = w.y;

@@ -36,6 +36,9 @@ TEST_F(FocalMDLTest, ParametersQuadAndTextures)
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].y, expected[i][1]);
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].u0, expected[i][2]);
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].v0, expected[i][3]);
+        // The scene's picture on stage 1 spans the quad the same way.
+        EXPECT_FLOAT_EQ(focal->GetQuad()[i].u1, expected[i][2]);
+        EXPECT_FLOAT_EQ(focal->GetQuad()[i].v1, expected[i][3]);
     }
     EXPECT_EQ(focal->GetChromic()->GetName(), "chromic.jpg");
     EXPECT_EQ(focal->GetChromic()->GetAlphaName(), "sparka.png");
