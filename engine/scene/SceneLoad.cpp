@@ -122,15 +122,19 @@ void Scene::Load(const char* fileName)
         totalVertices_ += static_cast<uint32_t>(record.vertices.size());
         totalFaces_ += static_cast<uint32_t>(record.faces.size());
         mesh->vertices.resize(record.vertices.size());
-        for (size_t i = 0; i < record.vertices.size(); ++i) {
-            const MdlVertexRecord& in = record.vertices[i];
-            mesh->vertices[i] = Vertex{in.position.x, in.position.y, in.position.z, in.normal.x, in.normal.y,
-                                       in.normal.z, device_.ConvertColor(in.color), in.u, in.v, in.u, in.v};
-        }
-        mesh->restVertices = mesh->vertices;
+        mesh->restVertices.resize(record.vertices.size());
         mesh->faces.resize(record.faces.size());
-        for (size_t f = 0; f < record.faces.size(); ++f)
-            mesh->faces[f] = {record.faces[f].index[0], record.faces[f].index[1], record.faces[f].index[2]};
+        for (uint32_t i = 0; i < record.vertices.size(); ++i)
+            mesh->SetVertex(i, record.vertices[i].position, record.vertices[i].normal);
+        for (uint32_t f = 0; f < record.faces.size(); ++f) {
+            const uint32_t* index = record.faces[f].index;
+            mesh->SetFace(f, index[0], index[1], index[2]);
+        }
+        for (uint32_t i = 0; i < record.vertices.size(); ++i) {
+            const MdlVertexRecord& in = record.vertices[i];
+            mesh->SetTextureCoordinates(i, in.u, in.v);
+            mesh->SetColor(i, device_.ConvertColor(in.color));
+        }
         std::vector<MdlVertexRecord>().swap(record.vertices);
         std::vector<MdlFaceRecord>().swap(record.faces);
         mesh->SetPivot(record.pivot);
