@@ -74,8 +74,12 @@ void Flies::Render()
         Vector3 offset = OffsetAt(fly, t);
         const float distance = Length(offset);
         if (distance <= ZoneMin || distance >= ZoneMax) {
-            // A new leg from where the fly is, so it turns without jumping; the heading
-            // is flipped when it would carry the fly further out of the shell.
+            // A new leg from the shell's edge nearest to the fly (a long frame may carry
+            // it past); the heading is flipped when it would lead further out.
+            if (distance >= ZoneMax && distance > 0)
+                offset = offset * (ZoneMax / distance);
+            else if (distance > 0)
+                offset = offset * (ZoneMin / distance);
             fly.base = offset;
             fly.legStart = t;
             fly.direction = RandomDirection();
@@ -86,7 +90,7 @@ void Flies::Render()
         const Vector3 at = p + offset;
         Vertex quad[4];
         for (int c = 0; c < 4; ++c) {
-            const Vector3 w = at - right * quad_[c].x + up * quad_[c].y;
+            const Vector3 w = at + right * quad_[c].x + up * quad_[c].y;
             quad[c] = quad_[c];
             quad[c].x = w.x;
             quad[c].y = w.y;

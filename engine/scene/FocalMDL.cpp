@@ -19,7 +19,8 @@ FocalMDL::FocalMDL(RenderDevice& device, const std::vector<LayerOperation>& nest
 {
     AddStringAccessor(0, "AlphaMap", &AlphaMap);
     AddStringAccessor(1, "MDLFile", &MDLFile);
-    // Seen from +z the picture is mirrored in x, so u runs from the right.
+    // Seen from +z the picture is mirrored in x, so u runs from the right. Stage 1 (the
+    // scene's picture) takes the same coordinates: with none it would show one texel.
     const float a = device.GetAspect();
     const float corners[4][4] = {
         {10.0f, -10.0f * a, 0.002f, 0.998f},
@@ -28,7 +29,8 @@ FocalMDL::FocalMDL(RenderDevice& device, const std::vector<LayerOperation>& nest
         {-10.0f, 10.0f * a, 0.998f, 0.002f},
     };
     for (int i = 0; i < 4; ++i)
-        quad_[i] = Vertex{corners[i][0], corners[i][1], 0, 0, 0, 0, 0xFFFFFFFFu, corners[i][2], corners[i][3], 0, 0};
+        quad_[i] = Vertex{corners[i][0], corners[i][1], 0, 0, 0, 0, 0xFFFFFFFFu,
+                          corners[i][2], corners[i][3], corners[i][2], corners[i][3]};
 }
 
 FocalMDL::~FocalMDL()

@@ -20,6 +20,51 @@ Mesh::~Mesh()
         device_.DeleteStateBlock(stateBlock_);
 }
 
+namespace {
+
+void CheckVertexIndex(uint32_t index, size_t count)
+{
+    if (index >= count)
+        ReportFatal("Overflow in vertex assignement");
+}
+
+}  // namespace
+
+void Mesh::SetVertex(uint32_t index, Vector3 position, Vector3 normal)
+{
+    CheckVertexIndex(index, std::min(vertices.size(), restVertices.size()));
+    for (Vertex* v : {&vertices[index], &restVertices[index]}) {
+        v->x = position.x;
+        v->y = position.y;
+        v->z = position.z;
+        v->nx = normal.x;
+        v->ny = normal.y;
+        v->nz = normal.z;
+    }
+}
+
+void Mesh::SetTextureCoordinates(uint32_t index, float u, float v)
+{
+    CheckVertexIndex(index, std::min(vertices.size(), restVertices.size()));
+    for (Vertex* vertex : {&vertices[index], &restVertices[index]}) {
+        vertex->u0 = vertex->u1 = u;
+        vertex->v0 = vertex->v1 = v;
+    }
+}
+
+void Mesh::SetColor(uint32_t index, uint32_t color)
+{
+    CheckVertexIndex(index, std::min(vertices.size(), restVertices.size()));
+    vertices[index].color = restVertices[index].color = color;
+}
+
+void Mesh::SetFace(uint32_t index, uint32_t a, uint32_t b, uint32_t c)
+{
+    if (index >= faces.size())
+        ReportFatal("Overflow in Face assignement");
+    faces[index] = {a, b, c};
+}
+
 void Mesh::SetPivot(Vector3 pivot)
 {
     Vector3 lo{65535.0f, 65535.0f, 65535.0f};

@@ -34,6 +34,13 @@ public:
     // The pivot without a track (or without position keys).
     Vector3 GetPosition(float t) const override;
 
+    // Checked stores into both vertex arrays / the faces, used while reading: an index past
+    // the arrays is fatal ("Overflow in vertex assignement" / "Overflow in Face assignement").
+    void SetVertex(uint32_t index, Vector3 position, Vector3 normal);
+    void SetTextureCoordinates(uint32_t index, float u, float v);  // both stages
+    void SetColor(uint32_t index, uint32_t color);                 // already device-converted
+    void SetFace(uint32_t index, uint32_t a, uint32_t b, uint32_t c);
+
     // With the vertices as read: the bounding box corners and the centre, then every
     // vertex position (drawn and rest) made relative to pivot, which becomes staticPosition.
     void SetPivot(Vector3 pivot);

@@ -17,16 +17,20 @@ namespace {
 // name must not decide how much memory the scene takes.
 constexpr long kMaxStreamParticles = 65536;
 
+void CopyVectorKeys(std::vector<TrackKey>& keys, const std::vector<MdlVectorKey>& records)
+{
+    keys.resize(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        keys[i].x = records[i].value.x;
+        keys[i].y = records[i].value.y;
+        keys[i].z = records[i].value.z;
+        keys[i].frame = records[i].frame;
+    }
+}
+
 void FillTrack(Track& track, const MdlTrackRecord& record)
 {
-    track.position.resize(record.position.size());
-    for (size_t i = 0; i < record.position.size(); ++i) {
-        const MdlVectorKey& key = record.position[i];
-        track.position[i].x = key.value.x;
-        track.position[i].y = key.value.y;
-        track.position[i].z = key.value.z;
-        track.position[i].frame = key.frame;
-    }
+    CopyVectorKeys(track.position, record.position);
     track.roll.resize(record.roll.size());
     for (size_t i = 0; i < record.roll.size(); ++i) {
         track.roll[i].roll = record.roll[i].value;
@@ -55,14 +59,7 @@ void FillTrack(Track& track, const MdlTrackRecord& record)
         out.e2 = key.e2;
         out.frame = key.frame;
     }
-    track.scale.resize(record.scale.size());
-    for (size_t i = 0; i < record.scale.size(); ++i) {
-        const MdlVectorKey& key = record.scale[i];
-        track.scale[i].x = key.value.x;
-        track.scale[i].y = key.value.y;
-        track.scale[i].z = key.value.z;
-        track.scale[i].frame = key.frame;
-    }
+    CopyVectorKeys(track.scale, record.scale);
 }
 
 bool IsAncestor(const SceneObject* candidate, const SceneObject* object)
@@ -125,15 +122,19 @@ void Scene::Load(const char* fileName)
         totalVertices_ += static_cast<uint32_t>(record.vertices.size());
         totalFaces_ += static_cast<uint32_t>(record.faces.size());
         mesh->vertices.resize(record.vertices.size());
-        for (size_t i = 0; i < record.vertices.size(); ++i) {
-            const MdlVertexRecord& in = record.vertices[i];
-            mesh->vertices[i] = Vertex{in.position.x, in.position.y, in.position.z, in.normal.x, in.normal.y,
-                                       in.normal.z, device_.ConvertColor(in.color), in.u, in.v, in.u, in.v};
-        }
-        mesh->restVertices = mesh->vertices;
+        mesh->restVertices.resize(record.vertices.size());
         mesh->faces.resize(record.faces.size());
-        for (size_t f = 0; f < record.faces.size(); ++f)
-            mesh->faces[f] = {record.faces[f].index[0], record.faces[f].index[1], record.faces[f].index[2]};
+        for (uint32_t i = 0; i < record.vertices.size(); ++i)
+            mesh->SetVertex(i, record.vertices[i].position, record.vertices[i].normal);
+        for (uint32_t f = 0; f < record.faces.size(); ++f) {
+            const uint32_t* index = record.faces[f].index;
+            mesh->SetFace(f, index[0], index[1], index[2]);
+        }
+        for (uint32_t i = 0; i < record.vertices.size(); ++i) {
+            const MdlVertexRecord& in = record.vertices[i];
+            mesh->SetTextureCoordinates(i, in.u, in.v);
+            mesh->SetColor(i, device_.ConvertColor(in.color));
+        }
         std::vector<MdlVertexRecord>().swap(record.vertices);
         std::vector<MdlFaceRecord>().swap(record.faces);
         mesh->SetPivot(record.pivot);

@@ -186,8 +186,8 @@ void Smoke::Render()
         Vertex* corners = &corners_[i * 4];
         for (int c = 0; c < 4; ++c) {
             const Vector4 l = TransformPoint(turn, Vector3{quad_[c].x * p.size, quad_[c].y * p.size, 0.0f});
-            // The quad is made to be seen from +z: its +x side shows the image's left edge.
-            const Vector3 w = q - right * l.x + up * l.y + forward * l.z;
+            // The quad's x along the camera's right keeps its front (clockwise) face to the camera.
+            const Vector3 w = q + right * l.x + up * l.y + forward * l.z;
             corners[c] = quad_[c];
             corners[c].x = w.x;
             corners[c].y = w.y;

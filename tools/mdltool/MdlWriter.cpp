@@ -73,10 +73,13 @@ void WriteTrack(Output& out, const MdlTrackRecord& track)
     out.Count(track.fieldOfView);
     out.Count(track.rotation);
     out.Count(track.scale);
-    for (const MdlVectorKey& key : track.position) {
-        out.U32(static_cast<uint32_t>(key.frame));
-        out.Vec3(key.value);
-    }
+    auto writeVectors = [&out](const std::vector<MdlVectorKey>& keys) {
+        for (const MdlVectorKey& key : keys) {
+            out.U32(static_cast<uint32_t>(key.frame));
+            out.Vec3(key.value);
+        }
+    };
+    writeVectors(track.position);
     for (const auto* list : {&track.roll, &track.fieldOfView}) {
         for (const MdlScalarKey& key : *list) {
             out.U32(static_cast<uint32_t>(key.frame));
@@ -90,10 +93,7 @@ void WriteTrack(Output& out, const MdlTrackRecord& track)
         out.F32(key.e1);
         out.F32(key.e2);
     }
-    for (const MdlVectorKey& key : track.scale) {
-        out.U32(static_cast<uint32_t>(key.frame));
-        out.Vec3(key.value);
-    }
+    writeVectors(track.scale);
 }
 
 }  // namespace

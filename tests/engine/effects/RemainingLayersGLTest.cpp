@@ -16,6 +16,7 @@
 #include "engine/effects/WaterText.h"
 #include "engine/effects/ScreenSpace.h"
 #include "support/HeadlessGL.h"
+#include "support/PixelCheck.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 
@@ -84,12 +85,7 @@ protected:
 
 ::testing::AssertionResult Near(uint32_t actual, uint32_t expected, int tolerance = 3)
 {
-    for (int shift : {16, 8, 0}) {
-        const int a = (actual >> shift) & 0xFF, e = (expected >> shift) & 0xFF;
-        if (std::abs(a - e) > tolerance)
-            return ::testing::AssertionFailure() << std::hex << "pixel 0x" << actual << " expected 0x" << expected;
-    }
-    return ::testing::AssertionSuccess();
+    return PixelNear(actual, expected, tolerance);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <utility>
@@ -78,10 +79,13 @@ protected:
     // Moves the clock to seconds after the player's Init and draws one frame.
     void FrameAt(Layer& layer, double seconds)
     {
-        clock.Advance(seconds - (ClockNow() - layer.GetClockOrigin()));
+        SetClock(layer.GetClockOrigin() + seconds);
         device.ClearCalls();
         layer.Frame();
     }
+
+    // The demo clock reads exactly seconds (to the microsecond) from now on.
+    void SetClock(double seconds) { clock.clock.count = std::llround(seconds * 1e6); }
 
     ScopedManualClock clock;
     std::unique_ptr<ScopedTestPak> pak_;

@@ -375,3 +375,29 @@ TEST(SceneLoadingTest, DestroyingTheSceneGivesEveryDeviceResourceBack)
         EXPECT_EQ(CallCount(*device, "EndStateBlock"), CallCount(*device, "DeleteStateBlock"));
     }
 }
+
+TEST(SceneLoadingTest, MeshStoresPastTheirArraysAreFatal)
+{
+    RecordingDevice device;
+    Mesh mesh(device);
+    mesh.vertices.resize(2);
+    mesh.restVertices.resize(2);
+    mesh.faces.resize(1);
+    mesh.SetVertex(1, {1, 2, 3}, {0, 0, 1});
+    mesh.SetTextureCoordinates(1, 0.5f, -0.5f);
+    mesh.SetColor(1, 0x123456);
+    mesh.SetFace(0, 1, 0, 1);
+    for (const auto* list : {&mesh.vertices, &mesh.restVertices}) {
+        const Vertex& v = (*list)[1];
+        EXPECT_EQ(v.y, 2);
+        EXPECT_EQ(v.nz, 1);
+        EXPECT_EQ(v.u1, 0.5f);
+        EXPECT_EQ(v.v0, -0.5f);
+        EXPECT_EQ(v.color, 0x123456u);
+    }
+    EXPECT_EQ(mesh.faces[0][0], 1u);
+    EXPECT_EQ(FatalText([&] { mesh.SetVertex(2, {}, {}); }), "Overflow in vertex assignement");
+    EXPECT_EQ(FatalText([&] { mesh.SetTextureCoordinates(2, 0, 0); }), "Overflow in vertex assignement");
+    EXPECT_EQ(FatalText([&] { mesh.SetColor(7, 0); }), "Overflow in vertex assignement");
+    EXPECT_EQ(FatalText([&] { mesh.SetFace(1, 0, 0, 0); }), "Overflow in Face assignement");
+}
