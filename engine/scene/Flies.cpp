@@ -55,8 +55,6 @@ void Flies::Render()
     device_.EnableLighting(false);
     device_.EnableAlphaBlend(true);
     device_.EnableDepth(true);
-    // The sprites are wound clockwise as seen: without this the scene's culling drops them.
-    device_.SetCullMode(CullMode::None);
     device_.SetAlphaOp(0, AlphaOp::Modulate);
     device_.SetAlphaArg1(0, AlphaArg::Texture);
     device_.SetAlphaArg2(0, AlphaArg::Diffuse);

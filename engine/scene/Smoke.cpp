@@ -108,9 +108,6 @@ void Smoke::Rebirth(SmokeParticle& p, Vector3 origin, float t)
 
 void Smoke::ApplyStates()
 {
-    // The sprites face the camera from behind their front side (so the image reads the right
-    // way round); the scene's clockwise culling would drop every one of them.
-    device_.SetCullMode(CullMode::None);
     if (AlphaType == 1) {
         device_.EnableLighting(true);
         device_.EnableAlphaBlend(true);
