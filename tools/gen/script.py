@@ -213,8 +213,8 @@ def crater_shot():
     mods = [
         modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "smoke.jpg"),
                                    ("AlphaTexture", "smoke_a.jpg"), ("NBParticle", 40), ("LifeTimeParticules", 3.0),
-                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 3.5),
-                                   ("YScale", 3.5), ("MaxIntensity", 150.0)]),
+                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 5.0),
+                                   ("YScale", 5.0), ("MaxIntensity", 230.0)]),
         modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "halo.jpg"),
                                    ("AlphaTexture", "halo.jpg"), ("NBParticle", 1), ("Effect", 2),
                                    ("LifeTimeParticules", 0.5), ("XScale", 40.0), ("YScale", 40.0)], life=beat(3)),

@@ -178,7 +178,8 @@ def smoke(seed=301):
     n = P.fractal_noise(s, s, 1.6, seed)
     d = radial(s, 1.0)
     a = np.clip((1.0 - d) * 1.6, 0, 1) ** 1.5 * (0.5 + 0.6 * n)
-    return np.clip(P.colour(0.55 + 0.3 * n, (0.85, 0.82, 0.8)), 0, 1), np.clip(a, 0, 1)
+    # Soot: dark against the glowing crater it rises from.
+    return np.clip(P.colour(0.18 + 0.2 * n, (1.0, 0.9, 0.8)), 0, 1), np.clip(a, 0, 1)
 
 
 def glow(seed=311):
