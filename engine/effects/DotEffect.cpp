@@ -4,6 +4,7 @@
 #include <bit>
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
+#include "engine/effects/ScreenSpace.h"
 #include "engine/layers/LayerRegistry.h"
 
 static LayerRegistrar<DotEffect> dotEffectRegistrar("DotEffect");
@@ -41,7 +42,6 @@ void DotEffect::Init()
     MDLPlayer::Init();
     target_ = device.CreateTexture();
     target_->CreateRenderTarget(kEdge);
-    dotTexture_ = device.CreateTexture();
     intensities_.assign(kDots, 0);
     vertices_.assign(static_cast<size_t>(kDots) * 4, Vertex{});
     // Two triangles per dot over its four strip-ordered corners.
@@ -52,18 +52,15 @@ void DotEffect::Init()
                                  static_cast<uint16_t>(b + 2), static_cast<uint16_t>(b + 1), static_cast<uint16_t>(b + 3)};
         std::copy(tri, tri + 6, &indices_[static_cast<size_t>(i) * 6]);
     }
-    if (!AlphaMap.empty())
-        dotTexture_->SetAlphaMap(AlphaMap.c_str(), 255);
-    dotTexture_->Load(TextureMap.c_str(), false);
+    dotTexture_.Load(device, TextureMap, AlphaMap);
 }
 
 void DotEffect::DestroyTextures()
 {
     if (target_)
         device.DestroyTexture(target_);
-    if (dotTexture_)
-        device.DestroyTexture(dotTexture_);
-    target_ = dotTexture_ = nullptr;
+    target_ = nullptr;
+    dotTexture_.Reset();
 }
 
 void DotEffect::Release()
@@ -146,16 +143,10 @@ void DotEffect::Render()
     device.SetAlphaArg2(0, AlphaArg::Diffuse);
     device.SetSrcBlend(BlendFactor::SrcAlpha);
     device.SetDestBlend(BlendFactor::InvSrcAlpha);
-    device.SetTexture(0, dotTexture_);
+    device.SetTexture(0, dotTexture_.Get());
 
-    device.SetWorld(Matrix4::Identity());
-    device.SetEye(0.0f, 0.0f, -5.0f);
-    device.SetTarget(0.0f, 0.0f, 0.0f);
-    device.SetFieldOfView(0.7853982f);
-    device.SetNearPlane(1.0f);
-    device.SetFarPlane(1500.0f);
-    device.SetRoll(0.0f);
-    device.UpdateCamera();
+    // World identity too: the dots are placed in world units, whatever mesh drew last.
+    SetLayerCamera(device);
     device.EnableLighting(false);
     device.EnableAlphaBlend(true);
 

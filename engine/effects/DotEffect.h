@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "engine/device/DeviceTypes.h"
+#include "engine/effects/ScreenSpace.h"
 #include "engine/scene/MDLPlayer.h"
 
 class DotEffect : public MDLPlayer {
@@ -24,7 +25,7 @@ public:
     static void ReadIntensities(const uint8_t* pixels, int pitch, int bits, uint32_t blueMask, uint8_t* intensities);
     const std::vector<uint8_t>& GetIntensities() const { return intensities_; }
     Texture* GetTarget() const { return target_; }
-    Texture* GetDotTexture() const { return dotTexture_; }
+    Texture* GetDotTexture() const { return dotTexture_.Get(); }
 
 protected:
     // The player's frame into the target, then one batched draw of every lit dot through
@@ -40,7 +41,7 @@ private:
     void DestroyTextures();
 
     Texture* target_ = nullptr;
-    Texture* dotTexture_ = nullptr;
+    LayerTexture dotTexture_;
     std::vector<uint8_t> intensities_;
     Vertex quad_[4];
     std::vector<Vertex> vertices_;   // four per lit dot, sized once

@@ -28,10 +28,7 @@ Flies::Flies(RenderDevice& device, Scene& scene) : MDLModifier(device, scene)
 void Flies::Init()
 {
     MDLModifier::Init();
-    for (Vertex& v : quad_) {
-        v.x *= XScale;
-        v.y *= YScale;
-    }
+    ScaleQuad(quad_);
     flies_.assign(BoundedCount(NBFlies, kMaxFlies, "NBFlies", GetName()), Fly{});
     // Every fly starts halfway through the shell, heading anywhere.
     const float radius = (ZoneMin + ZoneMax) * 0.5f;
@@ -52,14 +49,7 @@ void Flies::Render()
 {
     const float t = time_;
     const Vector3 p = ObjectPositionAt(t);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(true);
-    device_.EnableDepth(true);
-    device_.SetAlphaOp(0, AlphaOp::Modulate);
-    device_.SetAlphaArg1(0, AlphaArg::Texture);
-    device_.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device_.SetSrcBlend(BlendFactor::SrcAlpha);
-    device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+    BeginSprites(true);
     device_.SetTexture(0, texture_);
     device_.SetWorld(Matrix4::Identity());
     Vector3 right, up, forward;
@@ -97,7 +87,5 @@ void Flies::Render()
         device_.Draw(PrimitiveType::TriangleStrip, quad, 4);
     }
 
-    device_.SetAlphaOp(0, AlphaOp::Disable);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(false);
+    EndSprites();
 }

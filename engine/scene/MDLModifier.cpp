@@ -74,6 +74,33 @@ Vector3 MDLModifier::ObjectPositionAt(float t) const
     return object_ ? object_->GetPosition(t * Scene::kFramesPerSecond) : Vector3{};
 }
 
+void MDLModifier::BeginSprites(bool depthTest)
+{
+    device_.EnableLighting(false);
+    device_.EnableAlphaBlend(true);
+    device_.EnableDepth(depthTest);
+    device_.SetAlphaOp(0, AlphaOp::Modulate);
+    device_.SetAlphaArg1(0, AlphaArg::Texture);
+    device_.SetAlphaArg2(0, AlphaArg::Diffuse);
+    device_.SetSrcBlend(BlendFactor::SrcAlpha);
+    device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+}
+
+void MDLModifier::EndSprites()
+{
+    device_.SetAlphaOp(0, AlphaOp::Disable);
+    device_.EnableLighting(false);
+    device_.EnableAlphaBlend(false);
+}
+
+void MDLModifier::ScaleQuad(Vertex quad[4]) const
+{
+    for (int i = 0; i < 4; ++i) {
+        quad[i].x *= XScale;
+        quad[i].y *= YScale;
+    }
+}
+
 void MakeSpriteQuad(Vertex quad[4])
 {
     static const float corners[4][4] = {

@@ -49,6 +49,13 @@ protected:
     virtual void Render() = 0;
     // The followed object's position at the scene frame of local time t, (0, 0, 0) without one.
     Vector3 ObjectPositionAt(float t) const;
+    // Transparent sprites: lighting off, blending on, depth test as given, stage 0 alpha =
+    // texture x diffuse, SrcAlpha / InvSrcAlpha.
+    void BeginSprites(bool depthTest);
+    // Hands the device back: stage 0 alpha off, lighting and blending off.
+    void EndSprites();
+    // Multiplies x by XScale and y by YScale (the sprite size).
+    void ScaleQuad(Vertex quad[4]) const;
 
     RenderDevice& device_;
     Scene& scene_;

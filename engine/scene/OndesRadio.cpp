@@ -27,14 +27,7 @@ void OndesRadio::Render()
 {
     // The object's resting place, not where its track has moved it.
     const Vector3 p = object_ ? object_->staticPosition : Vector3{};
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(true);
-    device_.EnableDepth(false);
-    device_.SetAlphaOp(0, AlphaOp::Modulate);
-    device_.SetAlphaArg1(0, AlphaArg::Texture);
-    device_.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device_.SetSrcBlend(BlendFactor::SrcAlpha);
-    device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+    BeginSprites(false);
     device_.SetCullMode(CullMode::None);
     device_.SetWorld(Matrix4::RotationX(RotateX) * Matrix4::RotationY(RotateY) * Matrix4::RotationZ(RotateZ));
     device_.SetTexture(0, texture_);
@@ -55,7 +48,5 @@ void OndesRadio::Render()
         device_.Draw(PrimitiveType::TriangleStrip, quad, 4);
     }
 
-    device_.SetAlphaOp(0, AlphaOp::Disable);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(false);
+    EndSprites();
 }

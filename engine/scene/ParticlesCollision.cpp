@@ -19,26 +19,14 @@ ParticlesCollision::ParticlesCollision(RenderDevice& device, Scene& scene) : MDL
 void ParticlesCollision::Init()
 {
     MDLModifier::Init();
-    for (Vertex& v : quad_) {
-        v.x *= XScale;
-        v.y *= YScale;
-    }
+    ScaleQuad(quad_);
     particles_.assign(BoundedCount(NBParticules, kMaxParticles, "NBParticules", GetName()), SmokeParticle{});
 }
 
 void ParticlesCollision::Render()
 {
     object_ = scene_.FindObject(ObjetName);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(true);
-    device_.EnableDepth(false);
-    device_.SetAlphaOp(0, AlphaOp::Modulate);
-    device_.SetAlphaArg1(0, AlphaArg::Texture);
-    device_.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device_.SetSrcBlend(BlendFactor::SrcAlpha);
-    device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+    BeginSprites(false);
     device_.SetTexture(0, texture_);
-    device_.SetAlphaOp(0, AlphaOp::Disable);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(false);
+    EndSprites();
 }

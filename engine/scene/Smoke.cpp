@@ -37,10 +37,7 @@ void Smoke::Init()
 {
     origin_ = ClockNow();
     MDLModifier::Init();
-    for (Vertex& v : quad_) {
-        v.x *= XScale;
-        v.y *= YScale;
-    }
+    ScaleQuad(quad_);
     const int count = BoundedCount(NBParticle, kMaxParticles, "NBParticle", GetName());
     particles_.assign(count, SmokeParticle{});
     corners_.assign(static_cast<size_t>(count) * 4, Vertex{});
@@ -120,14 +117,7 @@ void Smoke::ApplyStates()
         material.emissiveR = material.emissiveG = material.emissiveB = MaxIntensity;
         device_.SetMaterial(material);
     } else {
-        device_.EnableLighting(false);
-        device_.EnableAlphaBlend(true);
-        device_.EnableDepth(true);
-        device_.SetAlphaOp(0, AlphaOp::Modulate);
-        device_.SetAlphaArg1(0, AlphaArg::Texture);
-        device_.SetAlphaArg2(0, AlphaArg::Diffuse);
-        device_.SetSrcBlend(BlendFactor::SrcAlpha);
-        device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+        BeginSprites(true);
     }
     device_.SetTexture(0, texture_);
 }
@@ -201,7 +191,5 @@ void Smoke::Render()
     for (const auto& entry : order_)
         device_.Draw(PrimitiveType::TriangleStrip, &corners_[static_cast<size_t>(entry.second) * 4], 4);
 
-    device_.SetAlphaOp(0, AlphaOp::Disable);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(false);
+    EndSprites();
 }

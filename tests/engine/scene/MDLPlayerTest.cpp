@@ -146,6 +146,7 @@ TEST_F(MDLPlayerTest, FrameStatesThenSceneThenFogOffThenModifiers)
     EXPECT_FLOAT_EQ(device.GetFarPlane(), 300.0f);
     EXPECT_TRUE(player->GetScene().showBoundingBoxes);
     EXPECT_TRUE(player->GetScene().showMeshCount);
+    EXPECT_EQ(device.Count("Surface::Draw"), 3);  // "1/1" printed for the author
     const size_t depth = CallIndex(device, "EnableDepth");
     const size_t mesh = CallIndex(device, "VertexBuffer::Draw");
     const size_t fogOff = CallIndex(device, "EnableFog", mesh);

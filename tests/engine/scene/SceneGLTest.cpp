@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include "SceneTestKit.h"
+#include "support/AllocationProbe.h"
 #include "support/HeadlessGL.h"
 #include "support/PixelCheck.h"
 #include "support/TestImages.h"
@@ -199,4 +200,37 @@ TEST_F(SceneGLTest, EnvMapMeshAddsItsSecondTexture)
     DrawFrame("envmap", 0);
     EXPECT_TRUE(Near(Pixel(32, 24), 0x206020));
     EXPECT_TRUE(Near(Pixel(2, 2), 0x000000));
+}
+
+TEST_F(SceneGLTest, DrawingAFrameAllocatesNothingOnceWarm)
+{
+    ScopedManualClock clock;
+    MdlFile file;
+    file.frameCount = 100;
+    AddTrackedCamera(file, "Camera01", {0, 0, -10}, {});
+    file.meshes.push_back(MakeQuadMesh("Blob.MorphSrc.f0.EnvMap", "Steel", 2.0f, {}));
+    file.meshes.push_back(MakeQuadMesh("Blob.MorphDest.f50.c0", "Steel", 3.0f, {}));
+    file.meshes.push_back(MakeQuadMesh("Child", "Steel", 1.0f, {2, 0, 0}));
+    file.meshes[0].children = {"Child"};
+    MdlTrackRecord spin = MakePositionTrack("Blob.MorphSrc.f0.EnvMap", {{0, {}}, {100, {1, 0, 0}}});
+    spin.rotation = {{0, {0, 0, 1}, 0, 0, 0}, {100, {0, 0, 1}, 1.0f, 0, 0}};
+    file.tracks.push_back(spin);
+    file.materials.push_back(MakeMaterial("Steel", {"base.png", "env.png"}));
+    // (Streams are left out: the OpenGL device's multi-point test keeps a buffer of its own.)
+    file.lights = {{"H.Halo.Dyna.m\"base.png\"", {0, 1, 0}, {1, 1, 1}, 1}};
+    Load(file, {{"base.png", Plain(0x20, 0x20, 0x20)}, {"env.png", Plain(0, 0x40, 0)}});
+    scene_->showBoundingBoxes = true;
+    for (int frame = 0; frame < 3; ++frame) {
+        DrawFrame("warm", static_cast<float>(frame * 10));
+        clock.Advance(0.05);
+    }
+    AllocationProbe probe;
+    for (int frame = 3; frame < 8; ++frame) {
+        device_->BeginScene();
+        device_->Clear(0);
+        scene_->Draw(static_cast<float>(frame * 10));
+        device_->EndScene();
+        clock.Advance(0.05);
+    }
+    EXPECT_EQ(probe.Largest(), 0u);
 }
