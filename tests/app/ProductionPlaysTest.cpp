@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "PlayerProcess.h"
+#include "ProductionData.h"
 #include "app/FixedStepClock.h"
 #include "engine/core/Clock.h"
 #include "engine/effects/CerclesLayer.h"
@@ -50,23 +51,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kData = fs::path(STARFALL_SOURCE_DIR) / "data";
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Every data file, stored under its own (lower-case) name as the build packs them.
-std::vector<std::pair<std::string, std::string>> DataFiles()
-{
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : fs::directory_iterator(kData))
-        if (entry.is_regular_file())
-            files.emplace_back(entry.path().filename().string(), ReadFile(entry.path()));
-    return files;
-}
+const fs::path kData = kProductionData;
 
 // The file names the script gives in quotes (images, scenes, the music, text maps).
 std::set<std::string> NamedFiles(const std::string& script)
@@ -177,7 +162,7 @@ protected:
 
 TEST_F(ProductionPlaysTest, ScriptIsCrLfAndNamesOnlyFilesThatShipInData)
 {
-    const std::string script = ReadFile(kData / "script.txt");
+    const std::string script = ReadWholeFile(kData / "script.txt");
     ASSERT_FALSE(script.empty()) << "data/script.txt is missing";
     size_t bareLineFeeds = 0;
     for (size_t i = 0; i < script.size(); ++i)
@@ -207,7 +192,7 @@ TEST_F(ProductionPlaysTest, EveryLayerAndBlockStartsOnTheSoundtracksSixteenthNot
         return std::abs(steps - std::round(steps)) < 0.01;
     };
     Script script;
-    ParseScriptText(ReadFile(kData / "script.txt"), script);
+    ParseScriptText(ReadWholeFile(kData / "script.txt"), script);
     EXPECT_EQ(script.musicFile, "starfall.mp3");
     EXPECT_FALSE(script.logScript);
     ASSERT_GE(script.blocks.size(), 3u);
@@ -241,8 +226,8 @@ TEST_F(ProductionPlaysTest, EveryLayerAndBlockStartsOnTheSoundtracksSixteenthNot
 
 TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndNoBlankFrame)
 {
-    ScopedTestPak pak(DataFiles());
-    std::string script = ReadFile(kData / "script.txt");
+    ScopedTestPak pak(ProductionDataFiles());
+    std::string script = ReadWholeFile(kData / "script.txt");
     // The music has its own check in the real player below; here no sound device is opened.
     const std::string music = "MUSICSTREAM \"starfall.mp3\";";
     const size_t at = script.find(music);
@@ -305,7 +290,7 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
 TEST_F(ProductionPlaysTest, ScriptUsesEveryRegisteredLayerTypeAndEveryModifierInsideAScenePlayer)
 {
     Script script;
-    ParseScriptText(ReadFile(kData / "script.txt"), script);
+    ParseScriptText(ReadWholeFile(kData / "script.txt"), script);
     std::set<std::string> layers, modifiers, hosts;
     CreatedTypes(script, layers, modifiers, hosts);
 
@@ -347,11 +332,11 @@ TEST_F(ProductionPlaysTest, RealPlayerPlaysTheEmbeddedProductionHeadlessToItsEnd
         EXPECT_FALSE(std::regex_search(line, trouble)) << line;
 
     // Every file the script names was really opened, the music included.
-    const std::string used = ReadFile(dir / "FileList.txt");
+    const std::string used = ReadWholeFile(dir / "FileList.txt");
     ASSERT_FALSE(used.empty()) << "gfl wrote no FileList.txt";
     std::string usedLower = used;
     for (char& c : usedLower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const std::string& name : NamedFiles(ReadFile(kData / "script.txt")))
+    for (const std::string& name : NamedFiles(ReadWholeFile(kData / "script.txt")))
         EXPECT_NE(usedLower.find(name), std::string::npos) << name << " was never opened";
 }
