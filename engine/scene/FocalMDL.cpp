@@ -98,6 +98,8 @@ void FocalMDL::DrawFrame()
     device.UpdateCamera();
     device.EnableDepth(false);
     device.EnableAlphaBlend(true);
+    // A scene with dynamic lights leaves lighting on; the glow is not lit.
+    device.EnableLighting(false);
     device.SetAlphaOp(0, AlphaOp::Modulate);
     device.SetAlphaArg1(0, AlphaArg::Texture);
     device.SetAlphaArg2(0, AlphaArg::Diffuse);

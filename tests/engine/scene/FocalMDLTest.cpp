@@ -98,3 +98,21 @@ TEST_F(FocalMDLTest, EveryPhaseDrawsTheSameWayWithTheEnvelopesFade)
         EXPECT_EQ(device.Count("VertexBuffer::Draw"), 2) << t;
     }
 }
+
+TEST_F(FocalMDLTest, GlowQuadIsNotLitByTheScenesDynamicLights)
+{
+    MdlFile file = PlayerScene();
+    file.lights.push_back({"Omni02.dyna", {0, 0, -5}, {1, 1, 1}, 10});
+    UseScene(file);
+    auto focal = Make<DrivenFocal>();
+    device.ClearCalls();
+    focal->DrawAt(1.0f, 1.0f);
+    const size_t quad = CallIndex(device, "Draw");
+    ASSERT_LT(quad, device.calls.size());
+    bool lighting = false;
+    for (size_t i = 0; i < quad; ++i)
+        if (device.calls[i].name == "EnableLighting")
+            lighting = device.calls[i].IntArg(0) != 0;
+    EXPECT_FALSE(lighting);
+    EXPECT_GT(device.Count("SetLight"), 0);  // the scene did light its meshes
+}

@@ -125,10 +125,7 @@ TEST_F(MDLPlayerTest, LocalTimeBecomesSceneFramesAt33PerSecond)
     for (int f = 0; f <= 200; f += 10)
         keys.push_back({f, {static_cast<float>(f), 0, -10}});
     file.tracks[0] = MakePositionTrack("Camera01", keys);
-    PlayerTest::pak_.reset();
-    auto files = PlayerTestImages();
-    files.emplace_back("scene.mdl", MdlBytes(file));
-    pak_ = std::make_unique<ScopedTestPak>(files);
+    UseScene(file);
     auto player = Make();
     FrameAt(*player, 2.0);
     Vector3 expected;
@@ -163,10 +160,7 @@ TEST_F(MDLPlayerTest, FogComesFromTheFogLightAndIsOffAfterEverySceneDraw)
 {
     MdlFile file = PlayerScene();
     file.lights.push_back({"Omni03.Fog.s60.e100.d10", {0, 0, 0}, {0.44f, 0.77f, 0.83f}, 5});
-    PlayerTest::pak_.reset();
-    auto files = PlayerTestImages();
-    files.emplace_back("scene.mdl", MdlBytes(file));
-    pak_ = std::make_unique<ScopedTestPak>(files);
+    UseScene(file);
     auto player = Make();
     ASSERT_TRUE(player->IsFogOn());
     EXPECT_TRUE(device.IsFogEnabled());

@@ -72,10 +72,17 @@ class PlayerTest : public ::testing::Test {
 protected:
     explicit PlayerTest(const MdlFile& file = PlayerScene(), int bits = 32)
     {
+        UseScene(file);
+        device.Open(640, 480, bits);
+    }
+
+    // Makes file the "scene.mdl" of the test archive (the images stay).
+    void UseScene(const MdlFile& file)
+    {
+        pak_.reset();  // the old archive must be gone before the new one is installed
         auto files = PlayerTestImages();
         files.emplace_back("scene.mdl", MdlBytes(file));
         pak_ = std::make_unique<ScopedTestPak>(files);
-        device.Open(640, 480, bits);
     }
 
     // A player (or derived type) on "scene.mdl" with the given modifiers and parameters, initialised.
