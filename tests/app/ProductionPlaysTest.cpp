@@ -2,6 +2,7 @@
 // on screen and no blank stretch, and in the real player, headless, with every named file used.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
@@ -17,9 +18,11 @@
 #include <vector>
 
 #include "support/PlayerProcess.h"
+#include "support/ProductionData.h"
 #include "app/FixedStepClock.h"
 #include "engine/core/Clock.h"
 #include "engine/effects/CerclesLayer.h"
+#include "engine/effects/DotEffect.h"
 #include "engine/effects/Flash.h"
 #include "engine/effects/FocalGFX.h"
 #include "engine/effects/GFXLayer.h"
@@ -29,6 +32,15 @@
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/TextLayer.h"
 #include "engine/effects/WaterText.h"
+#include "engine/layers/LayerRegistry.h"
+#include "engine/scene/Flies.h"
+#include "engine/scene/FocalMDL.h"
+#include "engine/scene/GlowEffect.h"
+#include "engine/scene/MDLModifier.h"
+#include "engine/scene/MDLPlayer.h"
+#include "engine/scene/OndesRadio.h"
+#include "engine/scene/ParticlesCollision.h"
+#include "engine/scene/Smoke.h"
 #include "script/ScriptData.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
@@ -39,30 +51,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kData = fs::path(STARFALL_SOURCE_DIR) / "data";
+const fs::path kData = kProductionData;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Every data file, stored under its own (lower-case) name as the build packs them.
-std::vector<std::pair<std::string, std::string>> DataFiles()
-{
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : fs::directory_iterator(kData))
-        if (entry.is_regular_file())
-            files.emplace_back(entry.path().filename().string(), ReadFile(entry.path()));
-    return files;
-}
-
-// The file names the script gives in quotes (images, the music, text maps).
+// The file names the script gives in quotes (images, scenes, the music, text maps).
 std::set<std::string> NamedFiles(const std::string& script)
 {
     std::set<std::string> names;
     static const std::regex quoted("\"([^\"]*)\"");
-    static const std::regex file("[A-Za-z0-9_]+\\.(jpg|png|mp3)");
+    static const std::regex file("[A-Za-z0-9_]+\\.(jpg|png|mp3|mdl)");
     for (auto q = std::sregex_iterator(script.begin(), script.end(), quoted); q != std::sregex_iterator(); ++q) {
         const std::string value = (*q)[1];
         for (auto f = std::sregex_iterator(value.begin(), value.end(), file); f != std::sregex_iterator(); ++f)
@@ -83,7 +79,53 @@ std::string TypeOf(Layer* layer)
     if (dynamic_cast<LineLayer*>(layer)) return "LineLayer";
     if (dynamic_cast<MetaballLayer*>(layer)) return "MetaballLayer";
     if (dynamic_cast<WaterText*>(layer)) return "WaterText";
+    // DotEffect is a scene player too: asked first.
+    if (dynamic_cast<DotEffect*>(layer)) return "DotEffect";
+    if (dynamic_cast<MDLPlayer*>(layer)) return "MDLPlayer";
+    if (dynamic_cast<FocalMDL*>(layer)) return "FocalMDL";
     return typeid(*layer).name();
+}
+
+std::string TypeOf(const MDLModifier& modifier)
+{
+    if (dynamic_cast<const Smoke*>(&modifier)) return "Smoke";
+    if (dynamic_cast<const GlowEffect*>(&modifier)) return "GlowEffect";
+    if (dynamic_cast<const Flies*>(&modifier)) return "Flies";
+    if (dynamic_cast<const OndesRadio*>(&modifier)) return "OndesRadio";
+    if (dynamic_cast<const ParticlesCollision*>(&modifier)) return "ParticlesCollision";
+    return typeid(modifier).name();
+}
+
+float AccessorValue(const ParameterSet& parameters, const char* name)
+{
+    const auto* accessor = parameters.FindAccessor(name);
+    return accessor ? std::stof(accessor->get()) : 0.0f;
+}
+
+// The modifier draws this frame (the same window its Frame opens).
+bool InWindow(const MDLModifier& modifier)
+{
+    const float s = AccessorValue(modifier, "StartTime");
+    const float l = AccessorValue(modifier, "LifeTime");
+    const float local = ClockNow() - modifier.GetOrigin();
+    return local >= s && (l == -1.0f || local <= s + l);
+}
+
+// Type names of every CREATE in the script: layers at the top of each block, modifiers nested in them.
+void CreatedTypes(const Script& script, std::set<std::string>& layers, std::set<std::string>& modifiers,
+                  std::set<std::string>& hosts)
+{
+    for (const TimeBlock& block : script.blocks)
+        for (const LayerOperation& op : block.operations) {
+            if (op.kind != OperationKind::Create)
+                continue;
+            layers.insert(op.target);
+            for (const LayerOperation& child : op.children)
+                if (child.kind == OperationKind::Create) {
+                    modifiers.insert(child.target);
+                    hosts.insert(op.target);
+                }
+        }
 }
 
 // The layer's window is open at this clock time (the same test its Frame makes).
@@ -120,7 +162,7 @@ protected:
 
 TEST_F(ProductionPlaysTest, ScriptIsCrLfAndNamesOnlyFilesThatShipInData)
 {
-    const std::string script = ReadFile(kData / "script.txt");
+    const std::string script = ReadWholeFile(kData / "script.txt");
     ASSERT_FALSE(script.empty()) << "data/script.txt is missing";
     size_t bareLineFeeds = 0;
     for (size_t i = 0; i < script.size(); ++i)
@@ -150,7 +192,7 @@ TEST_F(ProductionPlaysTest, EveryLayerAndBlockStartsOnTheSoundtracksSixteenthNot
         return std::abs(steps - std::round(steps)) < 0.01;
     };
     Script script;
-    ParseScriptText(ReadFile(kData / "script.txt"), script);
+    ParseScriptText(ReadWholeFile(kData / "script.txt"), script);
     EXPECT_EQ(script.musicFile, "starfall.mp3");
     EXPECT_FALSE(script.logScript);
     ASSERT_GE(script.blocks.size(), 3u);
@@ -184,8 +226,8 @@ TEST_F(ProductionPlaysTest, EveryLayerAndBlockStartsOnTheSoundtracksSixteenthNot
 
 TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndNoBlankFrame)
 {
-    ScopedTestPak pak(DataFiles());
-    std::string script = ReadFile(kData / "script.txt");
+    ScopedTestPak pak(ProductionDataFiles());
+    std::string script = ReadWholeFile(kData / "script.txt");
     // The music has its own check in the real player below; here no sound device is opened.
     const std::string music = "MUSICSTREAM \"starfall.mp3\";";
     const size_t at = script.find(music);
@@ -198,7 +240,7 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
     ParseScriptText(script, timeline.GetScript());
     timeline.Start();
 
-    std::map<std::string, int> framesOnScreen;
+    std::map<std::string, int> framesOnScreen, modifierFrames;
     std::vector<float> blank;
     float endedAt = -1.0f;
     for (int frame = 0; frame < 1300; ++frame) {
@@ -215,8 +257,13 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
         std::set<std::string> seen;
         for (size_t i = 0; i < timeline.GetLayers().Size(); ++i) {
             Layer* layer = timeline.GetLayers().At(i);
-            if (InWindow(layer))
-                seen.insert(TypeOf(layer));
+            if (!InWindow(layer))
+                continue;
+            seen.insert(TypeOf(layer));
+            if (auto* player = dynamic_cast<MDLPlayer*>(layer))
+                for (const auto& modifier : player->GetModifiers())
+                    if (InWindow(*modifier))
+                        seen.insert("modifier " + TypeOf(*modifier));
         }
         for (const std::string& type : seen)
             ++framesOnScreen[type];
@@ -228,14 +275,42 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
     EXPECT_LT(endedAt, 113.3f);
     EXPECT_TRUE(blank.empty()) << blank.size() << " frames draw nothing, the first at " << blank.front() << " s";
 
-    // Seconds (at 10 frames per second) that each type should at least be on screen.
+    // Frames (10 per second) that each layer type and each scene modifier should at least be on screen.
     const std::map<std::string, int> minimum = {
-        {"GFXLayer", 900},      {"FocalGFX", 300},       {"TextLayer", 300}, {"Flash", 40},
-        {"OnduleGFXLayer", 150}, {"ParasitesLayer", 40}, {"CerclesLayer", 60}, {"LineLayer", 30},
-        {"MetaballLayer", 150},  {"WaterText", 140}};
+        {"GFXLayer", 900},      {"FocalGFX", 70},        {"TextLayer", 300},     {"Flash", 40},
+        {"OnduleGFXLayer", 150}, {"ParasitesLayer", 40}, {"CerclesLayer", 40},   {"LineLayer", 30},
+        {"MetaballLayer", 70},  {"WaterText", 140},      {"MDLPlayer", 450},     {"FocalMDL", 110},
+        {"DotEffect", 75},      {"modifier Smoke", 90},  {"modifier GlowEffect", 75},
+        {"modifier Flies", 150}, {"modifier OndesRadio", 300}, {"modifier ParticlesCollision", 150}};
     for (const auto& [type, frames] : minimum)
         EXPECT_GE(framesOnScreen[type], frames) << type;
     EXPECT_EQ(framesOnScreen.size(), minimum.size()) << "an unexpected layer type is on screen";
+}
+
+TEST_F(ProductionPlaysTest, ScriptUsesEveryRegisteredLayerTypeAndEveryModifierInsideAScenePlayer)
+{
+    Script script;
+    ParseScriptText(ReadWholeFile(kData / "script.txt"), script);
+    std::set<std::string> layers, modifiers, hosts;
+    CreatedTypes(script, layers, modifiers, hosts);
+
+    const std::vector<std::string> layerTypes = LayerRegistry::Instance().GetNames();
+    const std::vector<std::string> modifierTypes = MDLModifierRegistry::Instance().GetNames();
+    // Thirteen layer types and five modifiers: fewer means a registrar was left out of the link.
+    EXPECT_EQ(layerTypes.size(), 13u);
+    EXPECT_EQ(modifierTypes.size(), 5u);
+    for (const std::string& type : layerTypes)
+        EXPECT_TRUE(layers.count(type)) << "the script never creates a " << type;
+    for (const std::string& type : modifierTypes)
+        EXPECT_TRUE(modifiers.count(type)) << "the script never attaches a " << type;
+    // Everything it creates exists, and modifiers hang only under players that run them.
+    for (const std::string& type : layers)
+        EXPECT_TRUE(LayerRegistry::Instance().Contains(type)) << type << " is not a layer type";
+    for (const std::string& type : modifiers)
+        EXPECT_NE(std::find(modifierTypes.begin(), modifierTypes.end(), type), modifierTypes.end())
+            << type << " is not a modifier";
+    for (const std::string& host : hosts)
+        EXPECT_TRUE(host == "MDLPlayer" || host == "DotEffect") << host << " does not run modifiers";
 }
 
 TEST_F(ProductionPlaysTest, RealPlayerPlaysTheEmbeddedProductionHeadlessToItsEnd)
@@ -257,11 +332,11 @@ TEST_F(ProductionPlaysTest, RealPlayerPlaysTheEmbeddedProductionHeadlessToItsEnd
         EXPECT_FALSE(std::regex_search(line, trouble)) << line;
 
     // Every file the script names was really opened, the music included.
-    const std::string used = ReadFile(dir / "FileList.txt");
+    const std::string used = ReadWholeFile(dir / "FileList.txt");
     ASSERT_FALSE(used.empty()) << "gfl wrote no FileList.txt";
     std::string usedLower = used;
     for (char& c : usedLower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const std::string& name : NamedFiles(ReadFile(kData / "script.txt")))
+    for (const std::string& name : NamedFiles(ReadWholeFile(kData / "script.txt")))
         EXPECT_NE(usedLower.find(name), std::string::npos) << name << " was never opened";
 }

@@ -40,42 +40,6 @@ def nebula(seed=21):
     return P.tone(img, 1.6)
 
 
-def planet_horizon(seed=31):
-    x, y = P.grid(H, W)
-    cx, cy, r = 300.0, 1420.0, 1080.0
-    d = np.sqrt((x - cx) ** 2 + (y - cy) ** 2)
-    inside = d < r
-    lat = (y - (cy - r)) / 200.0
-    bands = P.fractal_noise(H, W, 2.4, seed)
-    surf = 0.5 + 0.5 * np.sin(lat * 9.0 + bands * 6.0)
-    shade = np.clip(1.0 - (d / r) ** 40, 0, 1) * np.clip((cx + 500 - x) / 900.0, 0.15, 1.0)
-    body = P.colour(surf * shade, (0.25, 0.35, 0.55)) + P.colour(shade * (1 - surf), (0.05, 0.08, 0.15))
-    body *= inside[:, :, None]
-    rim = np.exp(-np.abs(d - r) / 14.0) * (1.0 + 0.6 * (d < r))
-    atmosphere = P.colour(rim, (0.3, 0.7, 1.0)) * 1.2 + P.colour(np.exp(-np.clip(d - r, 0, None) / 60.0) * (d >= r), (0.1, 0.25, 0.6)) * 0.6
-    sky = P.star_field(H, W, 700, seed + 1, size=0.7) * (d >= r)[:, :, None]
-    sun = P.flare(H, W, 470, 352, 20, (1.0, 0.92, 0.75), streak=30.0) * 1.5
-    return P.tone(body + atmosphere + sky + sun, 1.3)
-
-
-def meteor_shower(seed=41):
-    r = P.rng(seed)
-    sky = P.gradient(H, W, [(0.0, (0.0, 0.01, 0.05)), (0.6, (0.05, 0.04, 0.16)), (1.0, (0.3, 0.12, 0.25))])
-    img = sky + P.star_field(H, W, 800, seed + 1, size=0.7) * 0.9
-    for _ in range(14):
-        hx, hy = r.uniform(60, 620), r.uniform(30, 330)
-        length = r.uniform(60, 220)
-        tx, ty = hx + length * 0.8, hy - length * 0.6
-        g = P.segment_glow(H, W, tx, ty, hx, hy, r.uniform(1.0, 2.2))
-        head = P.flare(H, W, hx, hy, 3.0, (1.0, 0.95, 0.85)) * 0.6
-        img += P.colour(g, (0.8, 0.9, 1.0)) * r.uniform(0.7, 1.4) + head
-    ridge = 400 + 30 * np.sin(np.arange(W) / 37.0) + 45 * (P.fractal_noise(1, W, 1.6, seed + 2)[0] - 0.5) * 2
-    x, y = P.grid(H, W)
-    ground = y > ridge[None, :]
-    img[ground] = img[ground] * 0.05 + np.array([0.02, 0.015, 0.03])
-    return P.tone(img, 1.5)
-
-
 def galaxy(seed=51):
     x, y = P.grid(H, W)
     dx, dy = (x - 320) / 230.0, (y - 240) / 120.0  # tilted disc
@@ -122,23 +86,6 @@ def logo(text, w, h, size, fill_top, fill_bottom, glow_rgb):
     col = fill * m[:, :, None] + P.colour(np.ones_like(m), glow_rgb) * (1 - m[:, :, None])
     alpha = np.maximum(m, g * 0.75)
     return col, alpha
-
-
-def planet(seed=81):
-    s = 256
-    x, y = P.grid(s, s)
-    dx, dy = (x - 127.5) / 118.0, (y - 127.5) / 118.0
-    d2 = dx * dx + dy * dy
-    z = np.sqrt(np.clip(1 - d2, 0, 1))
-    light = np.clip(dx * -0.55 + dy * -0.45 + z * 0.7, 0, 1)
-    n = P.fractal_noise(s, s, 2.0, seed)
-    bands = 0.5 + 0.5 * np.sin(dy * 14.0 + n * 5.0)
-    surf = P.colour(bands, (0.9, 0.6, 0.35)) + P.colour(1 - bands, (0.45, 0.25, 0.2))
-    col = surf * (0.08 + 0.92 * light)[:, :, None]
-    rim = np.exp(-np.abs(np.sqrt(d2) - 1.0) * 25.0)
-    col += P.colour(rim * np.clip(light + 0.3, 0, 1), (0.5, 0.7, 1.0))
-    alpha = np.clip((1.04 - np.sqrt(d2)) / 0.06, 0, 1)
-    return np.clip(col, 0, 1), alpha
 
 
 def streak():
@@ -253,7 +200,7 @@ def main(d):
     neb = nebula()
     out(d, "nebula.jpg", P.fullscreen(neb))
     out(d, "soft.jpg", vignette())
-    pictures = {"horizon": planet_horizon(), "meteors": meteor_shower(), "galaxy": galaxy()}
+    pictures = {"galaxy": galaxy()}
     for name, img in pictures.items():
         out(d, name + ".jpg", P.fullscreen(img))
         out(d, name + "_blur.jpg", P.fullscreen(blurred(img, 9.0)), 80)
@@ -263,9 +210,6 @@ def main(d):
     col, alpha = logo("VIREO", 256, 128, 56, (1.0, 0.95, 0.8), (1.0, 0.6, 0.3), (1.0, 0.4, 0.2))
     out(d, "vireo.jpg", col)
     out(d, "vireo_a.png", alpha)
-    col, alpha = planet()
-    out(d, "planet.jpg", col)
-    out(d, "planet_a.jpg", alpha, 95)
     out(d, "streak.jpg", streak())
     out(d, "noise.jpg", static_noise(), 80)
     col, alpha = ring()

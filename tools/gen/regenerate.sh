@@ -20,7 +20,8 @@ fi
 generate() {
   local out="$1"
   mkdir -p "$out"
-  (cd "$HERE" && $PY images.py "$out" && $PY glyphs.py "$out" && $PY music.py "$out" && $PY script.py "$out/script.txt")
+  (cd "$HERE" && $PY images.py "$out" && $PY glyphs.py "$out" && $PY music.py "$out" && $PY textures.py "$out" \
+    && $PY scenes.py "$out" && $PY script.py "$out/script.txt")
 }
 
 tmp="$(mktemp -d)"

@@ -25,9 +25,12 @@ def quoted(v):
 
 
 class Layer:
-    def __init__(self, kind, tier, start, params, name=None, bottom=False):
+    """A CREATE operation; children are the scene modifiers nested in a scene player's CREATE."""
+
+    def __init__(self, kind, tier, start, params, name=None, bottom=False, children=()):
         self.kind, self.tier, self.start = kind, tier, start
         self.params, self.name, self.bottom = params, name, bottom
+        self.children = list(children)
 
     def lines(self, indent="\t"):
         out = ['%sCREATE "%s" {' % (indent, self.kind)]
@@ -38,6 +41,8 @@ class Layer:
         for key, value in self.params:
             text = quoted(value) if isinstance(value, str) else num(value)
             out.append("%s\t%s %s;" % (indent, key, text))
+        for child in self.children:
+            out.extend(child.lines(indent + "\t"))
         out.append("%s};" % indent)
         return out
 
@@ -177,6 +182,76 @@ def blob(start, rise, stable, fall, nb=3):
     return Layer("MetaballLayer", SPRITE, start, p)
 
 
+# --- 3D scenes ---------------------------------------------------------------------------------
+def modifier(kind, start, params, life=None):
+    """A scene modifier, created inside its player's CREATE; times count from the music's start."""
+    p = [("StartTime", start)] + ([("LifeTime", life)] if life is not None else [])
+    return Layer(kind, None, start, p + params)
+
+
+def scene(name, mdl, start, length, camera, modifiers=(), kind="MDLPlayer", extra=()):
+    p = [("StartTime", start), ("LifeTime", length), ("MDLFile", mdl), ("CurrentCamera", camera),
+         ("NearPlane", 1.0), ("FarPlane", 3000.0)] + list(extra)
+    return Layer(kind, PICTURE, start, p, name=name, children=modifiers)
+
+
+def focal_scene(mdl, start, rise, stable, fall, alpha="soft.jpg"):
+    p = envelope(start, rise, stable, fall) + [("AlphaMap", alpha), ("MDLFile", mdl)]
+    return Layer("FocalMDL", PICTURE, start, p)
+
+
+# Named scene players: (name, first bar, last bar); their cameras cut on these bars.
+SHOTS = [("Crater", 8, 16), ("Observatory", 24, 32), ("Station", 40, 48)]
+CUTS = [(12, "Crater", "Camera02"), (14, "Crater", "Camera01"),
+        (28, "Observatory", "Camera02"), (30, "Observatory", "Camera01"),
+        (44, "Station", "Camera02"), (46, "Station", "Camera01")]
+
+
+def crater_shot():
+    """A star falls into the glowing crater: it strikes on bar 11, then smoke and sparks rise."""
+    impact = bar(11)
+    mods = [
+        modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "smoke.jpg"),
+                                   ("AlphaTexture", "smoke_a.jpg"), ("NBParticle", 40), ("LifeTimeParticules", 3.0),
+                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 5.0),
+                                   ("YScale", 5.0), ("MaxIntensity", 230.0)]),
+        modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "halo.jpg"),
+                                   ("AlphaTexture", "halo.jpg"), ("NBParticle", 1), ("Effect", 2),
+                                   ("LifeTimeParticules", 0.5), ("XScale", 40.0), ("YScale", 40.0)], life=beat(3)),
+        modifier("ParticlesCollision", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "spark.jpg"),
+                                                ("NBParticules", 64), ("SensY", 1.0)]),
+    ]
+    return scene("Crater", "crater.mdl", bar(8), bar(8), "Camera01", mods)
+
+
+def observatory_shot():
+    mods = [
+        modifier("Flies", bar(24), [("ObjetName", "Fireflies.Hide"), ("Texture", "fly.jpg"), ("AlphaTexture", "fly_a.jpg"),
+                                    ("NBFlies", 24), ("XScale", 0.5), ("YScale", 0.5), ("ZoneMin", 0.5),
+                                    ("ZoneMax", 9.0)]),
+        modifier("OndesRadio", bar(24), [("ObjetName", "DishFocus.Hide"), ("Texture", "ring.jpg"),
+                                         ("AlphaTexture", "ring_a.jpg"), ("XScale", 3.0), ("YScale", 3.0)]),
+    ]
+    return scene("Observatory", "observatory.mdl", bar(24), bar(8), "Camera01", mods)
+
+
+def station_shot():
+    mods = [
+        modifier("GlowEffect", bar(40), [("ObjetName", "Lens"), ("Texture", "glow.jpg"), ("TimeRatio", T.BPM / 60.0 * math.pi / 4)]),
+        modifier("OndesRadio", bar(40), [("ObjetName", "Antenna.Hide"), ("Texture", "ring.jpg"),
+                                         ("AlphaTexture", "ring_a.jpg"), ("XScale", 4.0), ("YScale", 4.0)]),
+        modifier("ParticlesCollision", bar(40), [("ObjetName", "Antenna.Hide"), ("Texture", "spark.jpg"),
+                                                 ("NBParticules", 32)]),
+    ]
+    return scene("Station", "station.mdl", bar(40), bar(8), "Camera01", mods)
+
+
+def dots_shot(start, length):
+    """The station seen as a screen of dots, before it is seen whole."""
+    extra = [("TextureMap", "dot.jpg"), ("AlphaMap", "dot_a.jpg")]
+    return scene(None, "station.mdl", start, length, "Camera03", kind="DotEffect", extra=extra)
+
+
 def production():
     L = []
     s_intro, s_build, s_a, s_break, s_b, s_out = (bar(T.section(n)[0]) for n in
@@ -192,12 +267,11 @@ def production():
     L.append(text("IN SIXTY BARS", bar(7), bar(0.5), bar(0.25), bar(0.25), y=-0.5, size=0.14,
                   depth_in=1.0))
 
-    # Build: pictures come into focus, bars and rings on the rhythm, words of a story.
-    L.append(focal("horizon", s_build, beat(6), beat(7), beat(3)))
-    L.append(focal("meteors", s_build + bar(4), beat(6), beat(7), beat(3)))
-    for b in range(8, 16):
-        L.append(circles(bar(b), nb=8, size=2.0, rising=b % 2 == 0))
-    for b in range(12, 16):
+    # Build: a star falls into the crater, rings and bars on the rhythm, words of a story.
+    L.append(crater_shot())
+    for b in range(8, 16, 2):
+        L.append(circles(bar(b), nb=8, size=2.0, rising=b % 4 == 0))
+    for b in range(14, 16):
         for q in range(4):
             L.append(bars_vertical(bar(b) + beat(q), n=12 if q % 2 == 0 else 16))
     for b in (10, 12, 14):
@@ -212,19 +286,20 @@ def production():
     for i in range(8):  # the snare roll's second half
         L.append(flash(bar(15) + beat(2) + i * T.SIXTEENTH, rise=0.01, fall=0.1))
 
-    # Theme A: the title, a drifting nebula, a planet, a galaxy and the metaball blob.
-    L.append(gfx("nebula.jpg", s_a, beat(1), bar(16) - beat(1) - bar(0.75), bar(0.75), half_w=0.62,
+    # Theme A: the title over a drifting nebula, the station as dots, then the observatory on its hill.
+    # The nebula makes way for plain stars while the dot screen plays, then returns behind the hill.
+    L.append(gfx("nebula.jpg", s_a, beat(1), bar(4) - beat(1) - bar(0.5), bar(0.5), half_w=0.62,
                  half_h=0.62, zoom_in=1.5, tier=BACK))
+    L.append(gfx("stars.jpg", bar(20), beat(1), bar(4) - beat(1), beat(2), zoom_in=1.2, tier=BACK))
+    L.append(gfx("nebula.jpg", bar(24), beat(2), bar(8) - beat(2) - bar(0.75), bar(0.75), half_w=0.62,
+                 half_h=0.62, zoom_in=0.8, tier=BACK))
     L.append(gfx("logo.jpg", s_a, beat(2), bar(3) - beat(2), bar(1), half_w=0.44, half_h=0.44 / 3,
                  alpha="logo_a.png", zoom_in=4.0, zoom_out=2.5, tier=TEXT))
     L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
                   depth_in=2.0, depth_out=-1.0))
-    L.append(gfx("planet.jpg", bar(20), bar(1), bar(2), bar(1), cx=0.22, cy=0.1, half_w=0.2,
-                 half_h=0.2 * ASPECT, alpha="planet_a.jpg", slide_in=(-1.0, 0.1), slide_out=(0.8, -0.1),
-                 zoom_in=0.6, zoom_out=1.4))
+    L.append(dots_shot(bar(20), bar(4)))
     L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.55))
-    L.append(focal("galaxy", bar(24), beat(6), beat(6), beat(4)))
-    L.append(blob(bar(26), bar(1), bar(3), bar(1)))
+    L.append(observatory_shot())
     for b in (18, 26):
         L.append(gfx("streak.jpg", bar(b), beat(2), 0.0, beat(2), cy=-0.25, half_w=0.6, half_h=0.1,
                      slide_in=(-1.2, 0.0), slide_out=(1.2, 0.0), additive=True, tier=FX))
@@ -254,20 +329,18 @@ def production():
                          rise=0.02, stable=0.05, fall=0.25))
     L.append(interference(bar(39) + beat(2), beat(2), 0.0, beat(1), zoom=True))
 
-    # Theme B: the credits over pictures, then the waving title, the blob and the rhythm.
+    # Theme B: the credits over the station, the observatory in a glow, the waving title, the blob and the rhythm.
     L.append(gfx("stars.jpg", s_b, beat(1), bar(16) - beat(1) - bar(1), bar(1), zoom_in=2.0, zoom_out=1.3,
                  tier=BACK))
-    L.append(focal("meteors", s_b, bar(1), bar(2), bar(1)))
-    L.append(focal("horizon", bar(44), bar(1), bar(2), bar(1)))
+    L.append(station_shot())
     credits = [("CODE", "KESTREL"), ("MUSIC", "HALCYON"), ("GRAPHICS", "MERIDIAN"), ("ENGINE", "VIREO LIBRARY")]
     for i, (role, who) in enumerate(credits):
         t0 = s_b + bar(2 * i)
         L.append(text(role, t0, beat(2), beat(4), beat(2), y=0.45, size=0.16, depth_in=2.0))
         L.append(text(who, t0 + beat(1), beat(2), beat(3), beat(2), y=-0.2, size=0.26, depth_in=4.0,
                       slide_out=(0.0, -0.5)))
-    L.append(gfx("planet.jpg", bar(44), bar(1), bar(2), bar(1), cx=-0.25, cy=0.2, half_w=0.12,
-                 half_h=0.12 * ASPECT, alpha="planet_a.jpg", slide_in=(1.0, 0.0), slide_out=(-0.8, 0.0)))
-    L.append(focal("galaxy", bar(48), bar(1), bar(6), bar(1)))
+    L.append(focal_scene("station.mdl", bar(48), bar(1), bar(4), bar(1)))
+    L.append(focal("galaxy", bar(52), bar(1), bar(2), bar(1)))
     L.append(wave("logo.jpg", bar(48), bar(2), bar(4), bar(2), alpha="logo_a.png", xs=4.2, ys=1.05,
                   tier=SPRITE))
     L.append(blob(bar(52), bar(1), bar(2), bar(1)))
@@ -340,6 +413,12 @@ def write(path):
         out.append("};")
     out += ["", "// The water is named, so it stays on the stack after its window until deleted.",
             "TIME %s {" % num(bar(40) + beat(1)), '\tDELETE "Water" {', "\t};", "};"]
+    for b, name, camera in CUTS:
+        out += ["", "// Bar %d: cut to %s's %s." % (b, name, camera), "TIME %s {" % num(bar(b)),
+                '\tUPDATE "%s" {' % name, '\t\tCurrentCamera "%s";' % camera, "\t};", "};"]
+    for name, _, last in SHOTS:
+        out += ["", "// %s is named for its camera cuts, so it is deleted when its shot is over." % name,
+                "TIME %s {" % num(bar(last) + beat(1)), '\tDELETE "%s" {' % name, "\t};", "};"]
     out += ["", "TIME %s {" % num(T.END_TIME), '\tDESC "The end";', "\tEND;", "};", ""]
     with open(path, "wb") as f:
         f.write("\r\n".join(out).encode("ascii"))

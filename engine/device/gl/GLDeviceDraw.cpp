@@ -113,6 +113,13 @@ void GLDevice::PrepareDraw()
     }
     // Stage 0 always runs; the cascade stops at the first disabled stage.
     if (key.stages[0].colorOp == kStageDisabled) key.stages[0].colorOp = static_cast<uint8_t>(ColorOp::Modulate);
+    // The interface cannot switch a stage's colour operation off again, so a second stage whose
+    // texture was taken away stops the cascade when it would read that texture: an environment-
+    // mapped mesh leaves Add(Current, Texture) behind, and every later draw would add full white.
+    const StageKey& second = key.stages[1];
+    const auto texture = static_cast<uint8_t>(ColorArg::Texture);
+    if (!second.textured && (second.colorArg1 == texture || second.colorArg2 == texture))
+        key.stages[1].colorOp = kStageDisabled;
     key.lighting = lightingEnabled_;
     if (lightingEnabled_) {
         int on = 0;

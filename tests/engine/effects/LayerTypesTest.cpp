@@ -11,10 +11,13 @@
 // unexpected one fails.
 const std::vector<std::string> kLayerTypes = {
     "CerclesLayer",
+    "DotEffect",
     "Flash",
     "FocalGFX",
+    "FocalMDL",
     "GFXLayer",
     "LineLayer",
+    "MDLPlayer",
     "MetaballLayer",
     "OnduleGFXLayer",
     "ParasitesLayer",

@@ -92,6 +92,14 @@ TEST(GLDeviceTextureStages, SecondStageStartsDisabledAndCascades)
     d.SetColorArg1(1, ColorArg::Current);
     d.SetColorArg2(1, ColorArg::Texture);
     EXPECT_TRUE(MatchesImage(f.DrawQuadAndRead(), Solid(0xFFC864), "cascade_add_second_texture"));
+
+    // Its texture taken away, a stage that reads it no longer adds white: stage 0 shows alone.
+    d.SetTexture(1, nullptr);
+    EXPECT_TRUE(MatchesImage(f.DrawQuadAndRead(), Solid(0xC86432), "cascade_untextured_stage_stops"));
+    // One that does not read its texture still runs without one.
+    d.SetColorArg2(1, ColorArg::Diffuse);
+    d.SetColorOp(1, ColorOp::Modulate);
+    EXPECT_TRUE(MatchesImage(f.DrawQuadAndRead(), Solid(0x4E4E08), "cascade_untextured_modulate_runs"));
 }
 
 TEST(GLDeviceTextureStages, AlphaOperationsWithAnAlphaMap)

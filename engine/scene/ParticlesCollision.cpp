@@ -1,0 +1,32 @@
+// ParticlesCollision: the particle records and the device states, without any drawing.
+#include "engine/scene/ParticlesCollision.h"
+
+#include "engine/device/RenderDevice.h"
+#include "engine/scene/Scene.h"
+
+static MDLModifierRegistrar<ParticlesCollision> particlesCollisionRegistrar("ParticlesCollision");
+
+ParticlesCollision::ParticlesCollision(RenderDevice& device, Scene& scene) : MDLModifier(device, scene)
+{
+    AddIntAccessor(10, "NBParticules", &NBParticules);
+    AddFloatAccessor(11, "Gravity", &Gravity);
+    AddFloatAccessor(12, "SensX", &SensX);
+    AddFloatAccessor(13, "SensY", &SensY);
+    AddFloatAccessor(14, "SensZ", &SensZ);
+    MakeSpriteQuad(quad_);
+}
+
+void ParticlesCollision::Init()
+{
+    MDLModifier::Init();
+    ScaleQuad(quad_);
+    particles_.assign(BoundedCount(NBParticules, kMaxParticles, "NBParticules", GetName()), SmokeParticle{});
+}
+
+void ParticlesCollision::Render()
+{
+    object_ = scene_.FindObject(ObjetName);
+    BeginSprites(false);
+    device_.SetTexture(0, texture_);
+    EndSprites();
+}
