@@ -22,14 +22,7 @@ DotEffect::DotEffect(RenderDevice& device, const std::vector<LayerOperation>& ne
     AddStringAccessor(10, "TextureMap", &TextureMap);
     AddStringAccessor(11, "AlphaMap", &AlphaMap);
     // Opaque white: the dot texture alone decides what shows.
-    static const float corners[4][4] = {
-        {1.0f, -1.0f, 0.002f, 0.998f},
-        {1.0f, 1.0f, 0.002f, 0.002f},
-        {-1.0f, -1.0f, 0.998f, 0.998f},
-        {-1.0f, 1.0f, 0.998f, 0.002f},
-    };
-    for (int i = 0; i < 4; ++i)
-        quad_[i] = Vertex{corners[i][0], corners[i][1], 0, 0, 0, 0, 0xFFFFFFFFu, corners[i][2], corners[i][3], 0, 0};
+    MakeMirroredQuad(quad_);
 }
 
 DotEffect::~DotEffect()
@@ -138,11 +131,7 @@ void DotEffect::Render()
     MDLPlayer::Render();
     device.SetRenderTarget(nullptr);
 
-    device.SetAlphaOp(0, AlphaOp::Modulate);
-    device.SetAlphaArg1(0, AlphaArg::Texture);
-    device.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device.SetSrcBlend(BlendFactor::SrcAlpha);
-    device.SetDestBlend(BlendFactor::InvSrcAlpha);
+    SetModulatedAlphaBlend(device);
     device.SetTexture(0, dotTexture_.Get());
 
     // World identity too: the dots are placed in world units, whatever mesh drew last.

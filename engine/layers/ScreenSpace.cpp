@@ -26,14 +26,7 @@ void RestoreTransforms(RenderDevice& device)
 void ApplyBlendPreset(RenderDevice& device, int32_t alphaType)
 {
     if (alphaType == kAlphaTypeTransparent) {
-        device.EnableLighting(false);
-        device.EnableAlphaBlend(true);
-        device.EnableDepth(false);
-        device.SetAlphaOp(0, AlphaOp::Modulate);
-        device.SetAlphaArg1(0, AlphaArg::Texture);
-        device.SetAlphaArg2(0, AlphaArg::Diffuse);
-        device.SetSrcBlend(BlendFactor::SrcAlpha);
-        device.SetDestBlend(BlendFactor::InvSrcAlpha);
+        ApplyTransparentBlend(device, false);
     } else if (alphaType == kAlphaTypeAdditive) {
         // Lighting on so the material, not the vertex alpha, scales the brightness.
         device.EnableLighting(true);
@@ -42,6 +35,30 @@ void ApplyBlendPreset(RenderDevice& device, int32_t alphaType)
         device.SetSrcBlend(BlendFactor::One);
         device.SetDestBlend(BlendFactor::One);
     }
+}
+
+void SetModulatedAlphaBlend(RenderDevice& device)
+{
+    device.SetAlphaOp(0, AlphaOp::Modulate);
+    device.SetAlphaArg1(0, AlphaArg::Texture);
+    device.SetAlphaArg2(0, AlphaArg::Diffuse);
+    device.SetSrcBlend(BlendFactor::SrcAlpha);
+    device.SetDestBlend(BlendFactor::InvSrcAlpha);
+}
+
+void ApplyTransparentBlend(RenderDevice& device, bool depthTest)
+{
+    device.EnableLighting(false);
+    device.EnableAlphaBlend(true);
+    device.EnableDepth(depthTest);
+    SetModulatedAlphaBlend(device);
+}
+
+void ResetBlendState(RenderDevice& device)
+{
+    device.SetAlphaOp(0, AlphaOp::Disable);
+    device.EnableLighting(false);
+    device.EnableAlphaBlend(false);
 }
 
 void SetLayerCamera(RenderDevice& device)
@@ -74,9 +91,7 @@ void BeginCamera(RenderDevice& device, Texture* texture)
 
 void EndScreenSpace(RenderDevice& device)
 {
-    device.SetAlphaOp(0, AlphaOp::Disable);
-    device.EnableLighting(false);
-    device.EnableAlphaBlend(false);
+    ResetBlendState(device);
     RestoreTransforms(device);
 }
 

@@ -19,6 +19,13 @@ void RestoreTransforms(RenderDevice& device);
 
 // Sets the device state of an AlphaType preset (see the constants above).
 void ApplyBlendPreset(RenderDevice& device, int32_t alphaType);
+// Stage 0 alpha = texture x diffuse, blended source alpha over inverse source alpha.
+void SetModulatedAlphaBlend(RenderDevice& device);
+// The transparent preset with depth testing chosen by the caller: lighting off, alpha blending
+// on, then SetModulatedAlphaBlend.
+void ApplyTransparentBlend(RenderDevice& device, bool depthTest);
+// Alpha stage off, lighting and blending off: the state every layer and sprite pass leaves.
+void ResetBlendState(RenderDevice& device);
 
 // The layers' perspective camera: world identity, eye (0, 0, -5) looking at the origin,
 // field of view pi/4, near 1, far 1500, roll 0, then UpdateCamera.

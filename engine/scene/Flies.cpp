@@ -2,6 +2,7 @@
 #include "engine/scene/Flies.h"
 
 #include "engine/device/RenderDevice.h"
+#include "engine/layers/ScreenSpace.h"
 
 static MDLModifierRegistrar<Flies> fliesRegistrar("Flies");
 
@@ -22,7 +23,7 @@ Flies::Flies(RenderDevice& device, Scene& scene) : MDLModifier(device, scene)
     AddIntAccessor(10, "NBFlies", &NBFlies);
     AddFloatAccessor(11, "ZoneMin", &ZoneMin);
     AddFloatAccessor(12, "ZoneMax", &ZoneMax);
-    MakeSpriteQuad(quad_);
+    MakeMirroredQuad(quad_);  // the sprite quad every modifier starts from
 }
 
 void Flies::Init()

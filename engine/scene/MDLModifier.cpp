@@ -8,6 +8,7 @@
 #include "engine/core/Log.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/scene/Scene.h"
 
 MDLModifier::MDLModifier(RenderDevice& device, Scene& scene) : device_(device), scene_(scene)
@@ -34,10 +35,7 @@ void MDLModifier::Init()
     if (!object_)
         LogLine("Warning : Modifier [%s] found no object named [%s]; it follows (0, 0, 0).", name_.c_str(),
                 ObjetName.c_str());
-    texture_ = device_.CreateTexture();
-    if (!AlphaTexture.empty())
-        texture_->SetAlphaMap(AlphaTexture.c_str(), 255);
-    texture_->Load(TextureFile.c_str(), false);
+    texture_ = LoadLayerTexture(device_, TextureFile, AlphaTexture);
 }
 
 void MDLModifier::Release()
@@ -76,21 +74,12 @@ Vector3 MDLModifier::ObjectPositionAt(float t) const
 
 void MDLModifier::BeginSprites(bool depthTest)
 {
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(true);
-    device_.EnableDepth(depthTest);
-    device_.SetAlphaOp(0, AlphaOp::Modulate);
-    device_.SetAlphaArg1(0, AlphaArg::Texture);
-    device_.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device_.SetSrcBlend(BlendFactor::SrcAlpha);
-    device_.SetDestBlend(BlendFactor::InvSrcAlpha);
+    ApplyTransparentBlend(device_, depthTest);
 }
 
 void MDLModifier::EndSprites()
 {
-    device_.SetAlphaOp(0, AlphaOp::Disable);
-    device_.EnableLighting(false);
-    device_.EnableAlphaBlend(false);
+    ResetBlendState(device_);
 }
 
 void MDLModifier::ScaleQuad(Vertex quad[4]) const
@@ -99,18 +88,6 @@ void MDLModifier::ScaleQuad(Vertex quad[4]) const
         quad[i].x *= XScale;
         quad[i].y *= YScale;
     }
-}
-
-void MakeSpriteQuad(Vertex quad[4])
-{
-    static const float corners[4][4] = {
-        {1.0f, -1.0f, 0.002f, 0.998f},
-        {1.0f, 1.0f, 0.002f, 0.002f},
-        {-1.0f, -1.0f, 0.998f, 0.998f},
-        {-1.0f, 1.0f, 0.998f, 0.002f},
-    };
-    for (int i = 0; i < 4; ++i)
-        quad[i] = Vertex{corners[i][0], corners[i][1], 0, 0, 0, 0, 0xFFFFFFFFu, corners[i][2], corners[i][3], 0, 0};
 }
 
 float ModifierRandom()

@@ -77,9 +77,6 @@ private:
     bool deleteWhenOver_ = true;
 };
 
-// The sprite quad every modifier starts from: corners (+-1, +-1) in strip order, texture
-// coordinates 0.002 inside the image's edges, opaque white, normal 0.
-void MakeSpriteQuad(Vertex quad[4]);
 // A uniform random number in [0, 1) from the C generator's low 15 bits.
 float ModifierRandom();
 // True while angle modulo 2 pi lies in (0, pi/2) or (pi, 3 pi/2): the pulse windows.

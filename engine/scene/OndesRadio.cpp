@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include "engine/device/RenderDevice.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/scene/SceneObject.h"
 
 static MDLModifierRegistrar<OndesRadio> ondesRadioRegistrar("OndesRadio");
@@ -14,7 +15,7 @@ OndesRadio::OndesRadio(RenderDevice& device, Scene& scene) : MDLModifier(device,
     AddFloatAccessor(12, "RotateX", &RotateX);
     AddFloatAccessor(13, "RotateY", &RotateY);
     AddFloatAccessor(14, "RotateZ", &RotateZ);
-    MakeSpriteQuad(quad_);
+    MakeMirroredQuad(quad_);  // the sprite quad every modifier starts from
 }
 
 float OndesRadio::Strength(float t) const

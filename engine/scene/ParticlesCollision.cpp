@@ -2,6 +2,7 @@
 #include "engine/scene/ParticlesCollision.h"
 
 #include "engine/device/RenderDevice.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/scene/Scene.h"
 
 static MDLModifierRegistrar<ParticlesCollision> particlesCollisionRegistrar("ParticlesCollision");
@@ -13,7 +14,7 @@ ParticlesCollision::ParticlesCollision(RenderDevice& device, Scene& scene) : MDL
     AddFloatAccessor(12, "SensX", &SensX);
     AddFloatAccessor(13, "SensY", &SensY);
     AddFloatAccessor(14, "SensZ", &SensZ);
-    MakeSpriteQuad(quad_);
+    MakeMirroredQuad(quad_);  // the sprite quad every modifier starts from
 }
 
 void ParticlesCollision::Init()

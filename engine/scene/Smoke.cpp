@@ -5,6 +5,7 @@
 #include <cmath>
 #include "engine/core/Clock.h"
 #include "engine/device/RenderDevice.h"
+#include "engine/layers/ScreenSpace.h"
 
 static MDLModifierRegistrar<Smoke> smokeRegistrar("Smoke");
 
@@ -22,7 +23,7 @@ Smoke::Smoke(RenderDevice& device, Scene& scene) : MDLModifier(device, scene)
     AddFloatAccessor(19, "AmplitudeZ", &AmplitudeZ);
     AddIntAccessor(20, "AlphaType", &AlphaType);
     AddFloatAccessor(21, "MaxIntensity", &MaxIntensity);
-    MakeSpriteQuad(quad_);
+    MakeMirroredQuad(quad_);  // the sprite quad every modifier starts from
 }
 
 Vector3 Smoke::Spread() const
