@@ -74,6 +74,21 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
                                          << dir.string();
 }
 
+void CapturedFrame::Capture(GLDevice& device, const std::string& name)
+{
+    device.EndScene();
+    rgb_ = device.ReadBackBuffer();
+    name_ = name;
+}
+
+void CapturedFrame::WriteIfFailed(const std::string& folder) const
+{
+    if (!::testing::Test::HasFailure() || rgb_.empty()) return;
+    const std::filesystem::path dir = std::filesystem::path(STARFALL_TEST_OUTPUT_DIR) / folder;
+    std::filesystem::create_directories(dir);
+    WritePng((dir / (name_ + ".actual.png")).string(), width_, height_, rgb_);
+}
+
 uint32_t PixelAt(const std::vector<uint8_t>& rgb, int width, int x, int y)
 {
     size_t i = (static_cast<size_t>(y) * width + x) * 3;

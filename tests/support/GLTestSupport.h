@@ -29,6 +29,24 @@ struct ExpectedImage {
 // The 0xRRGGBB value of pixel (x, y) of an RGB image of the given width.
 uint32_t PixelAt(const std::vector<uint8_t>& rgb, int width, int x, int y);
 
+// The last frame a rendering test read back, for pixel checks. A fixture calls WriteIfFailed
+// from TearDown so a failed test leaves <name>.actual.png under STARFALL_TEST_OUTPUT_DIR/<folder>.
+class CapturedFrame {
+public:
+    CapturedFrame(int width, int height) : width_(width), height_(height) {}
+    // Ends the device's scene and reads its back buffer.
+    void Capture(GLDevice& device, const std::string& name);
+    uint32_t Pixel(int x, int y) const { return PixelAt(rgb_, width_, x, y); }
+    // Nothing unless the running test has failed and a frame was captured.
+    void WriteIfFailed(const std::string& folder) const;
+
+private:
+    int width_;
+    int height_;
+    std::vector<uint8_t> rgb_;
+    std::string name_;
+};
+
 // A device initialised headless at width x height x bits, with the ortho camera of the size
 // (world x = screen x - width / 2, world y = height / 2 - screen y), culling off, depth off,
 // clear colour enabled and black, the back buffer cleared.

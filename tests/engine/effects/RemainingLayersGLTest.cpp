@@ -3,8 +3,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include "support/LayerTestKit.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/gl/GLDevice.h"
@@ -15,6 +13,7 @@
 #include "engine/effects/ParasitesLayer.h"
 #include "engine/effects/WaterText.h"
 #include "engine/layers/ScreenSpace.h"
+#include "support/GLTestSupport.h"
 #include "support/HeadlessGL.h"
 #include "support/PixelCheck.h"
 #include "support/TestImages.h"
@@ -47,25 +46,9 @@ protected:
     }
 
     // Ends the frame and reads it back; on a failed check the image is written out.
-    void Capture(const std::string& name)
-    {
-        device_->EndScene();
-        image_ = device_->ReadBackBuffer();
-        name_ = name;
-    }
-    void TearDown() override
-    {
-        if (HasFailure() && !image_.empty()) {
-            const std::filesystem::path dir = std::filesystem::path(STARFALL_TEST_OUTPUT_DIR) / "effects";
-            std::filesystem::create_directories(dir);
-            std::ofstream(dir / (name_ + ".actual.png"), std::ios::binary) << EncodePng(kWidth, kHeight, image_);
-        }
-    }
-    uint32_t Pixel(int x, int y) const
-    {
-        const size_t i = (static_cast<size_t>(y) * kWidth + x) * 3;
-        return image_[i] << 16 | image_[i + 1] << 8 | image_[i + 2];
-    }
+    void Capture(const std::string& name) { frame_.Capture(*device_, name); }
+    void TearDown() override { frame_.WriteIfFailed("effects"); }
+    uint32_t Pixel(int x, int y) const { return frame_.Pixel(x, y); }
 
     template <class LayerType>
     std::unique_ptr<Driven<LayerType>> Make(const std::vector<std::pair<std::string, std::string>>& parameters)
@@ -79,8 +62,7 @@ protected:
     ScopedTestPak pak_;
     std::unique_ptr<GLDevice> device_;
     std::vector<LayerOperation> nested_;
-    std::vector<uint8_t> image_;
-    std::string name_;
+    CapturedFrame frame_{kWidth, kHeight};
 };
 
 ::testing::AssertionResult Near(uint32_t actual, uint32_t expected, int tolerance = 3)

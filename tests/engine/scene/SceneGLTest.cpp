@@ -1,10 +1,9 @@
 // Headless rendering checks of scenes on the OpenGL device: camera tracks, fog, halos, alpha maps, environment maps.
 #include <gtest/gtest.h>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include "support/SceneTestKit.h"
 #include "support/AllocationProbe.h"
+#include "support/GLTestSupport.h"
 #include "support/HeadlessGL.h"
 #include "support/PixelCheck.h"
 #include "support/TestImages.h"
@@ -58,11 +57,7 @@ protected:
     void TearDown() override
     {
         scene_.reset();
-        if (HasFailure() && !image_.empty()) {
-            const std::filesystem::path dir = std::filesystem::path(STARFALL_TEST_OUTPUT_DIR) / "scene";
-            std::filesystem::create_directories(dir);
-            std::ofstream(dir / (name_ + ".actual.png"), std::ios::binary) << EncodePng(kWidth, kHeight, image_);
-        }
+        frame_.WriteIfFailed("scene");
         pak_.reset();
     }
     void Load(const MdlFile& file, std::vector<std::pair<std::string, std::string>> files)
@@ -79,21 +74,14 @@ protected:
         device_->BeginScene();
         device_->Clear(0);
         scene_->Draw(frame);
-        device_->EndScene();
-        image_ = device_->ReadBackBuffer();
-        name_ = name;
+        frame_.Capture(*device_, name);
     }
-    uint32_t Pixel(int x, int y) const
-    {
-        const size_t i = (static_cast<size_t>(y) * kWidth + x) * 3;
-        return image_[i] << 16 | image_[i + 1] << 8 | image_[i + 2];
-    }
+    uint32_t Pixel(int x, int y) const { return frame_.Pixel(x, y); }
 
     std::unique_ptr<GLDevice> device_;
     std::unique_ptr<ScopedTestPak> pak_;
     std::unique_ptr<Scene> scene_;
-    std::vector<uint8_t> image_;
-    std::string name_;
+    CapturedFrame frame_{kWidth, kHeight};
 };
 
 ::testing::AssertionResult Near(uint32_t actual, uint32_t expected, int tolerance = 4)

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include "support/PlayerTestKit.h"
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/DotEffect.h"
 #include "engine/scene/FocalMDL.h"
 #include "engine/scene/Smoke.h"
+#include "support/GLTestSupport.h"
 #include "support/HeadlessGL.h"
+#include "support/PixelCheck.h"
 
 namespace {
 
@@ -78,46 +78,22 @@ protected:
         layer.Frame();
     }
 
-    void Capture(const std::string& name)
-    {
-        device_->EndScene();
-        image_ = device_->ReadBackBuffer();
-        name_ = name;
-    }
+    void Capture(const std::string& name) { frame_.Capture(*device_, name); }
 
-    void TearDown() override
-    {
-        if (HasFailure() && !image_.empty()) {
-            const std::filesystem::path dir = std::filesystem::path(STARFALL_TEST_OUTPUT_DIR) / "scene";
-            std::filesystem::create_directories(dir);
-            std::ofstream(dir / (name_ + ".actual.png"), std::ios::binary) << EncodePng(kWidth, kHeight, image_);
-        }
-    }
+    void TearDown() override { frame_.WriteIfFailed("scene"); }
 
-    uint32_t Pixel(int x, int y) const
-    {
-        const size_t i = (static_cast<size_t>(y) * kWidth + x) * 3;
-        return image_[i] << 16 | image_[i + 1] << 8 | image_[i + 2];
-    }
+    uint32_t Pixel(int x, int y) const { return frame_.Pixel(x, y); }
 
     ::testing::AssertionResult Near(int x, int y, uint32_t expected, int tolerance = 6) const
     {
-        const uint32_t actual = Pixel(x, y);
-        for (int shift : {0, 8, 16}) {
-            const int a = static_cast<int>(actual >> shift & 0xFF), e = static_cast<int>(expected >> shift & 0xFF);
-            if (std::abs(a - e) > tolerance)
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y << ") is " << std::hex << actual << ", expected " << expected;
-        }
-        return ::testing::AssertionSuccess();
+        return PixelNear(Pixel(x, y), expected, tolerance) << std::dec << " at (" << x << ", " << y << ")";
     }
 
     FakeClock clock_{1000000};
     std::unique_ptr<ScopedTestPak> pak_;
     std::unique_ptr<GLDevice> device_;
     std::vector<LayerOperation> nested_;
-    std::vector<uint8_t> image_;
-    std::string name_;
+    CapturedFrame frame_{kWidth, kHeight};
     std::string reason_;
 };
 
