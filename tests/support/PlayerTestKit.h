@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "engine/device/Font.h"
 #include "engine/scene/MDLPlayer.h"
 #include "script/ScriptData.h"
 #include "support/FakeClock.h"
@@ -41,24 +40,10 @@ inline LayerOperation ModifierOperation(const std::string& type, const std::stri
     return operation;
 }
 
-// A font sheet for "font1.png" (the scene's mesh-count font): every glyph 3 pixels wide.
-inline std::string PlayerTestFont()
-{
-    std::vector<std::vector<int>> rows;
-    for (int k = 0; k < Font::kGlyphCount; ++k) {
-        if (k % 16 == 0)
-            rows.emplace_back();
-        rows.back().push_back(3);
-    }
-    int w = 0, h = 0;
-    const std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
-    return EncodePng(w, h, sheet);
-}
-
 // Images every player test may load.
 inline std::vector<std::pair<std::string, std::string>> PlayerTestImages()
 {
-    return {{"font1.png", PlayerTestFont()},
+    return {{"font1.png", SceneTestFont()},
             {"box.png", EncodePng(4, 4, SolidRgb(4, 4, 200, 50, 50))},
             {"spark.png", EncodePng(4, 4, SolidRgb(4, 4, 255, 255, 255))},
             {"sparka.png", EncodePng(4, 4, SolidRgb(4, 4, 128, 128, 128))},

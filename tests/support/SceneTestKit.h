@@ -5,10 +5,12 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "engine/device/Font.h"
 #include "engine/scene/Scene.h"
 #include "support/FakeClock.h"
 #include "support/FatalText.h"
 #include "support/RecordingDevice.h"
+#include "support/TestImages.h"
 #include "support/TestPak.h"
 #include "tools/mdltool/MdlWriter.h"
 
@@ -43,6 +45,20 @@ inline MdlMaterialRecord MakeMaterial(const std::string& name, std::vector<std::
     material.name = name;
     material.textures = std::move(textures);
     return material;
+}
+
+// A font sheet for "font1.png" (the scene's mesh-count font): every glyph 3 pixels wide.
+inline std::string SceneTestFont()
+{
+    std::vector<std::vector<int>> rows;
+    for (int k = 0; k < Font::kGlyphCount; ++k) {
+        if (k % 16 == 0)
+            rows.emplace_back();
+        rows.back().push_back(3);
+    }
+    int w = 0, h = 0;
+    const std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
+    return EncodePng(w, h, sheet);
 }
 
 // One scene file "scene.mdl" (plus any other files) in a test archive, loaded on a

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include "support/SceneTestKit.h"
-#include "engine/device/Font.h"
 #include "engine/scene/ObjectFlags.h"
 #include "support/TestImages.h"
 
@@ -355,15 +354,7 @@ TEST(SceneDrawTest, EnvironmentCoordinatesAndNormalsAreRebuiltEachFrame)
 
 TEST(SceneDrawTest, MeshCountIsPrintedWithTheSceneFont)
 {
-    std::vector<std::vector<int>> rows;
-    for (int k = 0; k < Font::kGlyphCount; ++k) {
-        if (k % 16 == 0)
-            rows.emplace_back();
-        rows.back().push_back(3);
-    }
-    int w = 0, h = 0;
-    const std::vector<uint8_t> sheet = DrawFontSheet(5, rows, w, h);
-    LoadedScene loaded(FixedCameraScene({"A", "B", "Off.Hide"}), {{"font1.png", EncodePng(w, h, sheet)}});
+    LoadedScene loaded(FixedCameraScene({"A", "B", "Off.Hide"}), {{"font1.png", SceneTestFont()}});
     Frame(loaded, 0);
     EXPECT_EQ(loaded.device.Count(Op::SurfaceDraw), 0);  // off by default
     loaded.scene->showMeshCount = true;
