@@ -103,11 +103,7 @@ void MetaballLayer::DrawFrame()
     device.UpdateCamera();
     device.EnableLighting(false);
     device.EnableAlphaBlend(true);
-    device.SetAlphaOp(0, AlphaOp::Modulate);
-    device.SetAlphaArg1(0, AlphaArg::Texture);
-    device.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device.SetSrcBlend(BlendFactor::SrcAlpha);
-    device.SetDestBlend(BlendFactor::InvSrcAlpha);
+    SetModulatedAlphaBlend(device);
     device.SetCullMode(CullMode::None);
     device.SetTexture(0, texture_.Get());
 

@@ -97,11 +97,7 @@ void OnduleGFXLayer::DrawFrame()
     device.EnableAlphaBlend(true);
     device.EnableDepth(false);
     device.SetCullMode(CullMode::None);
-    device.SetAlphaOp(0, AlphaOp::Modulate);
-    device.SetAlphaArg1(0, AlphaArg::Texture);
-    device.SetAlphaArg2(0, AlphaArg::Diffuse);
-    device.SetSrcBlend(BlendFactor::SrcAlpha);
-    device.SetDestBlend(BlendFactor::InvSrcAlpha);
+    SetModulatedAlphaBlend(device);
     device.SetTexture(0, texture_.Get());
 
     const uint32_t colour = FrameAlphaBits() | 0x00FFFFFFu;
