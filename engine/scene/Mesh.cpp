@@ -99,12 +99,14 @@ namespace {
 
 void Mesh::Finish()
 {
-    flags |= kFlagVisible;
     const std::string& name = GetName();
+    const uint32_t nameFlags = FlagsFromName(name);
+    flags |= kFlagVisible | nameFlags;
+    if (nameFlags & kFlagMorphDest)
+        flags &= ~kFlagVisible;
     for (const SuffixRule& rule : GetSuffixRules()) {
         if (!NameHasSuffix(name, rule.suffix))
             continue;
-        flags |= rule.flag;
         if (!rule.keepsStatic)
             isStatic = false;
         long number = 0;
@@ -112,15 +114,11 @@ void Mesh::Finish()
         case SuffixRule::Handler::None:
             break;
         case SuffixRule::Handler::MorphSource:
-            flags |= kFlagMorph | kFlagRecomputeNormals;
             if (!FindNameNumber(name, ".f", number))
                 NoStartFrame(name);
             morph.startFrame = static_cast<int>(number);
-            if (name.find(".Loop") != std::string::npos)
-                flags |= kFlagMorphLoop;
             break;
         case SuffixRule::Handler::MorphDestination:
-            flags = (flags & ~kFlagVisible) | kFlagMorphDest;
             if (!FindNameNumber(name, ".f", number))
                 NoStartFrame(name);
             morph.startFrame = static_cast<int>(number);
