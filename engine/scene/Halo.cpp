@@ -45,6 +45,12 @@ void FaceCamera(const Matrix4& view, Vector3 centre, float scale, float angle, c
     }
 }
 
+uint32_t FadeGrey(float fade)
+{
+    const uint32_t grey = static_cast<uint32_t>(fade * 255.0f);
+    return grey << 16 | grey << 8 | grey;
+}
+
 void DrawHalos(RenderDevice& device, const std::vector<SceneLight*>& halos, float frame, Vector3 eye, float now)
 {
     if (halos.empty())
@@ -66,9 +72,9 @@ void DrawHalos(RenderDevice& device, const std::vector<SceneLight*>& halos, floa
         const float distance = Length(position - eye);
         Vertex quad[4];
         FaceCamera(device.GetView(), position, distance, distance * 0.1f, kHaloQuad, quad);
-        const uint32_t grey = static_cast<uint32_t>(light->halo.fade * 255.0f);
+        const uint32_t grey = FadeGrey(light->halo.fade);
         for (Vertex& v : quad)
-            v.color = grey << 16 | grey << 8 | grey;
+            v.color = grey;
         device.SetAlphaOp(0, AlphaOp::SelectArg1);
         device.SetAlphaArg1(0, AlphaArg::Texture);
         device.SetColorOp(0, ColorOp::Modulate);

@@ -22,3 +22,5 @@ bool UpdateHaloFade(SceneLight& light, bool visibleNow, float now);
 // (x, y) scaled by scale, turned by angle about the view axis and moved to centre.
 void FaceCamera(const Matrix4& view, Vector3 centre, float scale, float angle, const HaloCorner corners[4],
                 Vertex out[4]);
+// The grey 0x00gggggg of a fade in 0..1, for the vertices of a faded quad.
+uint32_t FadeGrey(float fade);

@@ -85,9 +85,9 @@ void ParticleStream::Draw(RenderDevice& device)
             continue;
         Vertex quad[4];
         FaceCamera(view, particles_[i].position, 1.0f, 0.0f, kStreamQuad, quad);
-        const uint32_t grey = static_cast<uint32_t>(particles_[i].fade * 255.0f);
+        const uint32_t grey = FadeGrey(particles_[i].fade);
         for (Vertex& v : quad)
-            v.color = grey << 16 | grey << 8 | grey;
+            v.color = grey;
         device.Draw(PrimitiveType::TriangleStrip, quad, 4);
     }
     device.EnableAlphaBlend(false);
