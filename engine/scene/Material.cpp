@@ -22,13 +22,12 @@ Material::~Material()
 void Material::LoadTextures()
 {
     ReleaseTextures();
-    auto isAlpha = [](const std::string& name) { return ToLower(name).find("alpha") != std::string::npos; };
     for (size_t i = 0; i < textureNames.size(); ++i) {
-        if (isAlpha(textureNames[i]))
+        if (IsAlphaTextureName(textureNames[i]))
             continue;
         Texture* texture = device_.CreateTexture();
         textures.push_back(texture);  // owned from here on, even when loading fails
-        if (i + 1 < textureNames.size() && isAlpha(textureNames[i + 1]))
+        if (i + 1 < textureNames.size() && IsAlphaTextureName(textureNames[i + 1]))
             texture->SetAlphaMap(ResolveTextureName(textureNames[i + 1]).c_str(), 255);
         texture->Load(ResolveTextureName(textureNames[i]).c_str(), false);
     }

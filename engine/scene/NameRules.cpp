@@ -54,6 +54,23 @@ uint32_t FlagsFromName(const std::string& name)
     return flags;
 }
 
+LightRoles LightRolesFromName(const std::string& name)
+{
+    const std::string lower = ToLower(name);
+    auto has = [&lower](const char* word) { return lower.find(word) != std::string::npos; };
+    LightRoles roles;
+    roles.halo = has("halo");
+    roles.dynamic = has("dyna");
+    roles.particleSource = has("particlegensrc");
+    roles.particleDestination = has("particlegendest");
+    return roles;
+}
+
+bool IsAlphaTextureName(const std::string& name)
+{
+    return ToLower(name).find("alpha") != std::string::npos;
+}
+
 namespace {
 
 // The field after marker at position: the text up to the next point.

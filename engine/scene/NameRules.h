@@ -19,6 +19,17 @@ bool NameHasSuffix(const std::string& name, const char* suffix);
 // The flags the rules alone give a name (handlers' flags included, no fatal checks).
 uint32_t FlagsFromName(const std::string& name);
 
+// What a light's name makes of it, each role from a word anywhere in the name, any case.
+struct LightRoles {
+    bool halo = false;                 // "halo"
+    bool dynamic = false;              // "dyna"
+    bool particleSource = false;       // "particlegensrc"
+    bool particleDestination = false;  // "particlegendest"
+};
+LightRoles LightRolesFromName(const std::string& name);
+// True for a texture name that is the alpha map of the colour map before it ("alpha", any case).
+bool IsAlphaTextureName(const std::string& name);
+
 // The decimal number after marker (e.g. ".f"), read up to the next point or the end.
 // Looks at every occurrence of marker in turn; false when none is followed by a number.
 bool FindNameNumber(const std::string& name, const char* marker, long& value);

@@ -29,12 +29,12 @@ SceneLight::SceneLight() : SceneObject(Kind::Light)
 
 void SceneLight::SetName(const std::string& name)
 {
-    const std::string lower = ToLower(name);
-    SceneObject::SetName(lower);
-    isHalo = lower.find("halo") != std::string::npos;
-    isDynamic = lower.find("dyna") != std::string::npos;
-    isParticleSource = lower.find("particlegensrc") != std::string::npos;
-    isParticleDestination = lower.find("particlegendest") != std::string::npos;
+    SceneObject::SetName(ToLower(name));
+    const LightRoles roles = LightRolesFromName(name);
+    isHalo = roles.halo;
+    isDynamic = roles.dynamic;
+    isParticleSource = roles.particleSource;
+    isParticleDestination = roles.particleDestination;
 }
 
 LightRecord SceneLight::GetRecord() const

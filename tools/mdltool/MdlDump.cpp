@@ -62,14 +62,15 @@ void DumpMdl(const MdlFile& file, const char* path, std::ostream& out)
     out << "Lights\n";
     for (const MdlLightRecord& l : file.lights) {
         const std::string name = ToLower(l.name);
+        const LightRoles lightRoles = LightRolesFromName(l.name);
         std::string roles;
-        if (name.find("halo") != std::string::npos)
+        if (lightRoles.halo)
             roles += " halo";
-        if (name.find("dyna") != std::string::npos)
+        if (lightRoles.dynamic)
             roles += " dynamic";
-        if (name.find("particlegensrc") != std::string::npos)
+        if (lightRoles.particleSource)
             roles += " stream-source";
-        if (name.find("particlegendest") != std::string::npos)
+        if (lightRoles.particleDestination)
             roles += " stream-destination";
         if (name.find(".fog") != std::string::npos)
             roles += " fog";
@@ -113,7 +114,7 @@ void DumpMdl(const MdlFile& file, const char* path, std::ostream& out)
             << "\n";
         for (const std::string& texture : m.textures)
             out << "    texture " << texture
-                << (ToLower(texture).find("alpha") != std::string::npos ? "  (alpha of the one before)" : "") << "\n";
+                << (IsAlphaTextureName(texture) ? "  (alpha of the one before)" : "") << "\n";
     }
 
     out << "Tracks\n";
@@ -155,9 +156,9 @@ void DumpMdl(const MdlFile& file, const char* path, std::ostream& out)
 
     out << "Halos\n";
     for (const MdlLightRecord& l : file.lights) {
-        const std::string name = ToLower(l.name);
-        if (name.find("halo") == std::string::npos)
+        if (!LightRolesFromName(l.name).halo)
             continue;
+        const std::string name = ToLower(l.name);
         std::string texture;
         out << "  " << name << "  texture "
             << (FindNameText(name, ".m", texture) ? texture : std::string("none (skipped)")) << "\n";
@@ -165,13 +166,13 @@ void DumpMdl(const MdlFile& file, const char* path, std::ostream& out)
 
     out << "Particle streams\n";
     for (const MdlLightRecord& source : file.lights) {
-        const std::string name = ToLower(source.name);
-        if (name.find("particlegensrc") == std::string::npos)
+        if (!LightRolesFromName(source.name).particleSource)
             continue;
+        const std::string name = ToLower(source.name);
         const std::string key = NameKey(name);
         for (const MdlLightRecord& destination : file.lights) {
             const std::string other = ToLower(destination.name);
-            if (other.find("particlegendest") == std::string::npos || other.find(key) == std::string::npos)
+            if (!LightRolesFromName(destination.name).particleDestination || other.find(key) == std::string::npos)
                 continue;
             long count = 0;
             std::string texture;
