@@ -4,6 +4,7 @@
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
 #include "engine/layers/LayerRegistry.h"
+#include "engine/layers/ScreenSpace.h"
 
 static LayerRegistrar<FocalMDL> focalMdlRegistrar("FocalMDL");
 
@@ -21,16 +22,12 @@ FocalMDL::FocalMDL(RenderDevice& device, const std::vector<LayerOperation>& nest
     AddStringAccessor(1, "MDLFile", &MDLFile);
     // Seen from +z the picture is mirrored in x, so u runs from the right. Stage 1 (the
     // scene's picture) takes the same coordinates: with none it would show one texel.
-    const float a = device.GetAspect();
-    const float corners[4][4] = {
-        {10.0f, -10.0f * a, 0.002f, 0.998f},
-        {10.0f, 10.0f * a, 0.002f, 0.002f},
-        {-10.0f, -10.0f * a, 0.998f, 0.998f},
-        {-10.0f, 10.0f * a, 0.998f, 0.002f},
-    };
-    for (int i = 0; i < 4; ++i)
-        quad_[i] = Vertex{corners[i][0], corners[i][1], 0, 0, 0, 0, 0xFFFFFFFFu,
-                          corners[i][2], corners[i][3], corners[i][2], corners[i][3]};
+    MakeMirroredQuad(quad_);
+    PlaceQuad(quad_, 10.0f, 10.0f * device.GetAspect(), 0.0f, 0.0f);
+    for (Vertex& v : quad_) {
+        v.u1 = v.u0;
+        v.v1 = v.v0;
+    }
 }
 
 FocalMDL::~FocalMDL()
@@ -47,10 +44,7 @@ void FocalMDL::Init()
     scene_->LoadTextures();
     target_ = device.CreateTexture();
     target_->CreateRenderTarget(kTargetEdge);
-    chromic_ = device.CreateTexture();
-    if (!AlphaMap.empty())
-        chromic_->SetAlphaMap(AlphaMap.c_str(), 255);
-    chromic_->Load("chromic.jpg", false);
+    chromic_ = LoadLayerTexture(device, "chromic.jpg", AlphaMap);
 }
 
 void FocalMDL::DestroyTextures()
@@ -110,10 +104,9 @@ void FocalMDL::DrawFrame()
     device.SetSrcBlend(BlendFactor::SrcAlpha);
     device.SetDestBlend(BlendFactor::InvSrcAlpha);
 
-    // fade stays within 0..1 (the envelope guards it); the product truncates.
-    const uint32_t alpha = static_cast<uint32_t>(fade * 255.0f) << 24;
+    const uint32_t alpha = FadeAlphaBits(fade);
     for (Vertex& v : quad_)
-        v.color = (v.color & 0x00FFFFFFu) | alpha;
+        v.color = WithAlpha(v.color, alpha);
     device.SetTexture(0, chromic_);
     device.SetTexture(1, target_);
     device.Draw(PrimitiveType::TriangleStrip, quad_, 4);

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include "engine/device/RenderDevice.h"
-#include "engine/device/Texture.h"
 #include "engine/layers/LayerRegistry.h"
+#include "engine/layers/ScreenSpace.h"
 #include "engine/scene/NameRules.h"
 
 static LayerRegistrar<MDLPlayer> mdlPlayerRegistrar("MDLPlayer");
@@ -67,8 +67,7 @@ void MDLPlayer::Init()
     RestartNow();
     scene_->Load(MDLFile.c_str());
     if (!haloTextureFile_.empty()) {
-        haloTexture_ = device.CreateTexture();
-        haloTexture_->Load(haloTextureFile_.c_str(), false);
+        haloTexture_ = LoadLayerTexture(device, haloTextureFile_, "");
         scene_->SetHaloTexture(haloTexture_);
     }
     scene_->LoadTextures();

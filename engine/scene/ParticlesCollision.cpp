@@ -3,7 +3,6 @@
 
 #include "engine/device/RenderDevice.h"
 #include "engine/layers/ScreenSpace.h"
-#include "engine/scene/Scene.h"
 
 static MDLModifierRegistrar<ParticlesCollision> particlesCollisionRegistrar("ParticlesCollision");
 
@@ -26,7 +25,6 @@ void ParticlesCollision::Init()
 
 void ParticlesCollision::Render()
 {
-    object_ = scene_.FindObject(ObjetName);
     BeginSprites(false);
     device_.SetTexture(0, texture_);
     EndSprites();

@@ -112,11 +112,7 @@ void Smoke::ApplyStates()
         device_.EnableDepth(true);
         device_.SetSrcBlend(BlendFactor::One);
         device_.SetDestBlend(BlendFactor::One);
-        MaterialRecord material;
-        material.diffuseR = material.diffuseG = material.diffuseB = MaxIntensity;
-        material.ambientR = material.ambientG = material.ambientB = MaxIntensity;
-        material.emissiveR = material.emissiveG = material.emissiveB = MaxIntensity;
-        device_.SetMaterial(material);
+        SetLevelMaterial(device_, MaxIntensity);
     } else {
         BeginSprites(true);
     }
