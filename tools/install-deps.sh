@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   xvfb xauth xdg-utils x11-apps
   ccache openbox
+  python3-numpy python3-pil
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
