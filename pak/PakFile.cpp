@@ -129,19 +129,24 @@ int32_t PakFile::GetFileSize(const std::string& name) const
 bool PakFile::ReadFile(const std::string& name, void* buffer) const
 {
     const Entry* entry = Find(name);
-    if (entry == nullptr || !entry->readable)
+    return entry != nullptr && ReadEntry(*entry, buffer);
+}
+
+bool PakFile::ReadEntry(const Entry& entry, void* buffer) const
+{
+    if (!entry.readable)
         return false;
     PakReader reader;
     if (!reader.Open(basePath_))
         return false;
     // Bounded by the archive's size, checked when the directory was read.
-    std::vector<uint8_t> packed(entry->packedSize);
-    if (reader.Seek(static_cast<long>(entry->dataOffset), 0) < 0 ||
-        reader.Read(packed.data(), entry->packedSize) != entry->packedSize)
+    std::vector<uint8_t> packed(entry.packedSize);
+    if (reader.Seek(static_cast<long>(entry.dataOffset), 0) < 0 ||
+        reader.Read(packed.data(), entry.packedSize) != entry.packedSize)
         return false;
-    uLongf produced = entry->dataSize;
+    uLongf produced = entry.dataSize;
     Bytef scratch = 0;
-    Bytef* destination = entry->dataSize == 0 ? &scratch : static_cast<Bytef*>(buffer);
-    int result = uncompress(destination, &produced, packed.data(), entry->packedSize);
-    return result == Z_OK && produced == entry->dataSize;
+    Bytef* destination = entry.dataSize == 0 ? &scratch : static_cast<Bytef*>(buffer);
+    int result = uncompress(destination, &produced, packed.data(), entry.packedSize);
+    return result == Z_OK && produced == entry.dataSize;
 }

@@ -27,6 +27,8 @@ public:
     // Unpacks that entry into buffer (at least GetFileSize bytes). True only when the
     // entry unpacks to exactly its data size.
     bool ReadFile(const std::string& name, void* buffer) const override;
+    // Unpacks one entry of GetEntries() (for tools that walk every entry, duplicates too).
+    bool ReadEntry(const Entry& entry, void* buffer) const;
 
     bool IsOpen() const override { return open_; }
     size_t GetEntryCount() const { return entries_.size(); }

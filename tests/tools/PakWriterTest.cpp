@@ -11,6 +11,7 @@
 #include <vector>
 #include "pak/EmbeddedResource.h"
 #include "pak/PakFile.h"
+#include "tools/pakwriter/PakContents.h"
 #include "tools/pakwriter/PakWriter.h"
 
 namespace fs = std::filesystem;
@@ -239,4 +240,183 @@ TEST_F(PakWriterTest, AFullDiskFailsTheWriteAndLeavesNoArchiveUnderTheFinalName)
     ASSERT_TRUE(WritePakFile(Out("fine.pak"), std::vector<uint8_t>(100, 'p'), error)) << error;
     EXPECT_EQ(Bytes(Out("fine.pak")), std::vector<uint8_t>(100, 'p'));
     EXPECT_FALSE(fs::exists(Out("fine.pak") + ".partial"));
+}
+
+TEST(PakEntryPath, NamesThatCouldLeaveTheFolderAreRefusedOthersMapBelowIt)
+{
+    struct Case {
+        const char* name;
+        const char* expected;  // generic path below the folder, or nullptr for a refusal
+    } cases[] = {
+        {"script.txt", "script.txt"},
+        {"gfx\\logo.png", "gfx/logo.png"},
+        {"gfx/deep\\x.jpg", "gfx/deep/x.jpg"},
+        {"a\\\\b", "a/b"},
+        {".\\a\\.\\b", "a/b"},
+        {"..name", "..name"},
+        {"dots..\\x", "dots../x"},
+        {"", nullptr},
+        {"/etc/passwd", nullptr},
+        {"\\windows\\win.ini", nullptr},
+        {"c:evil.txt", nullptr},
+        {"C:\\evil.txt", nullptr},
+        {"..", nullptr},
+        {"../evil.txt", nullptr},
+        {"..\\evil.txt", nullptr},
+        {"a\\..\\..\\evil.txt", nullptr},
+        {"a/../b", nullptr},
+        {"a\\..", nullptr},
+        {".", nullptr},
+        {"a\\.\\", "a"},
+        {"\\", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path relative;
+        std::string reason;
+        const bool accepted = EntryPathBelow(c.name, relative, reason);
+        if (c.expected == nullptr) {
+            EXPECT_FALSE(accepted) << relative;
+            EXPECT_FALSE(reason.empty());
+        } else {
+            ASSERT_TRUE(accepted) << reason;
+            EXPECT_EQ(relative.generic_string(), c.expected);
+        }
+    }
+}
+
+TEST_F(PakWriterTest, ListPrintsEverySizeAndNameInDirectoryOrder)
+{
+    std::vector<PakSource> sources(3);
+    sources[0].name = "script.txt";
+    sources[0].data.assign(1000, 'a');
+    sources[1].name = "gfx\\logo.png";
+    sources[1].data = {1, 2, 3};
+    sources[2].name = "script.txt";  // a duplicate is listed too
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(BuildPak(sources, bytes, error)) << error;
+    ASSERT_TRUE(WritePakFile(Out("l.pak"), bytes, error)) << error;
+    PakFile pak;
+    ASSERT_TRUE(pak.Open(Out("l.pak")));
+
+    std::string output;
+    ASSERT_EQ(Run("--list " + Out("l.pak"), output), 0) << output;
+    std::string expected = "    packed   unpacked  name\n";
+    uint64_t packed = 0;
+    for (const auto& entry : pak.GetEntries()) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%10u %10u  ", entry.packedSize, entry.dataSize);
+        expected += line + entry.name + "\n";
+        packed += entry.packedSize;
+    }
+    expected += "3 entries, " + std::to_string(packed) + " bytes packed, 1003 bytes unpacked\n";
+    EXPECT_EQ(output, expected);
+    EXPECT_LT(pak.GetEntries()[0].packedSize, 1000u) << "the packed size, not the unpacked one";
+
+    // Not an archive, a missing file, wrong arguments.
+    Write("plain.txt", "no archive");
+    EXPECT_EQ(Run("--list " + In() + "/plain.txt", output), 1);
+    EXPECT_NE(output.find("not an archive"), std::string::npos) << output;
+    EXPECT_EQ(Run("--list " + Out("missing.pak"), output), 1);
+    EXPECT_EQ(Run("--list", output), 2);
+    EXPECT_EQ(Run("--list a b", output), 2);
+}
+
+TEST_F(PakWriterTest, ExtractRestoresEveryFileAndItsFolders)
+{
+    std::mt19937 random(3);
+    std::string noise(100000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    Write("script.txt", "CREATE\r\nEND\r\n");
+    Write("gfx/noise.jpg", noise);
+    Write("gfx/deep/empty.dat", "");
+    std::string output;
+    ASSERT_EQ(Run("--quiet --keep-folders -o " + Out("k.pak") + " " + In(), output), 0) << output;
+
+    const std::string dir = Out("out/nested");
+    ASSERT_EQ(Run("--extract " + Out("k.pak") + " " + dir, output), 0) << output;
+    auto read = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(read(fs::path(dir) / "script.txt"), "CREATE\r\nEND\r\n");
+    EXPECT_EQ(read(fs::path(dir) / "gfx" / "noise.jpg"), noise);
+    EXPECT_TRUE(fs::is_regular_file(fs::path(dir) / "gfx" / "deep" / "empty.dat"));
+    EXPECT_EQ(fs::file_size(fs::path(dir) / "gfx" / "deep" / "empty.dat"), 0u);
+    EXPECT_NE(output.find("noise.jpg"), std::string::npos) << "it names what it wrote: " << output;
+
+    // Packing the extracted folder again gives the same archive (the names were already in
+    // the byte order of their lower-cased forms).
+    ASSERT_EQ(Run("--quiet --keep-folders -o " + Out("again.pak") + " " + dir, output), 0) << output;
+    EXPECT_EQ(Bytes(Out("k.pak")), Bytes(Out("again.pak")));
+}
+
+TEST_F(PakWriterTest, ExtractRefusesEscapingNamesKeepsTheFirstDuplicateAndReportsDamage)
+{
+    auto build = [&](const char* file, const std::vector<std::pair<std::string, std::string>>& entries) {
+        std::vector<PakSource> sources;
+        for (const auto& [name, data] : entries) {
+            PakSource source;
+            source.name = name;
+            source.data.assign(data.begin(), data.end());
+            sources.push_back(source);
+        }
+        std::vector<uint8_t> bytes;
+        std::string error;
+        EXPECT_TRUE(BuildPak(sources, bytes, error)) << error;
+        EXPECT_TRUE(WritePakFile(Out(file), bytes, error)) << error;
+        return bytes;
+    };
+    const std::string dir = Out("x");
+    std::string output;
+    // A hostile name anywhere refuses the whole archive: nothing is written, not even the
+    // harmless entries before it.
+    for (const char* hostile : {"..\\..\\evil.txt", "../evil.txt", "/tmp/evil.txt", "\\evil.txt", "c:\\evil.txt",
+                                "ok\\..\\..\\evil.txt"}) {
+        SCOPED_TRACE(hostile);
+        fs::remove_all(root_ / "x");
+        build("hostile.pak", {{"fine.txt", "fine"}, {hostile, "evil"}});
+        EXPECT_EQ(Run("--extract " + Out("hostile.pak") + " " + dir, output), 1);
+        EXPECT_NE(output.find("would land outside"), std::string::npos) << output;
+        EXPECT_FALSE(fs::exists(fs::path(dir) / "fine.txt"));
+        EXPECT_FALSE(fs::exists(root_ / "evil.txt"));
+        EXPECT_FALSE(fs::exists(fs::path(STARFALL_TEST_OUTPUT_DIR) / "evil.txt"));
+    }
+
+    // Two entries of one name, or two spellings of one place: the first is kept.
+    fs::remove_all(root_ / "x");
+    build("dup.pak", {{"a\\b.txt", "first"}, {"a/b.txt", "second"}, {"a\\b.txt", "third"}, {"c.txt", "c"}});
+    ASSERT_EQ(Run("--extract " + Out("dup.pak") + " " + dir, output), 0) << output;
+    std::ifstream in(fs::path(dir) / "a" / "b.txt");
+    std::string kept;
+    std::getline(in, kept);
+    EXPECT_EQ(kept, "first");
+    EXPECT_NE(output.find("skipped"), std::string::npos) << output;
+
+    // A symbolic link inside the folder never carries a file out of it.
+    fs::remove_all(root_ / "x");
+    fs::create_directories(root_ / "x");
+    fs::create_directories(root_ / "elsewhere");
+    fs::create_directory_symlink(root_ / "elsewhere", root_ / "x" / "link");
+    build("link.pak", {{"link\\planted.txt", "planted"}, {"ok.txt", "ok"}});
+    EXPECT_EQ(Run("--extract " + Out("link.pak") + " " + dir, output), 1);
+    EXPECT_NE(output.find("symbolic link"), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(root_ / "elsewhere" / "planted.txt"));
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "ok.txt")) << "the other entries are still written";
+
+    // A damaged entry is reported, the others are extracted.
+    fs::remove_all(root_ / "x");
+    std::vector<uint8_t> bytes = build("damaged.pak", {{"one.txt", std::string(500, '1')}, {"two.txt", "two"}});
+    PakFile pak;
+    ASSERT_TRUE(pak.Open(Out("damaged.pak")));
+    bytes[pak.GetEntries()[0].dataOffset + 5] ^= 0xFF;
+    std::string error;
+    ASSERT_TRUE(WritePakFile(Out("damaged.pak"), bytes, error));
+    EXPECT_EQ(Run("--extract " + Out("damaged.pak") + " " + dir, output), 1);
+    EXPECT_NE(output.find("[one.txt] does not unpack"), std::string::npos) << output;
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "two.txt"));
+
+    EXPECT_EQ(Run("--extract " + Out("damaged.pak"), output), 2) << "no folder given";
 }
