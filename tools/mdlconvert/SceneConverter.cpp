@@ -1,0 +1,654 @@
+// Scene converter: samples the node hierarchy, mirrors it into the player's axes and fills MDL records.
+#include "tools/mdlconvert/SceneConverter.h"
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include "tools/mdlconvert/TrackEncoding.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr size_t kMaxNameLength = 255;
+constexpr size_t kMaxMeshVertices = 65536;
+// Sampled matrices held at once (nodes times samples), so that a long animation of a large
+// hierarchy is refused instead of exhausting memory.
+constexpr double kMaxSamples = 20e6;
+// Importers that give no rate use this many ticks per second.
+constexpr double kDefaultTicksPerSecond = 25.0;
+// Cameras look at a point this far ahead.
+constexpr float kTargetDistance = 10.0f;
+// Horizontal over vertical extent assumed when a camera gives none.
+constexpr float kDefaultAspect = 4.0f / 3.0f;
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The player's axes are the source's with z mirrored: M A M, M = diag(1, 1, -1, 1).
+aiMatrix4x4 Mirrored(const aiMatrix4x4& m)
+{
+    aiMatrix4x4 out = m;
+    for (unsigned row = 0; row < 4; ++row)
+        for (unsigned column = 0; column < 4; ++column)
+            if ((row == 2) != (column == 2))
+                out[row][column] = -out[row][column];
+    return out;
+}
+
+Vector3 ToPlayer(const aiVector3D& v)
+{
+    return {v.x, v.y, -v.z};
+}
+
+Quaternion ToQuaternion(const aiQuaternion& q)
+{
+    return {q.x, q.y, q.z, q.w};
+}
+
+Quaternion Conjugate(const Quaternion& q)
+{
+    return {-q.x, -q.y, -q.z, q.w};
+}
+
+bool IsFinite(const aiMatrix4x4& m)
+{
+    for (unsigned row = 0; row < 4; ++row)
+        for (unsigned column = 0; column < 4; ++column)
+            if (!std::isfinite(m[row][column]))
+                return false;
+    return true;
+}
+
+bool IsFinite(const Vector3& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+template <class Key>
+size_t SegmentOf(const Key* keys, unsigned count, double time)
+{
+    // The last key at or before time (count >= 2, time inside the keys).
+    const Key* after = std::upper_bound(keys, keys + count, time, [](double t, const Key& key) { return t < key.mTime; });
+    return static_cast<size_t>(after - keys) - 1;
+}
+
+aiVector3D VectorAt(const aiVectorKey* keys, unsigned count, double time)
+{
+    if (count == 1 || time <= keys[0].mTime)
+        return keys[0].mValue;
+    if (time >= keys[count - 1].mTime)
+        return keys[count - 1].mValue;
+    const size_t i = SegmentOf(keys, count, time);
+    const double span = keys[i + 1].mTime - keys[i].mTime;
+    const float f = span > 0 ? static_cast<float>((time - keys[i].mTime) / span) : 0.0f;
+    return keys[i].mValue + (keys[i + 1].mValue - keys[i].mValue) * f;
+}
+
+aiQuaternion RotationAt(const aiQuatKey* keys, unsigned count, double time)
+{
+    if (count == 1 || time <= keys[0].mTime)
+        return keys[0].mValue;
+    if (time >= keys[count - 1].mTime)
+        return keys[count - 1].mValue;
+    const size_t i = SegmentOf(keys, count, time);
+    const double span = keys[i + 1].mTime - keys[i].mTime;
+    const float f = span > 0 ? static_cast<float>((time - keys[i].mTime) / span) : 0.0f;
+    aiQuaternion out;
+    aiQuaternion::Interpolate(out, keys[i].mValue, keys[i + 1].mValue, f);
+    return out.Normalize();
+}
+
+// A node's placement at every sample, in the source's axes; one entry when it never moves.
+struct NodeSamples {
+    std::vector<aiMatrix4x4> global;
+    const aiMatrix4x4& At(size_t i) const { return global[global.size() == 1 ? 0 : i]; }
+    bool Moves() const { return global.size() > 1; }
+};
+
+// Translation, rotation (player quaternion) and scale of one sample, in the player's axes.
+struct Placement {
+    Vector3 position;
+    Quaternion rotation;
+    aiVector3D scale;
+};
+
+Placement PlacementOf(const aiMatrix4x4& global)
+{
+    aiVector3D scale, position;
+    aiQuaternion rotation;
+    Mirrored(global).Decompose(scale, rotation, position);
+    return {{position.x, position.y, position.z}, ToQuaternion(rotation), scale};
+}
+
+// The mesh object a node's children hang below, with the rotation the player applies to it.
+struct ParentObject {
+    size_t mesh = 0;
+    bool hasTrack = false;
+    std::vector<Quaternion> applied;  // per sample (empty when it has no track)
+};
+
+class Converter {
+public:
+    Converter(const aiScene& scene, const ConvertOptions& options) : scene_(scene), options_(options) {}
+
+    ConvertResult Run()
+    {
+        if (!scene_.mRootNode)
+            throw ConvertError("the scene has no nodes");
+        ChooseAnimation();
+        Sample(scene_.mRootNode, nullptr);
+        AddNode(scene_.mRootNode, nullptr);
+        for (unsigned i = 0; i < scene_.mNumCameras; ++i)
+            AddCamera(*scene_.mCameras[i]);
+        for (unsigned i = 0; i < scene_.mNumLights; ++i)
+            AddLight(*scene_.mLights[i]);
+        CheckNames();
+        return std::move(result_);
+    }
+
+private:
+    void Warn(const std::string& text) { result_.warnings.push_back(text); }
+
+    void ChooseAnimation()
+    {
+        MdlFile& file = result_.file;
+        double frames = 0.0;
+        if (scene_.mNumAnimations > 0) {
+            animation_ = scene_.mAnimations[0];
+            if (scene_.mNumAnimations > 1)
+                Warn(std::to_string(scene_.mNumAnimations) + " animations: only the first, [" +
+                     std::string(animation_->mName.C_Str()) + "], is converted");
+            if (animation_->mNumMeshChannels > 0 || animation_->mNumMorphMeshChannels > 0)
+                Warn("mesh and morph animation channels are not converted (only node motion is)");
+            ticksPerSecond_ = animation_->mTicksPerSecond > 0 ? animation_->mTicksPerSecond : kDefaultTicksPerSecond;
+            double ticks = animation_->mDuration;
+            for (unsigned c = 0; c < animation_->mNumChannels; ++c) {
+                const aiNodeAnim* channel = animation_->mChannels[c];
+                channels_[channel->mNodeName.C_Str()] = channel;
+                if (channel->mNumPositionKeys > 0)
+                    ticks = std::max(ticks, channel->mPositionKeys[channel->mNumPositionKeys - 1].mTime);
+                if (channel->mNumRotationKeys > 0)
+                    ticks = std::max(ticks, channel->mRotationKeys[channel->mNumRotationKeys - 1].mTime);
+                if (channel->mNumScalingKeys > 0)
+                    ticks = std::max(ticks, channel->mScalingKeys[channel->mNumScalingKeys - 1].mTime);
+            }
+            frames = ticks / ticksPerSecond_ * kConvertFramesPerSecond;
+            if (!std::isfinite(frames) || frames < 0 || frames > kConvertMaxFrames)
+                throw ConvertError("the animation is " + std::to_string(ticks / ticksPerSecond_) +
+                                   " s long; at most " + std::to_string(kConvertMaxFrames / kConvertFramesPerSecond) +
+                                   " s can be converted");
+        }
+        // At least two keys, the last one at or after the end of the animation; the scene's
+        // time wraps at its end (or after the first step for a still scene).
+        const int last = std::max(kConvertKeyStep,
+                                  static_cast<int>(std::ceil(frames / kConvertKeyStep - 1e-9)) * kConvertKeyStep);
+        for (int frame = 0; frame <= last; frame += kConvertKeyStep)
+            frames_.push_back(frame);
+        file.frameCount = frames > 0 ? static_cast<uint32_t>(std::max(1.0, std::ceil(frames - 1e-9)))
+                                     : static_cast<uint32_t>(kConvertKeyStep);
+    }
+
+    aiMatrix4x4 LocalAt(const aiNode* node, const aiNodeAnim* channel, double ticks) const
+    {
+        aiVector3D scale, position;
+        aiQuaternion rotation;
+        node->mTransformation.Decompose(scale, rotation, position);
+        if (channel->mNumPositionKeys > 0)
+            position = VectorAt(channel->mPositionKeys, channel->mNumPositionKeys, ticks);
+        if (channel->mNumRotationKeys > 0)
+            rotation = RotationAt(channel->mRotationKeys, channel->mNumRotationKeys, ticks);
+        if (channel->mNumScalingKeys > 0)
+            scale = VectorAt(channel->mScalingKeys, channel->mNumScalingKeys, ticks);
+        return aiMatrix4x4(scale, rotation, position);
+    }
+
+    void Sample(const aiNode* node, const NodeSamples* parent)
+    {
+        NodeSamples& samples = samples_[node];
+        auto found = channels_.find(node->mName.C_Str());
+        const aiNodeAnim* channel = found != channels_.end() ? found->second : nullptr;
+        if (!channel && (!parent || !parent->Moves())) {
+            samples.global.push_back(parent ? parent->At(0) * node->mTransformation : node->mTransformation);
+        } else {
+            held_ += static_cast<double>(frames_.size());
+            if (held_ > kMaxSamples)
+                throw ConvertError("the animation is too long for this many moving nodes (" +
+                                   std::to_string(static_cast<long long>(held_)) + " samples)");
+            for (size_t i = 0; i < frames_.size(); ++i) {
+                const double ticks = frames_[i] / kConvertFramesPerSecond * ticksPerSecond_;
+                const aiMatrix4x4 local = channel ? LocalAt(node, channel, ticks) : node->mTransformation;
+                samples.global.push_back(parent ? parent->At(i) * local : local);
+            }
+        }
+        for (const aiMatrix4x4& m : samples.global)
+            if (!IsFinite(m))
+                throw ConvertError("node [" + std::string(node->mName.C_Str()) + "]: its placement is not a finite number");
+        for (unsigned c = 0; c < node->mNumChildren; ++c)
+            Sample(node->mChildren[c], &samples);
+    }
+
+    std::vector<Placement> Placements(const NodeSamples& samples) const
+    {
+        std::vector<Placement> out;
+        for (size_t i = 0; i < frames_.size(); ++i)
+            out.push_back(PlacementOf(samples.At(i)));
+        return out;
+    }
+
+    // Position keys whose curve passes through the samples.
+    std::vector<MdlVectorKey> PositionKeys(const std::vector<Vector3>& samples) const
+    {
+        std::vector<double> axis[3];
+        for (const Vector3& v : samples) {
+            axis[0].push_back(v.x);
+            axis[1].push_back(v.y);
+            axis[2].push_back(v.z);
+        }
+        for (auto& values : axis)
+            values = InterpolatingControlPoints(values);
+        std::vector<MdlVectorKey> keys(samples.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = {frames_[i],
+                       {static_cast<float>(axis[0][i]), static_cast<float>(axis[1][i]), static_cast<float>(axis[2][i])}};
+        return keys;
+    }
+
+    std::vector<MdlScalarKey> ScalarKeys(const std::vector<double>& samples) const
+    {
+        const std::vector<double> points = InterpolatingControlPoints(samples);
+        std::vector<MdlScalarKey> keys(points.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = {frames_[i], static_cast<float>(points[i])};
+        return keys;
+    }
+
+    std::string CheckedName(const std::string& name, const char* what)
+    {
+        if (name.size() > kMaxNameLength)
+            throw ConvertError(std::string(what) + " [" + name + "] has a name of " + std::to_string(name.size()) +
+                               " bytes; MDL names hold at most 255");
+        return name;
+    }
+
+    void AddNode(const aiNode* node, const ParentObject* parent)
+    {
+        const NodeSamples& samples = samples_.at(node);
+        std::unique_ptr<ParentObject> self;
+        unsigned emitted = 0;
+        for (unsigned m = 0; m < node->mNumMeshes; ++m) {
+            if (node->mMeshes[m] >= scene_.mNumMeshes)
+                continue;
+            const aiMesh& mesh = *scene_.mMeshes[node->mMeshes[m]];
+            if (!(mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) {
+                Warn("node [" + std::string(node->mName.C_Str()) + "]: a mesh of points or lines is left out");
+                continue;
+            }
+            std::string name = node->mName.C_Str();
+            if (emitted > 0)
+                name += "#" + std::to_string(emitted + 1);
+            ++emitted;
+            const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0));
+            if (parent)
+                result_.file.meshes[parent->mesh].children.push_back(name);
+            // A mesh hanging below a moving parent needs a track even when it stays put:
+            // the player turns children with their parent.
+            const bool needsTrack = samples.Moves() || (parent && parent->hasTrack);
+            std::vector<Quaternion> applied;
+            if (needsTrack)
+                applied = AddMeshTrack(name, samples, parent);
+            if (!self) {
+                self = std::make_unique<ParentObject>();
+                self->mesh = index;
+                self->hasTrack = needsTrack;
+                self->applied = std::move(applied);
+            }
+        }
+        for (unsigned c = 0; c < node->mNumChildren; ++c)
+            AddNode(node->mChildren[c], self ? self.get() : parent);
+    }
+
+    // Writes the track of a moving mesh; returns the rotation the player will apply to it.
+    std::vector<Quaternion> AddMeshTrack(const std::string& name, const NodeSamples& samples, const ParentObject* parent)
+    {
+        const std::vector<Placement> placements = Placements(samples);
+        std::vector<Vector3> positions;
+        std::vector<Quaternion> world, own;
+        const Quaternion rest = Conjugate(placements[0].rotation);
+        bool scaled = false;
+        for (size_t i = 0; i < placements.size(); ++i) {
+            positions.push_back(placements[i].position);
+            // The geometry is stored as it stands at frame 0; keys turn it from there.
+            world.push_back(HamiltonProduct(placements[i].rotation, rest));
+            const Quaternion& inherited = parent && parent->hasTrack ? parent->applied[i] : Quaternion{};
+            own.push_back(HamiltonProduct(world.back(), Conjugate(inherited)));
+            const aiVector3D change = placements[i].scale - placements[0].scale;
+            scaled = scaled || change.Length() > 1e-4f * std::max(1.0f, placements[0].scale.Length());
+        }
+        if (scaled)
+            Warn("node [" + name + "]: its scale changes over time; the player does not scale objects, the scale of frame 0 is kept");
+        MdlTrackRecord track;
+        track.name = name;
+        track.position = PositionKeys(positions);
+        track.rotation = RelativeRotationKeys(frames_, own);
+        result_.file.tracks.push_back(std::move(track));
+        return world;
+    }
+
+    size_t AddMesh(const aiMesh& source, const std::string& name, const aiMatrix4x4& global)
+    {
+        if (source.mNumVertices > kMaxMeshVertices)
+            throw ConvertError("mesh [" + name + "] has " + std::to_string(source.mNumVertices) +
+                               " vertices; an MDL mesh holds at most 65,536 (split it in the modelling tool)");
+        if (source.mNumBones > 0)
+            Warn("mesh [" + name + "] is skinned; its bones are left out and it keeps its bind pose");
+        if (source.mNumAnimMeshes > 0)
+            Warn("mesh [" + name + "] has morph targets; they are left out");
+        MdlMeshRecord mesh;
+        mesh.name = name;
+        mesh.material = MaterialName(source.mMaterialIndex);
+        const aiMatrix3x3 linear(global);
+        aiMatrix3x3 normalMatrix = linear;
+        if (std::fabs(linear.Determinant()) > 1e-12f)
+            normalMatrix = aiMatrix3x3(linear).Inverse().Transpose();
+        const uint32_t fallback = MaterialColour(source.mMaterialIndex);
+        mesh.vertices.resize(source.mNumVertices);
+        for (unsigned v = 0; v < source.mNumVertices; ++v) {
+            MdlVertexRecord& out = mesh.vertices[v];
+            out.position = ToPlayer(global * source.mVertices[v]);
+            if (source.mNormals) {
+                aiVector3D normal = normalMatrix * source.mNormals[v];
+                out.normal = ToPlayer(normal.NormalizeSafe());
+            }
+            if (source.mTextureCoords[0]) {
+                // The library's v runs up from the image's bottom row; the player samples the
+                // top row at 0 and repeats, so -v picks the texel 1 - v would.
+                out.u = source.mTextureCoords[0][v].x;
+                out.v = -source.mTextureCoords[0][v].y;
+            }
+            out.color = source.mColors[0] ? Colour32(source.mColors[0][v].r, source.mColors[0][v].g,
+                                                     source.mColors[0][v].b)
+                                          : fallback;
+            if (!IsFinite(out.position) || !IsFinite(out.normal) || !std::isfinite(out.u) || !std::isfinite(out.v))
+                throw ConvertError("mesh [" + name + "]: vertex " + std::to_string(v) + " is not a finite number");
+        }
+        unsigned skipped = 0;
+        for (unsigned f = 0; f < source.mNumFaces; ++f) {
+            const aiFace& face = source.mFaces[f];
+            if (face.mNumIndices != 3) {
+                ++skipped;
+                continue;
+            }
+            MdlFaceRecord out;
+            for (int k = 0; k < 3; ++k) {
+                if (face.mIndices[k] >= source.mNumVertices)
+                    throw ConvertError("mesh [" + name + "]: face " + std::to_string(f) + " names a vertex it does not have");
+                out.index[k] = face.mIndices[k];
+            }
+            const aiVector3D a = global * source.mVertices[out.index[0]];
+            const aiVector3D b = global * source.mVertices[out.index[1]];
+            const aiVector3D c = global * source.mVertices[out.index[2]];
+            aiVector3D normal = (b - a) ^ (c - a);
+            out.normal = ToPlayer(normal.NormalizeSafe());
+            mesh.faces.push_back(out);
+        }
+        if (skipped > 0)
+            Warn("mesh [" + name + "]: " + std::to_string(skipped) + " faces that are not triangles are left out");
+        mesh.pivot = ToPlayer(aiVector3D(global.a4, global.b4, global.c4));
+        result_.file.meshes.push_back(std::move(mesh));
+        return result_.file.meshes.size() - 1;
+    }
+
+    static uint32_t Colour32(float r, float g, float b)
+    {
+        auto channel = [](float value) {
+            if (!(value > 0.0f))
+                return 0u;
+            return value >= 1.0f ? 255u : static_cast<uint32_t>(std::lround(value * 255.0f));
+        };
+        return channel(r) << 16 | channel(g) << 8 | channel(b);
+    }
+
+    // Meshes are drawn with their vertex colours: one without them takes its material's
+    // diffuse colour, so that untextured, coloured materials keep their colour.
+    uint32_t MaterialColour(unsigned index) const
+    {
+        aiColor4D colour(1, 1, 1, 1);
+        if (index < scene_.mNumMaterials)
+            scene_.mMaterials[index]->Get(AI_MATKEY_COLOR_DIFFUSE, colour);
+        return Colour32(colour.r, colour.g, colour.b);
+    }
+
+    std::string TextureName(const aiMaterial& material, aiTextureType type, const std::string& materialName)
+    {
+        aiString path;
+        if (material.GetTextureCount(type) == 0 || material.GetTexture(type, 0, &path) != AI_SUCCESS)
+            return {};
+        std::string name = path.C_Str();
+        if (!name.empty() && name[0] == '*') {
+            Warn("material [" + materialName + "]: an image held inside the scene file is left out; MDL names image files");
+            return {};
+        }
+        return CheckedName(name, "texture");
+    }
+
+    std::string MaterialName(unsigned index)
+    {
+        if (index >= scene_.mNumMaterials)
+            return {};
+        auto known = materialNames_.find(index);
+        if (known != materialNames_.end())
+            return known->second;
+        const aiMaterial& source = *scene_.mMaterials[index];
+        aiString sourceName;
+        source.Get(AI_MATKEY_NAME, sourceName);
+        std::string name = sourceName.length > 0 ? sourceName.C_Str() : "material";
+        // Meshes find their material by exact name: every material gets a name of its own.
+        const std::string base = name;
+        for (int k = 2; usedMaterialNames_.count(name) > 0; ++k)
+            name = base + "#" + std::to_string(k);
+        usedMaterialNames_[name] = index;
+        materialNames_[index] = CheckedName(name, "material");
+
+        MdlMaterialRecord material;
+        material.name = name;
+        std::string diffuse = TextureName(source, aiTextureType_DIFFUSE, name);
+        if (diffuse.empty())
+            diffuse = TextureName(source, aiTextureType_BASE_COLOR, name);
+        const std::string opacity = TextureName(source, aiTextureType_OPACITY, name);
+        const std::string reflection = TextureName(source, aiTextureType_REFLECTION, name);
+        if (!diffuse.empty()) {
+            if (Lower(diffuse).find("alpha") != std::string::npos)
+                Warn("material [" + name + "]: texture [" + diffuse +
+                     "] has \"alpha\" in its name, so the player takes it for an alpha map and skips it");
+            material.textures.push_back(diffuse);
+            if (!opacity.empty()) {
+                if (Lower(opacity).find("alpha") != std::string::npos)
+                    material.textures.push_back(opacity);
+                else
+                    Warn("material [" + name + "]: opacity map [" + opacity +
+                         "] is left out; the player takes an alpha map only from a file name holding \"alpha\"");
+            }
+            if (!reflection.empty())
+                material.textures.push_back(reflection);
+        } else if (!opacity.empty() || !reflection.empty()) {
+            Warn("material [" + name + "]: an opacity or reflection map without a colour texture is left out");
+        }
+        aiColor4D colours[3] = {{0, 0, 0, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}};
+        source.Get(AI_MATKEY_COLOR_AMBIENT, colours[0]);
+        source.Get(AI_MATKEY_COLOR_DIFFUSE, colours[1]);
+        source.Get(AI_MATKEY_COLOR_SPECULAR, colours[2]);
+        for (int c = 0; c < 3; ++c) {
+            material.colors[c] = {colours[c].r, colours[c].g, colours[c].b};
+            if (!IsFinite(material.colors[c]))
+                throw ConvertError("material [" + name + "]: a colour is not a finite number");
+        }
+        material.mode = 2;
+        result_.file.materials.push_back(std::move(material));
+        return name;
+    }
+
+    void AddCamera(const aiCamera& camera)
+    {
+        const std::string name = CheckedName(camera.mName.C_Str(), "camera");
+        CheckedName(name + ".Target", "camera target");
+        const aiNode* node = scene_.mRootNode->FindNode(camera.mName);
+        if (!node)
+            Warn("camera [" + name + "] hangs below no node; it stays where its own record puts it");
+        const NodeSamples still{{aiMatrix4x4()}};
+        const NodeSamples& samples = node ? samples_.at(node) : still;
+
+        float fieldOfView = static_cast<float>(kPi / 4);
+        const float aspect = camera.mAspect > 0 ? camera.mAspect : kDefaultAspect;
+        if (camera.mOrthographicWidth > 0 || !(camera.mHorizontalFOV > 0) || camera.mHorizontalFOV >= kPi) {
+            Warn("camera [" + name + "] is orthographic or has no usable angle; it gets a 45 degree field of view");
+        } else if (options_.horizontalAngleIsScaledVertical) {
+            fieldOfView = camera.mHorizontalFOV / aspect;
+        } else {
+            // The player's field of view is the vertical angle.
+            fieldOfView = 2.0f * std::atan(std::tan(camera.mHorizontalFOV / 2) / aspect);
+        }
+
+        std::vector<Vector3> eyes, targets;
+        std::vector<double> rolls, fovs;
+        float roll = 0.0f, worst = 0.0f;
+        for (size_t i = 0; i < frames_.size(); ++i) {
+            const aiMatrix4x4& global = samples.At(i);
+            const aiMatrix3x3 turn(global);
+            const Vector3 eye = ToPlayer(global * camera.mPosition);
+            aiVector3D look = turn * camera.mLookAt;
+            const Vector3 forward = ToPlayer(look.NormalizeSafe());
+            const Vector3 up = ToPlayer(turn * camera.mUp);
+            if (!IsFinite(eye) || !IsFinite(forward) || !IsFinite(up) || Length(forward) < 0.5f)
+                throw ConvertError("camera [" + name + "]: its placement is not a finite number or it looks nowhere");
+            float error = 0.0f;
+            roll = CameraRoll(forward, up, roll, error);
+            worst = std::max(worst, error);
+            eyes.push_back(eye);
+            targets.push_back(eye + forward * kTargetDistance);
+            rolls.push_back(roll);
+            fovs.push_back(fieldOfView);
+        }
+        if (worst > 0.01f)
+            Warn("camera [" + name + "]: its up direction is reached only within " +
+                 std::to_string(static_cast<int>(std::lround(worst * 180 / kPi))) +
+                 " degrees; the player tilts cameras by a roll angle alone");
+        MdlCameraRecord record;
+        record.name = name;
+        record.position = eyes[0];
+        record.target = targets[0];
+        record.fieldOfView = fieldOfView;
+        record.roll = static_cast<float>(rolls[0]);
+        result_.file.cameras.push_back(record);
+        // Every camera gets its tracks, also a still one: a camera is selected only with them.
+        MdlTrackRecord track;
+        track.name = name;
+        track.position = PositionKeys(eyes);
+        track.roll = ScalarKeys(rolls);
+        track.fieldOfView = ScalarKeys(fovs);
+        result_.file.tracks.push_back(std::move(track));
+        MdlTrackRecord target;
+        target.name = name + ".Target";
+        target.position = PositionKeys(targets);
+        result_.file.tracks.push_back(std::move(target));
+    }
+
+    void AddLight(const aiLight& light)
+    {
+        const std::string name = CheckedName(light.mName.C_Str(), "light");
+        const aiNode* node = scene_.mRootNode->FindNode(light.mName);
+        const NodeSamples still{{aiMatrix4x4()}};
+        const NodeSamples& samples = node ? samples_.at(node) : still;
+        MdlLightRecord record;
+        record.name = name;
+        record.position = ToPlayer(samples.At(0) * light.mPosition);
+        // Colours above 1 (intensities folded in) are scaled down together, keeping the hue.
+        const aiColor3D colour = light.mColorDiffuse;
+        const float brightest = std::max({colour.r, colour.g, colour.b, 1.0f});
+        record.color = {colour.r / brightest, colour.g / brightest, colour.b / brightest};
+        record.color = {std::max(record.color.x, 0.0f), std::max(record.color.y, 0.0f), std::max(record.color.z, 0.0f)};
+        record.range = 1.0f;
+        if (!IsFinite(record.position) || !IsFinite(record.color))
+            throw ConvertError("light [" + name + "]: its position or colour is not a finite number");
+        result_.file.lights.push_back(record);
+        if (samples.Moves()) {
+            std::vector<Vector3> positions;
+            for (size_t i = 0; i < frames_.size(); ++i)
+                positions.push_back(ToPlayer(samples.At(i) * light.mPosition));
+            MdlTrackRecord track;
+            track.name = name;
+            track.position = PositionKeys(positions);
+            result_.file.tracks.push_back(std::move(track));
+        }
+    }
+
+    // The player gives a track to every object whose name equals the track's, ignoring case
+    // (and a camera's target the track of the camera's name plus ".target" or ".cible"): two
+    // such objects would move as one.
+    void CheckNames() const
+    {
+        std::multimap<std::string, std::string> claimants;
+        const MdlFile& file = result_.file;
+        for (const MdlMeshRecord& mesh : file.meshes)
+            claimants.emplace(Lower(mesh.name), "mesh [" + mesh.name + "]");
+        for (const MdlLightRecord& light : file.lights)
+            claimants.emplace(Lower(light.name), "light [" + light.name + "]");
+        for (const MdlCameraRecord& camera : file.cameras) {
+            claimants.emplace(Lower(camera.name), "camera [" + camera.name + "]");
+            claimants.emplace(Lower(camera.name) + ".target", "the target of camera [" + camera.name + "]");
+            claimants.emplace(Lower(camera.name) + ".cible", "the target of camera [" + camera.name + "]");
+        }
+        for (const MdlTrackRecord& track : file.tracks) {
+            const auto [first, end] = claimants.equal_range(Lower(track.name));
+            if (first == end || std::next(first) == end)
+                continue;
+            throw ConvertError("[" + track.name + "] moves, and " + first->second + " and " + std::next(first)->second +
+                               " have that name (letter case aside): the player would move both with one track; "
+                               "rename one of them");
+        }
+    }
+
+    const aiScene& scene_;
+    ConvertOptions options_;
+    ConvertResult result_;
+    const aiAnimation* animation_ = nullptr;
+    double ticksPerSecond_ = kDefaultTicksPerSecond;
+    std::map<std::string, const aiNodeAnim*> channels_;
+    std::vector<int> frames_;
+    std::map<const aiNode*, NodeSamples> samples_;
+    double held_ = 0;
+    std::map<unsigned, std::string> materialNames_;
+    std::map<std::string, unsigned> usedMaterialNames_;
+};
+
+}  // namespace
+
+ConvertResult ConvertScene(const aiScene& scene, const ConvertOptions& options)
+{
+    return Converter(scene, options).Run();
+}
+
+ConvertResult ConvertFile(const std::string& path)
+{
+    Assimp::Importer importer;
+    const aiScene* scene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_GenSmoothNormals |
+                                    aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure);
+    if (!scene || !scene->mRootNode)
+        throw ConvertError("Cannot import [" + path + "]: " + importer.GetErrorString());
+    const std::string lower = Lower(path);
+    auto endsWith = [&lower](const char* tail) {
+        const size_t n = std::char_traits<char>::length(tail);
+        return lower.size() >= n && lower.compare(lower.size() - n, n, tail) == 0;
+    };
+    ConvertOptions options;
+    options.horizontalAngleIsScaledVertical = endsWith(".gltf") || endsWith(".glb");
+    return ConvertScene(*scene, options);
+}

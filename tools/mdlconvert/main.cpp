@@ -1,0 +1,121 @@
+// mdlconvert: converts a scene from a modelling tool's export format into an MDL scene file.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include "engine/scene/MdlFile.h"
+#include "tools/mdlconvert/SceneConverter.h"
+#include "tools/mdltool/MdlWriter.h"
+#include "tools/pakwriter/PakWriter.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: mdlconvert [--quiet] IN OUT.mdl\n"
+    "\n"
+    "Converts a scene exported by a modelling tool (glTF 2.0 .gltf/.glb, .obj, .fbx, .dae and\n"
+    "the other formats of the Open Asset Import Library) into an MDL scene file for the player.\n"
+    "\n"
+    "Axes: the source's right-handed axes (y up, a camera looking down -z) become the player's\n"
+    "  left-handed axes (y up, looking down +z) by mirroring z: a point (x, y, z) is stored as\n"
+    "  (x, y, -z), normals likewise, a rotation quaternion (x, y, z, w) becomes (-x, -y, z, w).\n"
+    "  What every camera sees is unchanged (left stays left) and faces keep their winding on\n"
+    "  screen, so the player's back-face culling keeps the faces the source shows. Formats with\n"
+    "  z up are taken as the library hands them over (it turns them y up where the file says so).\n"
+    "Meshes: one MDL mesh per mesh of a node, named exactly like the node (so the player's name\n"
+    "  suffixes such as .NoCull, .Alpha or .Hide work as written); a node's second and further\n"
+    "  meshes (one per material) get \"#2\", \"#3\"... appended. Faces are triangulated;\n"
+    "  points and lines are left out. Vertices are stored as they stand at frame 0, with the\n"
+    "  node's origin as the pivot. Normals (smooth ones made where missing), texture\n"
+    "  coordinates stored as (u, -v) (the library's v runs up from the image's bottom row; the\n"
+    "  player samples the top row at 0 and repeats textures) and vertex colours; a mesh without\n"
+    "  vertex colours takes its material's diffuse colour. At most 65,536 vertices per mesh.\n"
+    "Materials: the name (made unique with \"#2\"... when names repeat), the colour texture's\n"
+    "  file name as written in the source, then the opacity map as the \"alpha\" texture (kept\n"
+    "  only when its file name holds \"alpha\", as the player recognises alpha maps by name),\n"
+    "  then a reflection map (the second texture an .EnvMap mesh uses); ambient, diffuse and\n"
+    "  specular colours. Images held inside the scene file are left out.\n"
+    "Cameras: position, target (a point 10 units ahead), vertical field of view and roll, each\n"
+    "  with a track of at least two keys, also for a camera that does not move (the player\n"
+    "  selects only cameras with tracks); the target's track is named CAMERA.Target. The\n"
+    "  roll is the angle the player turns into its up direction; an up it cannot reach is\n"
+    "  approximated with a warning. No aspect in the source: 4:3.\n"
+    "Lights: name exactly as written (the player reads halo, dyna, fog and particle roles from\n"
+    "  it), position, colour (scaled into 0..1 keeping its hue), range 1.0; a position track\n"
+    "  when the light moves.\n"
+    "Hierarchy: a node's meshes are listed as children of the nearest ancestor that has a mesh.\n"
+    "Animation: the first animation, sampled every 10 scene frames at 33 frames per second\n"
+    "  (the scene's length is the animation's, rounded up to whole frames). Position keys are\n"
+    "  the points whose B-spline (the player's curve) passes through the sampled positions;\n"
+    "  rotation keys hold each turn relative to the previous key, computed so that the player's\n"
+    "  accumulation gives the sampled orientation back, with a moving parent's turn taken out of\n"
+    "  its children's keys (the player turns children with their parent). Camera field of view\n"
+    "  and roll are sampled alike. Scale animation, skinning and morph targets are left out\n"
+    "  with a warning.\n"
+    "Refused (exit 1, nothing written): a file the library cannot import, a mesh of more than\n"
+    "  65,536 vertices, a name longer than 255 bytes, numbers that are not finite, an\n"
+    "  animation longer than about 50 minutes, an output name not ending in .mdl (a player\n"
+    "  would not load it), and a moving object whose name equals another object's name\n"
+    "  letter case aside (the player would move both with one track).\n"
+    "\n"
+    "Warnings go to stderr; --quiet prints nothing else.\n";
+
+int Usage()
+{
+    std::fputs(kHelp, stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool quiet = false;
+    const char* input = nullptr;
+    const char* output = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--quiet") == 0)
+            quiet = true;
+        else if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return Usage();
+        else if (!input)
+            input = argv[i];
+        else if (!output)
+            output = argv[i];
+        else
+            return Usage();
+    }
+    if (!input || !output)
+        return Usage();
+    if (!HasMdlExtension(output)) {
+        std::fprintf(stderr, "mdlconvert: [%s] does not end in .mdl; a player would not load it\n", output);
+        return 1;
+    }
+    try {
+        const ConvertResult result = ConvertFile(input);
+        for (const std::string& warning : result.warnings)
+            std::fprintf(stderr, "mdlconvert: warning: %s\n", warning.c_str());
+        const std::vector<uint8_t> bytes = WriteMdl(result.file);
+        // The player's own reader checks what was made before it is written.
+        ReadMdl(bytes, output);
+        std::string error;
+        if (!WritePakFile(output, bytes, error)) {
+            std::fprintf(stderr, "mdlconvert: %s\n", error.c_str());
+            return 1;
+        }
+        if (!quiet) {
+            const MdlFile& file = result.file;
+            std::printf("%s: %zu meshes, %zu materials, %zu cameras, %zu lights, %zu tracks, %u frames\n", output,
+                        file.meshes.size(), file.materials.size(), file.cameras.size(), file.lights.size(),
+                        file.tracks.size(), file.frameCount);
+        }
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "mdlconvert: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}
