@@ -254,9 +254,9 @@ private:
         }
         for (auto& values : axis)
             values = InterpolatingControlPoints(values);
-        std::vector<MdlVectorKey> keys(samples.size());
+        std::vector<MdlVectorKey> keys(axis[0].size());
         for (size_t i = 0; i < keys.size(); ++i)
-            keys[i] = {frames_[i],
+            keys[i] = {KeyFrame(i),
                        {static_cast<float>(axis[0][i]), static_cast<float>(axis[1][i]), static_cast<float>(axis[2][i])}};
         return keys;
     }
@@ -266,9 +266,13 @@ private:
         const std::vector<double> points = InterpolatingControlPoints(samples);
         std::vector<MdlScalarKey> keys(points.size());
         for (size_t i = 0; i < keys.size(); ++i)
-            keys[i] = {frames_[i], static_cast<float>(points[i])};
+            keys[i] = {KeyFrame(i), static_cast<float>(points[i])};
         return keys;
     }
+
+    // The frame of control point i: one key step before the first sample, then the samples'
+    // frames, then one step after the last.
+    int KeyFrame(size_t i) const { return (static_cast<int>(i) - 1) * kConvertKeyStep; }
 
     std::string CheckedName(const std::string& name, const char* what)
     {

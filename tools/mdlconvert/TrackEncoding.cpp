@@ -7,21 +7,31 @@ std::vector<double> InterpolatingControlPoints(const std::vector<double>& sample
     const size_t n = samples.size();
     if (n < 2)
         return samples;
-    // Row i: (C[i-1] + 4 C[i] + C[i+1]) / 6 = S[i]; the first and last rows fold the repeated
-    // end point into the diagonal (5). Diagonally dominant: the Thomas algorithm is stable.
-    std::vector<double> diagonal(n, 4.0), rhs(n), upper(n, 1.0);
-    diagonal[0] = diagonal[n - 1] = 5.0;
-    for (size_t i = 0; i < n; ++i)
-        rhs[i] = 6.0 * samples[i];
-    for (size_t i = 1; i < n; ++i) {
-        const double factor = 1.0 / diagonal[i - 1];
-        diagonal[i] -= factor * upper[i - 1];
-        rhs[i] -= factor * rhs[i - 1];
+    // Points P[0..n+1]; sample i sits at P[i+1]: (P[i] + 4 P[i+1] + P[i+2]) / 6 = S[i]. With
+    // no bending at the ends (P[0] - 2 P[1] + P[2] = 0) the end rows give P[1] = S[0] and
+    // P[n] = S[n-1]; the rows between form a diagonally dominant tridiagonal system for
+    // P[2..n-1], solved by the Thomas algorithm.
+    std::vector<double> points(n + 2);
+    points[1] = samples[0];
+    points[n] = samples[n - 1];
+    const size_t inner = n - 2;
+    if (inner > 0) {
+        std::vector<double> diagonal(inner, 4.0), rhs(inner);
+        for (size_t k = 0; k < inner; ++k)
+            rhs[k] = 6.0 * samples[k + 1];
+        rhs[0] -= points[1];
+        rhs[inner - 1] -= points[n];
+        for (size_t k = 1; k < inner; ++k) {
+            const double factor = 1.0 / diagonal[k - 1];
+            diagonal[k] -= factor;
+            rhs[k] -= factor * rhs[k - 1];
+        }
+        points[inner + 1] = rhs[inner - 1] / diagonal[inner - 1];
+        for (size_t k = inner - 1; k-- > 0;)
+            points[k + 2] = (rhs[k] - points[k + 3]) / diagonal[k];
     }
-    std::vector<double> points(n);
-    points[n - 1] = rhs[n - 1] / diagonal[n - 1];
-    for (size_t i = n - 1; i-- > 0;)
-        points[i] = (rhs[i] - upper[i] * points[i + 1]) / diagonal[i];
+    points[0] = 2.0 * points[1] - points[2];
+    points[n + 1] = 2.0 * points[n] - points[n - 1];
     return points;
 }
 

@@ -4,10 +4,12 @@
 #include "engine/scene/MdlFile.h"
 #include "engine/scene/Track.h"
 
-// Control points whose uniform cubic B-spline (ends clamped by repeating the first and last
-// point, as the player evaluates tracks) passes through samples at their keys. The player's
-// curve does not pass through its keys, so sampled values written as they are would lag and
-// flatten the motion (by a sixth of a step at the ends). One or no sample: returned as is.
+// Control points whose uniform cubic B-spline, as the player evaluates tracks, passes through
+// samples taken one key step apart: one point more at each end (a key one step before the
+// first sample and one after the last), so that the player's clamping of the curve at its
+// ends never bends the sampled span, and the ends free of bending (a natural spline; straight
+// motion stays exactly straight). The player's curve does not pass through its keys: samples
+// written as they are would flatten and lag the motion. Fewer than two samples: as they are.
 std::vector<double> InterpolatingControlPoints(const std::vector<double>& samples);
 
 // Rotation keys, each relative to the previous one, that the reader's accumulation turns back
