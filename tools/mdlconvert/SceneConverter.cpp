@@ -186,14 +186,13 @@ private:
                                    " s long; at most " + std::to_string(kConvertMaxFrames / kConvertFramesPerSecond) +
                                    " s can be converted");
         }
-        // At least two keys, the last one at or after the end of the animation; the scene's
-        // time wraps at its end (or after the first step for a still scene).
-        const int last = std::max(kConvertKeyStep,
-                                  static_cast<int>(std::ceil(frames / kConvertKeyStep - 1e-9)) * kConvertKeyStep);
-        for (int frame = 0; frame <= last; frame += kConvertKeyStep)
+        // A key every step from frame 0 and one on the last frame, where the scene's time
+        // wraps (a still scene: frames 0 and one step).
+        const int end = frames > 0 ? static_cast<int>(std::max(1.0, std::ceil(frames - 1e-9))) : kConvertKeyStep;
+        for (int frame = 0; frame < end; frame += kConvertKeyStep)
             frames_.push_back(frame);
-        file.frameCount = frames > 0 ? static_cast<uint32_t>(std::max(1.0, std::ceil(frames - 1e-9)))
-                                     : static_cast<uint32_t>(kConvertKeyStep);
+        frames_.push_back(end);
+        file.frameCount = static_cast<uint32_t>(end);
     }
 
     aiMatrix4x4 LocalAt(const aiNode* node, const aiNodeAnim* channel, double ticks) const
@@ -272,7 +271,12 @@ private:
 
     // The frame of control point i: one key step before the first sample, then the samples'
     // frames, then one step after the last.
-    int KeyFrame(size_t i) const { return (static_cast<int>(i) - 1) * kConvertKeyStep; }
+    int KeyFrame(size_t i) const
+    {
+        if (i == 0)
+            return frames_.front() - kConvertKeyStep;
+        return i <= frames_.size() ? frames_[i - 1] : frames_.back() + kConvertKeyStep;
+    }
 
     std::string CheckedName(const std::string& name, const char* what)
     {
