@@ -293,4 +293,306 @@ TEST_F(MdlConvertTest, GltfRoundTripKeepsPositionsAndOrientationsOfAHierarchyAtS
         ExpectPlaced(still, ExpectedGlobal("Still", seconds), kAtKeys);
     }
 }
+
+namespace {
+
+aiCamera* NewCamera(const char* name, float horizontalAngle, float aspect)
+{
+    aiCamera* camera = new aiCamera;
+    camera->mName = name;
+    camera->mLookAt = aiVector3D(0, 0, -1);
+    camera->mHorizontalFOV = horizontalAngle;
+    camera->mAspect = aspect;
+    return camera;
+}
+
+aiLight* NewLight(const char* name, aiColor3D colour)
+{
+    aiLight* light = new aiLight;
+    light->mName = name;
+    light->mType = aiLightSource_POINT;
+    light->mColorDiffuse = colour;
+    return light;
+}
+
+// Signed area of a triangle after the device's view and projection (y up): its winding as seen.
+float ScreenWinding(const RenderDevice& device, Vector3 a, Vector3 b, Vector3 c)
+{
+    const Matrix4 viewProjection = device.GetView() * device.GetProjection();
+    auto project = [&](Vector3 p) {
+        const Vector4 q = TransformPoint(viewProjection, p);
+        return std::pair<float, float>(q.x / q.w, q.y / q.w);
+    };
+    const auto [ax, ay] = project(a);
+    const auto [bx, by] = project(b);
+    const auto [cx, cy] = project(c);
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+}
+
+}  // namespace
+
+TEST_F(MdlConvertTest, CamerasAndLightsKeepWhatTheySeeAndWhereTheyAre)
+{
+    std::unique_ptr<aiScene> scene(NewScene());
+    // A wall to the front camera's left, facing it (counter-clockwise as the source sees it).
+    SetMeshes(*scene, {NewMesh({{-3, -1, -10}, {-1, -1, -10}, {-2, 1, -10}}, {{0, 1, 2}})});
+    NewNode(scene->mRootNode, "Wall", aiMatrix4x4(), {0});
+    NewNode(scene->mRootNode, "Front", aiMatrix4x4());
+    NewNode(scene->mRootNode, "Tilted", Translation({1, 1, 5}) * Rotation({0, 0, 1}, 0.4f));
+    NewNode(scene->mRootNode, "Mover", aiMatrix4x4());
+    NewNode(scene->mRootNode, "Lamp.Dyna", Translation({2, 3, -4}));
+    aiNode* carrier = NewNode(scene->mRootNode, "Carrier", aiMatrix4x4());
+    NewNode(carrier, "Orbiter.Dyna", Translation({0, 0, 2}));
+    auto moverPosition = [](double t) { return aiVector3D(4.0f * static_cast<float>(t), 2, 10); };
+    auto moverAngle = [](double t) { return 0.2f * static_cast<float>(t); };
+    auto carrierAngle = [](double t) { return kPi / 2 * static_cast<float>(t); };
+    SetAnimation(*scene, 3.0,
+                 {NewChannel("Mover", 3.0, moverPosition, {0, 1, 0}, moverAngle),
+                  NewChannel("Carrier", 3.0, [](double) { return aiVector3D(); }, {0, 1, 0}, carrierAngle)});
+    scene->mNumCameras = 3;
+    scene->mCameras = new aiCamera*[3]{NewCamera("Front", 1.0f, 4.0f / 3.0f), NewCamera("Tilted", 1.0f, 0.0f),
+                                       NewCamera("Mover", 1.2f, 16.0f / 9.0f)};
+    scene->mNumLights = 2;
+    scene->mLights = new aiLight*[2]{NewLight("Lamp.Dyna", {3.0f, 1.5f, 0.75f}), NewLight("Orbiter.Dyna", {1, 1, 1})};
+
+    const ConvertResult result = ConvertScene(*scene, ConvertOptions{});
+    const MdlFile& file = result.file;
+    ASSERT_EQ(file.cameras.size(), 3u);
+    // Every camera, moving or not, has position, roll, field-of-view and target tracks of two
+    // keys or more.
+    for (const MdlCameraRecord& camera : file.cameras) {
+        SCOPED_TRACE(camera.name);
+        const MdlTrackRecord* own = nullptr;
+        const MdlTrackRecord* target = nullptr;
+        for (const MdlTrackRecord& track : file.tracks) {
+            own = track.name == camera.name ? &track : own;
+            target = track.name == camera.name + ".Target" ? &track : target;
+        }
+        ASSERT_TRUE(own && target);
+        EXPECT_GE(own->position.size(), 2u);
+        EXPECT_GE(own->roll.size(), 2u);
+        EXPECT_GE(own->fieldOfView.size(), 2u);
+        EXPECT_GE(target->position.size(), 2u);
+    }
+    ASSERT_EQ(file.lights.size(), 2u);
+    EXPECT_EQ(file.lights[0].name, "Lamp.Dyna");
+    EXPECT_LT(Distance(file.lights[0].color, {1.0f, 0.5f, 0.25f}), 1e-6f) << "scaled into 0..1, hue kept";
+
+    LoadedScene loaded(file);
+    Scene& player = *loaded.scene;
+    RenderDevice& device = loaded.device;
+
+    // What the front camera sees: the wall on the left, with the winding the player's culling
+    // keeps (that of the writer's quad, seen from its front).
+    player.SelectCamera("Front");
+    player.Draw(0);
+    EXPECT_NEAR(device.GetFieldOfView(), 2 * std::atan(std::tan(0.5f) * 0.75f), 1e-4f) << "the vertical angle";
+    const Mesh& wall = MeshNamed(player, "Wall");
+    Vector3 corners[3];
+    for (int i = 0; i < 3; ++i) {
+        corners[i] = Transformed(wall.world, wall.restVertices[wall.faces[0][static_cast<size_t>(i)]]);
+        const Vector4 q = TransformPoint(device.GetView() * device.GetProjection(), corners[i]);
+        EXPECT_LT(q.x / q.w, 0.0f) << "left stays left";
+    }
+    const float converted = ScreenWinding(device, corners[0], corners[1], corners[2]);
+    RecordingDevice reference;
+    reference.Open(640, 480, 32);
+    reference.SetEye(0, 0, -10);
+    reference.SetTarget(0, 0, 0);
+    reference.SetRoll(0);
+    reference.UpdateCamera();
+    const MdlMeshRecord quad = MakeQuadMesh("Quad", "", 2, {});
+    const uint32_t* front = quad.faces[0].index;
+    const float kept = ScreenWinding(reference, quad.vertices[front[0]].position, quad.vertices[front[1]].position,
+                                     quad.vertices[front[2]].position);
+    EXPECT_GT(converted * kept, 0.0f) << "the face the source shows is not culled";
+
+    // The tilted camera's up direction.
+    player.SelectCamera("Tilted");
+    player.Draw(0);
+    const Matrix4& view = device.GetView();
+    const Vector3 up{view.m[0][1], view.m[1][1], view.m[2][1]};
+    EXPECT_LT(Distance(up, {-std::sin(0.4f), std::cos(0.4f), 0.0f}), 1e-3f);
+    EXPECT_LT(Distance(device.GetEye(), {1, 1, -5}), 1e-3f);
+
+    // The moving camera, at keys and between them.
+    player.SelectCamera("Mover");
+    for (float frame : {0.0f, 20.0f, 50.0f, 90.0f, 7.0f, 64.5f}) {
+        SCOPED_TRACE(testing::Message() << "frame " << frame);
+        player.Draw(frame);
+        const double t = frame / 33.0;
+        EXPECT_LT(Distance(device.GetEye(), Mirror(moverPosition(t))), kAtKeys);
+        Vector3 forward = device.GetTarget() - device.GetEye();
+        forward = forward * (1.0f / Length(forward));
+        const float angle = moverAngle(t);
+        EXPECT_LT(Distance(forward, Mirror(aiVector3D(-std::sin(angle), 0, -std::cos(angle)))), 1e-3f);
+        EXPECT_NEAR(device.GetFieldOfView(), 2 * std::atan(std::tan(0.6f) * 9.0f / 16.0f), 1e-4f);
+    }
+
+    // A light carried round by a turning parent follows its track; a still one has none.
+    SceneLight* orbiter = nullptr;
+    for (SceneLight* light : player.GetLights())
+        orbiter = light->GetName() == "orbiter.dyna" ? light : orbiter;
+    ASSERT_NE(orbiter, nullptr);
+    ASSERT_NE(orbiter->track, nullptr);
+    EXPECT_EQ(player.GetLights()[0]->track, nullptr);
+    for (float frame : {0.0f, 30.0f, 45.0f, 80.0f}) {
+        const float angle = carrierAngle(frame / 33.0);
+        EXPECT_LT(Distance(orbiter->GetPosition(frame), Mirror(aiVector3D(2 * std::sin(angle), 0, 2 * std::cos(angle)))),
+                  kBetweenKeys)
+            << "frame " << frame;
+    }
+}
+
+TEST_F(MdlConvertTest, ObjFileBecomesMeshesWithMaterialsTexturesAndColours)
+{
+    Write("scene.obj",
+          "mtllib scene.mtl\n"
+          "o Leaf.AlphaMap\n"
+          "v -1 0 -5\nv 1 0 -5\nv 1 2 -5\nv -1 2 -5\n"
+          "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+          "usemtl leaf\n"
+          "f 1/1 2/2 3/3 4/4\n"
+          "o Rock\n"
+          "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
+          "usemtl rock\n"
+          "f 5 6 7\n"
+          "o Bark\n"
+          "v 0 0 1\nv 1 0 1\nv 0 1 1\n"
+          "usemtl bark\n"
+          "f 8 9 10\n");
+    Write("scene.mtl",
+          "newmtl leaf\nKd 1 1 1\nmap_Kd textures/leaf.png\nmap_d textures/leafalpha.png\n"
+          "newmtl rock\nKd 0.5 0.25 0\n"
+          "newmtl bark\nKd 1 1 1\nmap_Kd bark.jpg\nmap_d barkmask.png\n");
+    std::string output;
+    ASSERT_EQ(Run(Path("scene.obj") + " " + Path("scene.mdl"), output), 0) << output;
+    EXPECT_NE(output.find("warning: material [bark]: opacity map [barkmask.png] is left out"), std::string::npos)
+        << output;
+
+    const MdlFile file = ReadBack(Path("scene.mdl"));
+    EXPECT_TRUE(file.tracks.empty());
+    const MdlMeshRecord* leaf = nullptr;
+    const MdlMeshRecord* rock = nullptr;
+    for (const MdlMeshRecord& mesh : file.meshes) {
+        leaf = mesh.name == "Leaf.AlphaMap" ? &mesh : leaf;
+        rock = mesh.name == "Rock" ? &mesh : rock;
+    }
+    ASSERT_TRUE(leaf && rock) << output;
+    EXPECT_EQ(leaf->faces.size(), 2u) << "the quad is triangulated";
+    ASSERT_EQ(leaf->vertices.size(), 4u);
+    bool found = false;
+    for (const MdlVertexRecord& v : leaf->vertices) {
+        if (Distance(v.position, {1, 2, 5}) < 1e-6f) {
+            found = true;
+            EXPECT_EQ(v.u, 1.0f);
+            EXPECT_EQ(v.v, -1.0f) << "v is stored negated";
+            EXPECT_LT(Distance(v.normal, {0, 0, -1}), 1e-5f) << "made where missing, mirrored with the rest";
+        }
+        EXPECT_EQ(v.color, 0xFFFFFFu);
+    }
+    EXPECT_TRUE(found) << "z is mirrored: (1, 2, -5) is stored as (1, 2, 5)";
+    for (const MdlVertexRecord& v : rock->vertices)
+        EXPECT_EQ(v.color, 0x804000u) << "no vertex colours: the material's diffuse colour";
+
+    for (const MdlMaterialRecord& material : file.materials) {
+        if (material.name == "leaf")
+            EXPECT_EQ(material.textures, (std::vector<std::string>{"textures/leaf.png", "textures/leafalpha.png"}));
+        if (material.name == "bark")
+            EXPECT_EQ(material.textures, (std::vector<std::string>{"bark.jpg"}));
+    }
+
+    // The player binds the material, reads the suffixes and draws the leaf with its alpha.
+    LoadedScene loaded(file);
+    const Mesh& player = MeshNamed(*loaded.scene, "Leaf.AlphaMap");
+    ASSERT_NE(player.material, nullptr);
+    EXPECT_EQ(player.material->name, "leaf");
+    EXPECT_EQ(player.flags & (kFlagAlpha | kFlagAlphaMap), kFlagAlpha | kFlagAlphaMap);
+}
+
+TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten)
+{
+    struct Case {
+        const char* what;
+        std::function<void(aiScene&)> build;
+        const char* message;
+    } cases[] = {
+        {"too many vertices",
+         [](aiScene& scene) {
+             // Distinct vertices in separate triangles: nothing the importer could merge.
+             std::vector<aiVector3D> positions;
+             std::vector<std::array<unsigned, 3>> faces;
+             for (unsigned i = 0; i < 66000; i += 3) {
+                 const float x = static_cast<float>(i);
+                 positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
+                 faces.push_back({i, i + 1, i + 2});
+             }
+             SetMeshes(scene, {NewMesh(positions, faces)});
+             NewNode(scene.mRootNode, "Big", aiMatrix4x4(), {0});
+         },
+         "has 66000 vertices; an MDL mesh holds at most 65,536"},
+        {"a vertex that is not a number",
+         [](aiScene& scene) {
+             SetMeshes(scene, {NewMesh({{0, 0, 0}, {1, 0, 0}, {0, std::nanf(""), 0}}, {{0, 1, 2}})});
+             NewNode(scene.mRootNode, "Broken", aiMatrix4x4(), {0});
+         },
+         "mesh [Broken]: vertex 2 is not a finite number"},
+        {"a name too long",
+         [](aiScene& scene) {
+             SetMeshes(scene, {NewTetrahedron()});
+             NewNode(scene.mRootNode, std::string(300, 'n').c_str(), aiMatrix4x4(), {0});
+         },
+         "has a name of 300 bytes; MDL names hold at most 255"},
+        {"a moving object named like another",
+         [](aiScene& scene) {
+             SetMeshes(scene, {NewTetrahedron(), NewTetrahedron()});
+             NewNode(scene.mRootNode, "Door", aiMatrix4x4(), {0});
+             NewNode(scene.mRootNode, "door", aiMatrix4x4(), {1});
+             SetAnimation(scene, 1.0, {NewChannel("Door", 1.0, [](double t) { return aiVector3D(float(t), 0, 0); },
+                                                  {0, 1, 0}, [](double) { return 0.0f; })});
+         },
+         "rename one of them"},
+        {"an endless animation",
+         [](aiScene& scene) {
+             SetMeshes(scene, {NewTetrahedron()});
+             NewNode(scene.mRootNode, "Slow", aiMatrix4x4(), {0});
+             SetAnimation(scene, 1e7, {NewChannel("Slow", 1.0, [](double) { return aiVector3D(); }, {0, 1, 0},
+                                                  [](double) { return 0.0f; })});
+         },
+         "s can be converted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<aiScene> scene(NewScene());
+        c.build(*scene);
+        try {
+            ConvertScene(*scene, ConvertOptions{});
+            ADD_FAILURE() << "converted";
+        } catch (const ConvertError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+    }
+
+    // The tool: a refused or unreadable input, or an output a player would not load, leaves
+    // no file behind.
+    Write("long.obj", "o " + std::string(256, 'n') + "\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    Write("garbage.gltf", "{ this is not glTF");
+    Write("fine.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    std::string output;
+    EXPECT_EQ(Run(Path("long.obj") + " " + Path("long.mdl"), output), 1);
+    EXPECT_NE(output.find("mdlconvert: mesh [nnn"), std::string::npos) << output;
+    EXPECT_NE(output.find("has a name of 256 bytes"), std::string::npos) << output;
+    EXPECT_EQ(Run(Path("garbage.gltf") + " " + Path("garbage.mdl"), output), 1);
+    EXPECT_NE(output.find("mdlconvert: Cannot import ["), std::string::npos) << output;
+    EXPECT_EQ(Run(Path("fine.obj") + " " + Path("fine.txt"), output), 1);
+    EXPECT_NE(output.find("does not end in .mdl"), std::string::npos) << output;
+    EXPECT_EQ(Run(Path("fine.obj"), output), 2) << "no output named";
+    for (const char* left : {"long.mdl", "garbage.mdl", "fine.txt", "long.mdl.partial"})
+        EXPECT_FALSE(fs::exists(root_ / left)) << left;
+    EXPECT_EQ(Run(Path("fine.obj") + " " + Path("fine.mdl"), output), 0) << output;
+    EXPECT_TRUE(fs::exists(root_ / "fine.mdl"));
+
+    EXPECT_EQ(Run("--help", output), 0);
+    EXPECT_NE(output.find("(x, y, -z)"), std::string::npos) << "the axes are documented";
+}
 #endif
