@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sys/wait.h>
 #include "engine/scene/ObjectFlags.h"
+#include "support/PlayerProcess.h"
 #include "support/SceneTestKit.h"
 #include "tools/mdlconvert/SceneConverter.h"
 
@@ -225,19 +225,12 @@ protected:
     }
     std::string Path(const std::string& name) const { return (root_ / name).string(); }
     void Write(const std::string& name, const std::string& text) { std::ofstream(root_ / name) << text; }
-    int Run(const std::string& arguments, std::string& output)
+    // Runs the tool; its exit status, standard output and error in output.
+    int Run(const std::vector<std::string>& arguments, std::string& output)
     {
-        const std::string command = std::string(MDLCONVERT_EXE) + " " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return -1;
-        output.clear();
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        const int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const PlayerRun run = RunProcess(MDLCONVERT_EXE, arguments, root_.string(), {}, 120.0);
+        output = run.out + run.err;
+        return run.exitCode;
     }
     // Reads an MDL file written by the tool as a player would.
     static MdlFile ReadBack(const std::string& path)
@@ -258,7 +251,7 @@ TEST_F(MdlConvertTest, GltfRoundTripKeepsPositionsAndOrientationsOfAHierarchyAtS
     Assimp::Exporter exporter;
     ASSERT_EQ(exporter.Export(source.get(), "gltf2", Path("moving.gltf")), AI_SUCCESS) << exporter.GetErrorString();
     std::string output;
-    ASSERT_EQ(Run(Path("moving.gltf") + " " + Path("moving.mdl"), output), 0) << output;
+    ASSERT_EQ(Run({Path("moving.gltf"), Path("moving.mdl")}, output), 0) << output;
     EXPECT_NE(output.find("3 meshes"), std::string::npos) << output;
 
     const MdlFile file = ReadBack(Path("moving.mdl"));
@@ -466,7 +459,7 @@ TEST_F(MdlConvertTest, ObjFileBecomesMeshesWithMaterialsTexturesAndColours)
           "newmtl rock\nKd 0.5 0.25 0\n"
           "newmtl bark\nKd 1 1 1\nmap_Kd bark.jpg\nmap_d barkmask.png\n");
     std::string output;
-    ASSERT_EQ(Run(Path("scene.obj") + " " + Path("scene.mdl"), output), 0) << output;
+    ASSERT_EQ(Run({Path("scene.obj"), Path("scene.mdl")}, output), 0) << output;
     EXPECT_NE(output.find("warning: material [bark]: opacity map [barkmask.png] is left out"), std::string::npos)
         << output;
 
@@ -579,20 +572,20 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
     Write("garbage.gltf", "{ this is not glTF");
     Write("fine.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     std::string output;
-    EXPECT_EQ(Run(Path("long.obj") + " " + Path("long.mdl"), output), 1);
+    EXPECT_EQ(Run({Path("long.obj"), Path("long.mdl")}, output), 1);
     EXPECT_NE(output.find("mdlconvert: mesh [nnn"), std::string::npos) << output;
     EXPECT_NE(output.find("has a name of 256 bytes"), std::string::npos) << output;
-    EXPECT_EQ(Run(Path("garbage.gltf") + " " + Path("garbage.mdl"), output), 1);
+    EXPECT_EQ(Run({Path("garbage.gltf"), Path("garbage.mdl")}, output), 1);
     EXPECT_NE(output.find("mdlconvert: Cannot import ["), std::string::npos) << output;
-    EXPECT_EQ(Run(Path("fine.obj") + " " + Path("fine.txt"), output), 1);
+    EXPECT_EQ(Run({Path("fine.obj"), Path("fine.txt")}, output), 1);
     EXPECT_NE(output.find("does not end in .mdl"), std::string::npos) << output;
-    EXPECT_EQ(Run(Path("fine.obj"), output), 2) << "no output named";
+    EXPECT_EQ(Run({Path("fine.obj")}, output), 2) << "no output named";
     for (const char* left : {"long.mdl", "garbage.mdl", "fine.txt", "long.mdl.partial"})
         EXPECT_FALSE(fs::exists(root_ / left)) << left;
-    EXPECT_EQ(Run(Path("fine.obj") + " " + Path("fine.mdl"), output), 0) << output;
+    EXPECT_EQ(Run({Path("fine.obj"), Path("fine.mdl")}, output), 0) << output;
     EXPECT_TRUE(fs::exists(root_ / "fine.mdl"));
 
-    EXPECT_EQ(Run("--help", output), 0);
+    EXPECT_EQ(Run({"--help"}, output), 0);
     EXPECT_NE(output.find("(x, y, -z)"), std::string::npos) << "the axes are documented";
 }
 #endif

@@ -72,38 +72,33 @@ bool IsFinite(const Vector3& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-template <class Key>
-size_t SegmentOf(const Key* keys, unsigned count, double time)
+// The keys' value at time: the first or last key outside them, else blend (a, b, f) of the
+// two keys around time.
+template <class Key, class Blend>
+auto KeyValueAt(const Key* keys, unsigned count, double time, Blend blend)
 {
-    // The last key at or before time (count >= 2, time inside the keys).
+    if (count == 1 || time <= keys[0].mTime)
+        return keys[0].mValue;
+    if (time >= keys[count - 1].mTime)
+        return keys[count - 1].mValue;
     const Key* after = std::upper_bound(keys, keys + count, time, [](double t, const Key& key) { return t < key.mTime; });
-    return static_cast<size_t>(after - keys) - 1;
+    const Key& a = after[-1];
+    const double span = after->mTime - a.mTime;
+    return blend(a.mValue, after->mValue, span > 0 ? static_cast<float>((time - a.mTime) / span) : 0.0f);
 }
 
 aiVector3D VectorAt(const aiVectorKey* keys, unsigned count, double time)
 {
-    if (count == 1 || time <= keys[0].mTime)
-        return keys[0].mValue;
-    if (time >= keys[count - 1].mTime)
-        return keys[count - 1].mValue;
-    const size_t i = SegmentOf(keys, count, time);
-    const double span = keys[i + 1].mTime - keys[i].mTime;
-    const float f = span > 0 ? static_cast<float>((time - keys[i].mTime) / span) : 0.0f;
-    return keys[i].mValue + (keys[i + 1].mValue - keys[i].mValue) * f;
+    return KeyValueAt(keys, count, time, [](const aiVector3D& a, const aiVector3D& b, float f) { return a + (b - a) * f; });
 }
 
 aiQuaternion RotationAt(const aiQuatKey* keys, unsigned count, double time)
 {
-    if (count == 1 || time <= keys[0].mTime)
-        return keys[0].mValue;
-    if (time >= keys[count - 1].mTime)
-        return keys[count - 1].mValue;
-    const size_t i = SegmentOf(keys, count, time);
-    const double span = keys[i + 1].mTime - keys[i].mTime;
-    const float f = span > 0 ? static_cast<float>((time - keys[i].mTime) / span) : 0.0f;
-    aiQuaternion out;
-    aiQuaternion::Interpolate(out, keys[i].mValue, keys[i + 1].mValue, f);
-    return out.Normalize();
+    return KeyValueAt(keys, count, time, [](const aiQuaternion& a, const aiQuaternion& b, float f) {
+        aiQuaternion out;
+        aiQuaternion::Interpolate(out, a, b, f);
+        return out.Normalize();
+    });
 }
 
 // A node's placement at every sample, in the source's axes; one entry when it never moves.
