@@ -453,7 +453,9 @@ TEST_F(MdlConvertTest, ObjFileBecomesMeshesWithMaterialsTexturesAndColours)
           "o Bark\n"
           "v 0 0 1\nv 1 0 1\nv 0 1 1\n"
           "usemtl bark\n"
-          "f 8 9 10\n");
+          "f 8 9 10\n"
+          "usemtl rock\n"
+          "f 8 10 9\n");
     Write("scene.mtl",
           "newmtl leaf\nKd 1 1 1\nmap_Kd textures/leaf.png\nmap_d textures/leafalpha.png\n"
           "newmtl rock\nKd 0.5 0.25 0\n"
@@ -472,6 +474,11 @@ TEST_F(MdlConvertTest, ObjFileBecomesMeshesWithMaterialsTexturesAndColours)
         rock = mesh.name == "Rock" ? &mesh : rock;
     }
     ASSERT_TRUE(leaf && rock) << output;
+    std::vector<std::string> names;
+    for (const MdlMeshRecord& mesh : file.meshes)
+        names.push_back(mesh.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Leaf.AlphaMap", "Rock", "Bark", "Bark#2"}))
+        << "one mesh per material; the second keeps the node's name with #2";
     EXPECT_EQ(leaf->faces.size(), 2u) << "the quad is triangulated";
     ASSERT_EQ(leaf->vertices.size(), 4u);
     bool found = false;
@@ -584,6 +591,23 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
         EXPECT_FALSE(fs::exists(root_ / left)) << left;
     EXPECT_EQ(Run({Path("fine.obj"), Path("fine.mdl")}, output), 0) << output;
     EXPECT_TRUE(fs::exists(root_ / "fine.mdl"));
+
+    // glTF gives its vertical angle (times the aspect): kept exactly. Light colours with the
+    // intensity folded in come back into 0..1.
+    Write("camera.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+        "nodes": [{"name": "Cam", "camera": 0, "translation": [0, 0, 5]},
+                  {"name": "Lamp.Dyna", "extensions": {"KHR_lights_punctual": {"light": 0}}}],
+        "cameras": [{"type": "perspective", "perspective": {"yfov": 0.5, "aspectRatio": 1.5, "znear": 0.1}}],
+        "extensionsUsed": ["KHR_lights_punctual"],
+        "extensions": {"KHR_lights_punctual": {"lights": [{"type": "point", "color": [1, 0.5, 0.25], "intensity": 3}]}}})");
+    ASSERT_EQ(Run({Path("camera.gltf"), Path("camera.mdl")}, output), 0) << output;
+    const MdlFile cameras = ReadBack(Path("camera.mdl"));
+    ASSERT_EQ(cameras.cameras.size(), 1u);
+    EXPECT_NEAR(cameras.cameras[0].fieldOfView, 0.5f, 1e-5f);
+    EXPECT_LT(Distance(cameras.cameras[0].position, {0, 0, -5}), 1e-5f);
+    ASSERT_EQ(cameras.lights.size(), 1u);
+    EXPECT_EQ(cameras.lights[0].name, "Lamp.Dyna");
+    EXPECT_LT(Distance(cameras.lights[0].color, {1.0f, 0.5f, 0.25f}), 1e-5f);
 
     EXPECT_EQ(Run({"--help"}, output), 0);
     EXPECT_NE(output.find("(x, y, -z)"), std::string::npos) << "the axes are documented";

@@ -1,6 +1,7 @@
 // Scene converter: samples the node hierarchy, mirrors it into the player's axes and fills MDL records.
 #include "tools/mdlconvert/SceneConverter.h"
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <algorithm>
@@ -512,7 +513,7 @@ private:
         const float aspect = camera.mAspect > 0 ? camera.mAspect : kDefaultAspect;
         if (camera.mOrthographicWidth > 0 || !(camera.mHorizontalFOV > 0) || camera.mHorizontalFOV >= kPi) {
             Warn("camera [" + name + "] is orthographic or has no usable angle; it gets a 45 degree field of view");
-        } else if (options_.horizontalAngleIsScaledVertical) {
+        } else if (options_.gltfCameras) {
             fieldOfView = camera.mHorizontalFOV / aspect;
         } else {
             // The player's field of view is the vertical angle.
@@ -525,7 +526,7 @@ private:
         for (size_t i = 0; i < frames_.size(); ++i) {
             const aiMatrix4x4& global = samples.At(i);
             const aiMatrix3x3 turn(global);
-            const Vector3 eye = ToPlayer(global * camera.mPosition);
+            const Vector3 eye = ToPlayer(global * (options_.gltfCameras ? aiVector3D() : camera.mPosition));
             aiVector3D look = turn * camera.mLookAt;
             const Vector3 forward = ToPlayer(look.NormalizeSafe());
             const Vector3 up = ToPlayer(turn * camera.mUp);
@@ -641,6 +642,8 @@ ConvertResult ConvertScene(const aiScene& scene, const ConvertOptions& options)
 ConvertResult ConvertFile(const std::string& path)
 {
     Assimp::Importer importer;
+    // Without the helper nodes the FBX reader would add for pivots (their names are not the artist's).
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     const aiScene* scene =
         importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_GenSmoothNormals |
                                     aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure);
@@ -652,6 +655,6 @@ ConvertResult ConvertFile(const std::string& path)
         return lower.size() >= n && lower.compare(lower.size() - n, n, tail) == 0;
     };
     ConvertOptions options;
-    options.horizontalAngleIsScaledVertical = endsWith(".gltf") || endsWith(".glb");
+    options.gltfCameras = endsWith(".gltf") || endsWith(".glb");
     return ConvertScene(*scene, options);
 }

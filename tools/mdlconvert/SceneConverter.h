@@ -14,9 +14,11 @@ public:
 };
 
 struct ConvertOptions {
-    // How the importer filled the camera's horizontal angle: glTF files give the vertical
-    // angle times the aspect ratio, the other formats the real horizontal angle.
-    bool horizontalAngleIsScaledVertical = false;
+    // Cameras as the library's glTF reader fills them: the horizontal angle holds the
+    // vertical angle times the aspect ratio (other readers give the real horizontal angle),
+    // and the position repeats the node's translation (a glTF camera sits at its node's
+    // origin), so it is not added a second time.
+    bool gltfCameras = false;
 };
 
 struct ConvertResult {
