@@ -552,6 +552,13 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
                                                   {0, 1, 0}, [](double) { return 0.0f; })});
          },
          "rename one of them"},
+        {"a hierarchy too deep",
+         [](aiScene& scene) {
+             aiNode* node = scene.mRootNode;
+             for (int i = 0; i < 1500; ++i)
+                 node = NewNode(node, "Link", aiMatrix4x4());
+         },
+         "deeper than 1000 levels"},
         {"an endless animation",
          [](aiScene& scene) {
              SetMeshes(scene, {NewTetrahedron()});

@@ -18,6 +18,8 @@ constexpr size_t kMaxMeshVertices = 65536;
 // Sampled matrices held at once (nodes times samples), so that a long animation of a large
 // hierarchy is refused instead of exhausting memory.
 constexpr double kMaxSamples = 20e6;
+// Deepest node hierarchy converted (the walks are recursive).
+constexpr int kMaxDepth = 1000;
 // Importers that give no rate use this many ticks per second.
 constexpr double kDefaultTicksPerSecond = 25.0;
 // Cameras look at a point this far ahead.
@@ -205,8 +207,10 @@ private:
         return aiMatrix4x4(scale, rotation, position);
     }
 
-    void Sample(const aiNode* node, const NodeSamples* parent)
+    void Sample(const aiNode* node, const NodeSamples* parent, int depth = 0)
     {
+        if (depth > kMaxDepth)
+            throw ConvertError("the node hierarchy is deeper than " + std::to_string(kMaxDepth) + " levels");
         NodeSamples& samples = samples_[node];
         auto found = channels_.find(node->mName.C_Str());
         const aiNodeAnim* channel = found != channels_.end() ? found->second : nullptr;
@@ -227,7 +231,7 @@ private:
             if (!IsFinite(m))
                 throw ConvertError("node [" + std::string(node->mName.C_Str()) + "]: its placement is not a finite number");
         for (unsigned c = 0; c < node->mNumChildren; ++c)
-            Sample(node->mChildren[c], &samples);
+            Sample(node->mChildren[c], &samples, depth + 1);
     }
 
     std::vector<Placement> Placements(const NodeSamples& samples) const

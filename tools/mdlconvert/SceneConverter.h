@@ -35,7 +35,7 @@ constexpr double kConvertMaxFrames = 100000.0;
 // Converts scene (axes mirrored in z into the player's left-handed axes, see main.cpp's
 // help). Throws ConvertError for what cannot be held: a mesh of more than 65,536 vertices,
 // a name or texture name longer than 255 bytes, a number that is not finite, an animation
-// longer than kConvertMaxFrames, and names that would make the player bind one track to
+// longer than kConvertMaxFrames, a hierarchy deeper than 1000 levels, and names that would make the player bind one track to
 // two objects (an animated object's name equal, ignoring case, to another object's name).
 ConvertResult ConvertScene(const aiScene& scene, const ConvertOptions& options);
 
