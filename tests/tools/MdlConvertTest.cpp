@@ -496,10 +496,12 @@ TEST_F(MdlConvertTest, ObjFileBecomesMeshesWithMaterialsTexturesAndColours)
         EXPECT_EQ(v.color, 0x804000u) << "no vertex colours: the material's diffuse colour";
 
     for (const MdlMaterialRecord& material : file.materials) {
-        if (material.name == "leaf")
+        if (material.name == "leaf") {
             EXPECT_EQ(material.textures, (std::vector<std::string>{"textures/leaf.png", "textures/leafalpha.png"}));
-        if (material.name == "bark")
+        }
+        if (material.name == "bark") {
             EXPECT_EQ(material.textures, (std::vector<std::string>{"bark.jpg"}));
+        }
     }
 
     // The player binds the material, reads the suffixes and draws the leaf with its alpha.
