@@ -59,9 +59,9 @@ const char kHelp[] =
     "Refused (exit 1, nothing written): a file the library cannot import, a mesh of more than\n"
     "  65,536 vertices, a name longer than 255 bytes, numbers that are not finite, an\n"
     "  animation longer than about 50 minutes, a hierarchy deeper than 1000 levels, an\n"
-    "  output name not ending in .mdl (a player\n"
-    "  would not load it), and a moving object whose name equals another object's name\n"
-    "  letter case aside (the player would move both with one track).\n"
+    "  output name not ending in .mdl (a player would not load it), and a moving object\n"
+    "  whose name equals another object's name letter case aside (the player would move\n"
+    "  both with one track).\n"
     "\n"
     "Warnings go to stderr; --quiet prints nothing else.\n";
 
