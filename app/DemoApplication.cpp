@@ -4,6 +4,8 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "app/FixedStepClock.h"
@@ -190,6 +192,8 @@ void DemoApplication::StartExport()
         encoding.height = device_->GetHeight();
         encoding.fps = options_.fps;
         encoding.quality = options_.videoQuality;
+        // The picture at the END time itself belongs to the next, unplayed interval.
+        videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
         video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
     }
     progress_ = std::make_unique<ProgressLine>(ProgressLine::StandardErrorIfTerminal(options_.quiet),
@@ -268,16 +272,16 @@ void DemoApplication::Frame()
         if (!frame.empty())
             capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
     }
-    if (video_ && playing)
+    if (video_ && playing && framesDone_ < videoFrames_)
         video_->AddFrame(device_->ReadBackBuffer());
     device_->Present(0);
     device_->Clear(0);
 
     ++framesDone_;
-    if (progress_)
-        progress_->Update(timeline_->GetElapsed(), framesDone_);
     if (fixedStep_)
         fixedStep_->Advance();
+    if (progress_)
+        progress_->Update(timeline_->GetElapsed(), framesDone_);
     if (options_.frames > 0 && framesDone_ >= options_.frames) {
         quitRequested_ = true;
         PostQuitMessage(0);

@@ -60,6 +60,7 @@ private:
     FrameRateCounter frameRate_;
     std::unique_ptr<FrameCapture> capture_;
     std::unique_ptr<VideoExport> video_;
+    long videoFrames_ = 0;  // pictures that fall inside the production's length
     std::unique_ptr<ProgressLine> progress_;
     long framesDone_ = 0;
 };

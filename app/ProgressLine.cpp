@@ -59,6 +59,8 @@ std::string ProgressLine::Format(double doneSeconds, double totalSeconds, double
 {
     char text[160];
     if (totalSeconds > 0.0) {
+        // The frame that notices the end runs a little past it.
+        doneSeconds = std::min(doneSeconds, totalSeconds);
         const double share = std::min(100.0, std::max(0.0, 100.0 * doneSeconds / totalSeconds));
         std::snprintf(text, sizeof text, "%.1f s / %.1f s (%.0f%%)", doneSeconds, totalSeconds, share);
     } else {
