@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth xdg-utils x11-apps
   ccache openbox
   python3-numpy python3-pil
+  ffmpeg desktop-file-utils man-db groff-base
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
