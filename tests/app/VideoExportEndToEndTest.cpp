@@ -254,6 +254,21 @@ TEST(VideoExport, FfmpegMissingFailingOrADiskFullEndsWithTheCauseAndNoFileUnderT
         EXPECT_EQ(FolderEntries(dir), untouched);
     }
 
+    // A processor fault in the middle of the export: reported, and the unfinished video and
+    // its encoder are gone with the player.
+    const fs::path faulty = MakeProduction(
+        "fault", "TIME 0.3 {\nCREATE GFXLayer {\nTexture \"late.png\";\n};\n};\nTIME 1 {\nEND;\n};\n");
+    WriteTestFile((faulty / "late.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 0, 255, 0)));
+    const std::vector<std::string> before = FolderEntries(faulty);
+    PlayerRun fault = Play(faulty, ExportArgs("f.mp4"),
+                           {{"LD_PRELOAD", FAULT_INJECTOR_LIB},
+                            {"ASAN_OPTIONS", "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0:"
+                                             "verify_asan_link_order=0"},
+                            {"STARFALL_FAULT_ON_OPEN", "late.png"}});
+    EXPECT_EQ(fault.exitCode, 1) << fault.err;
+    EXPECT_NE(fault.err.find("Integer divided by Zero."), std::string::npos) << fault.err;
+    EXPECT_EQ(FolderEntries(faulty), before);
+
     // A production without an end cannot become a file; --frames gives it one.
     const fs::path endless = MakeProduction("endless", "");
     PlayerRun run = Play(endless, ExportArgs("x.mp4"));
