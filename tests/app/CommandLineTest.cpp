@@ -22,6 +22,19 @@ Parsed Parse(std::vector<const char*> args)
     return p;
 }
 
+// Each command line fails to parse, with a reason.
+void ExpectAllRejected(const std::vector<std::vector<const char*>>& commandLines)
+{
+    for (const auto& args : commandLines) {
+        Parsed p = Parse(args);
+        std::string joined;
+        for (const char* a : args)
+            joined += std::string(a) + " ";
+        EXPECT_FALSE(p.ok) << joined;
+        EXPECT_FALSE(p.error.empty()) << joined;
+    }
+}
+
 }  // namespace
 
 TEST(CommandLine, SwitchesAreCaseSensitiveSubstringsOfTheJoinedArguments)
@@ -92,14 +105,7 @@ TEST(CommandLine, MalformedOptionsAreRejectedWithAReason)
         {"--mode", "640x480x24"}, {"--mode", "0x0x32"}, {"--mode", "640x480x32x"},
         {"--capture"}, {"--capture", ""}, {"--pak"}, {"--bogus"}, {"--pak", "a", "--no-pak"},
     };
-    for (const auto& args : bad) {
-        Parsed p = Parse(args);
-        std::string joined;
-        for (const char* a : args)
-            joined += std::string(a) + " ";
-        EXPECT_FALSE(p.ok) << joined;
-        EXPECT_FALSE(p.error.empty()) << joined;
-    }
+    ExpectAllRejected(bad);
 }
 
 TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
@@ -162,14 +168,7 @@ TEST(CommandLine, VideoExportIsHeadlessAtFixedStepsWithAQualityCheckedPerFormat)
         {"--video", "x.mp4", "--video-quality", "high"}, {"--video-quality", "20"},
         {"--video", "x.mp4", "--mode", "641x480x32"}, {"--video", "x.mp4", "--mode", "640x481x32"},
     };
-    for (const auto& args : bad) {
-        Parsed p = Parse(args);
-        std::string joined;
-        for (const char* a : args)
-            joined += std::string(a) + " ";
-        EXPECT_FALSE(p.ok) << joined;
-        EXPECT_FALSE(p.error.empty()) << joined;
-    }
+    ExpectAllRejected(bad);
     EXPECT_NE(Parse({"--video", "x.mp4", "--video-quality", "52"}).error.find("0 to 51"), std::string::npos);
 
     // Without --video nothing changes.
