@@ -196,8 +196,9 @@ void DemoApplication::StartExport()
         videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
         video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
     }
-    progress_ = std::make_unique<ProgressLine>(ProgressLine::StandardErrorIfTerminal(options_.quiet),
-                                               length);
+    // Log lines on the console would tear the line apart.
+    progress_ = std::make_unique<ProgressLine>(
+        ProgressLine::StandardErrorIfTerminal(options_.quiet || logWindowEnabled_), length);
 }
 
 bool DemoApplication::Run()
@@ -205,7 +206,7 @@ bool DemoApplication::Run()
     try {
         Application::Run();
     } catch (...) {
-        // Nothing half-written stays behind, and the report starts on a clean line.
+        // Nothing half-written stays behind.
         video_.reset();
         progress_.reset();
         throw;

@@ -1,4 +1,4 @@
-// The progress line: redrawn in place with a carriage return, on a terminal only.
+// The progress line: redrawn in place with cursor movements, on a terminal only.
 #include "app/ProgressLine.h"
 
 #include <unistd.h>
@@ -36,13 +36,6 @@ ProgressLine::ProgressLine(std::FILE* out, double totalSeconds, WallClock clock)
     started_ = clock_();
 }
 
-ProgressLine::~ProgressLine()
-{
-    if (out_ && drawn_) {
-        std::fputs("\r\033[K", out_);
-        std::fflush(out_);
-    }
-}
 
 bool ProgressLine::Wanted(int fd, bool quiet)
 {
@@ -96,7 +89,11 @@ void ProgressLine::Draw(double now)
     double left = -1.0;
     if (total_ > 0.0 && done_ > 0.0 && spent > 0.0)
         left = std::max(0.0, total_ - done_) * spent / done_;
-    std::fprintf(out_, "\r%s\033[K", Format(done_, total_, rate, left).c_str());
+    // The cursor rests at the start of the next line, so anything else printed (an error
+    // report) starts on a line of its own; a redraw steps back up over the line first.
+    if (drawn_)
+        std::fputs("\033[A\r", out_);
+    std::fprintf(out_, "%s\033[K\n", Format(done_, total_, rate, left).c_str());
     std::fflush(out_);
     lastDrawn_ = now;
     drawn_ = true;
@@ -107,7 +104,5 @@ void ProgressLine::Finish()
     if (!out_)
         return;
     Draw(clock_());
-    std::fputc('\n', out_);
-    std::fflush(out_);
     out_ = nullptr;
 }

@@ -11,8 +11,7 @@ public:
     // out: where the line goes, nullptr for none. totalSeconds <= 0: the end is unknown
     // (no share and no time left are shown). Without a clock the steady clock is used.
     ProgressLine(std::FILE* out, double totalSeconds, WallClock clock = {});
-    // Clears the line when it was never finished (an error message may follow).
-    ~ProgressLine();
+    ~ProgressLine() = default;
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
@@ -25,7 +24,7 @@ public:
     // Work has reached doneSeconds of production time after frames frames; redrawn at
     // most a few times a second.
     void Update(double doneSeconds, long frames);
-    // Draws the final state and ends the line.
+    // Draws the final state; later updates draw nothing.
     void Finish();
 
     // The text of the line: "12.3 s / 115.2 s (10%)  58.2 frames/s  1:45 left".

@@ -54,25 +54,27 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndEstimatesFromThePaceSoFar)
         ProgressLine line(out.file, 20.0, [&] { return now; });
         now = 101.0;
         line.Update(2.0, 50);  // 2 s of production in 1 s: 18 s left take 9 s
-        EXPECT_EQ(out.Text(), "\r2.0 s / 20.0 s (10%)  50.0 frames/s  0:09 left\033[K");
+        // The cursor waits on the next line, where an error report would start.
+        EXPECT_EQ(out.Text(), "2.0 s / 20.0 s (10%)  50.0 frames/s  0:09 left\033[K\n");
         now = 101.1;
         line.Update(2.2, 55);  // too soon: nothing drawn
-        EXPECT_EQ(Count(out.Text(), "\r"), 1u);
+        EXPECT_EQ(Count(out.Text(), "\n"), 1u);
         now = 103.0;
-        line.Update(6.0, 150);
-        EXPECT_EQ(Count(out.Text(), "\r"), 2u);
-        EXPECT_NE(out.Text().find("6.0 s / 20.0 s (30%)  50.0 frames/s  0:07 left"), std::string::npos);
+        line.Update(6.0, 150);  // back up one line and over it
+        EXPECT_EQ(out.Text().substr(out.Text().find('\n') + 1),
+                  "\033[A\r6.0 s / 20.0 s (30%)  50.0 frames/s  0:07 left\033[K\n");
         now = 105.0;
-        line.Finish();  // the last state, always drawn, and the line ends
+        line.Finish();  // the last state, always drawn
         const std::string text = out.Text();
-        EXPECT_NE(text.find("\r6.0 s / 20.0 s (30%)  30.0 frames/s"), std::string::npos) << text;
-        EXPECT_EQ(text.back(), '\n');
+        EXPECT_NE(text.find("\033[A\r6.0 s / 20.0 s (30%)  30.0 frames/s"), std::string::npos) << text;
+        EXPECT_EQ(Count(text, "\033[A"), 2u);
+        EXPECT_EQ(Count(text, "\n"), 3u);
         line.Update(7.0, 160);  // after the end: nothing more
+        EXPECT_EQ(out.Text(), text);
     }
-    EXPECT_EQ(out.Text().back(), '\n');  // finished lines are left standing
 }
 
-TEST(ProgressLine, AnUnfinishedLineIsClearedAndNoOutputMeansNothingWritten)
+TEST(ProgressLine, AnUnknownEndShowsTimeAndSpeedOnlyAndNoOutputMeansNothingWritten)
 {
     Captured out;
     double now = 0.0;
@@ -81,8 +83,7 @@ TEST(ProgressLine, AnUnfinishedLineIsClearedAndNoOutputMeansNothingWritten)
         now = 1.0;
         line.Update(1.0, 25);
     }
-    const std::string text = out.Text();
-    EXPECT_EQ(text, "\r1.0 s  25.0 frames/s\033[K\r\033[K");  // an error message may follow on a clean line
+    EXPECT_EQ(out.Text(), "1.0 s  25.0 frames/s\033[K\n");
 
     ProgressLine none(nullptr, 10.0);
     none.Update(5.0, 100);

@@ -324,8 +324,11 @@ TEST(VideoExport, ProgressLineShowsOnATerminalUnlessQuiet)
     // The final state: all of the production's second, at some speed.
     EXPECT_NE(shown.find("1.0 s / 1.0 s (100%)"), std::string::npos) << shown;
     EXPECT_NE(shown.find("frames/s"), std::string::npos) << shown;
-    // One line, redrawn in place and ended once.
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
+    // One line, redrawn in place: every line after the first steps back over its predecessor.
+    const std::string up = "\033[A";
+    size_t redraws = 0;
+    for (size_t at = shown.find(up); at != std::string::npos; at = shown.find(up, at + 1)) ++redraws;
+    EXPECT_EQ(static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n')), redraws + 1) << shown;
 
     const std::string quiet = PlayOnTerminal(dir, ExportArgs("q.mp4", {"--quiet"}), status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << quiet;
@@ -335,4 +338,11 @@ TEST(VideoExport, ProgressLineShowsOnATerminalUnlessQuiet)
     const std::string capture = PlayOnTerminal(
         dir, {"--headless", "--no-pak", "--fps", "25", "--mode", "160x120x32", "--capture", "shots"}, status);
     EXPECT_NE(capture.find("1.0 s / 1.0 s (100%)"), std::string::npos) << capture;
+
+    // A failure is reported below the line, not glued to it.
+    const std::string failed = PlayOnTerminal(dir, ExportArgs("no/folder/p.mp4"), status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << failed;
+    const size_t report = failed.find("Cannot export the video [no/folder/p.mp4]");
+    ASSERT_NE(report, std::string::npos) << failed;
+    EXPECT_TRUE(report == 0 || failed.compare(report - 2, 2, "\r\n") == 0) << failed;
 }
