@@ -1,6 +1,8 @@
 // Command-line parsing: substring switches over the joined arguments, plus "--" options.
 #include "app/CommandLine.h"
 
+#include "app/VideoFormat.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -111,7 +113,47 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.noPak = true; }},
     {"--no-vsync", nullptr, "do not wait for the vertical blank when presenting",
      [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
+    {"--video", "FILE", "export to FILE (.mp4, .mkv or .webm) with the soundtrack, headless",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--video needs a file");
+         o.videoPath = v;
+         return true;
+     }},
+    {"--video-quality", "CRF", "video encoder quality, 0 (best) to 51 (63 for .webm)",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         long crf = 0;
+         if (!ParseLong(v, 0, crf) || crf > 63)
+             return Fail(e, "--video-quality needs a whole number from 0 to 63");
+         o.videoQuality = static_cast<int>(crf);
+         return true;
+     }},
+    {"--quiet", nullptr, "no progress line on the terminal",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.quiet = true; }},
 };
+
+// A video is rendered off-screen at fixed steps, sized for the encoders' 4:2:0 pictures.
+bool CheckVideoOptions(CommandLineOptions& options, std::string& error)
+{
+    if (options.videoPath.empty()) {
+        if (options.videoQuality >= 0)
+            return Fail(error, "--video-quality needs --video");
+        return true;
+    }
+    const VideoFormat* format = FindVideoFormat(options.videoPath);
+    if (format == nullptr)
+        return Fail(error, "--video needs a file name ending in .mp4, .mkv or .webm");
+    if (options.videoQuality > format->maxQuality) {
+        error = "--video-quality for ." + std::string(format->extension) + " goes from 0 to " +
+                std::to_string(format->maxQuality);
+        return false;
+    }
+    if (options.modeWidth % 2 != 0 || options.modeHeight % 2 != 0)
+        return Fail(error, "--video needs an even width and height in --mode");
+    options.headless = true;
+    if (options.fps <= 0.0)
+        options.fps = kDefaultVideoFps;
+    return true;
+}
 
 const OptionEntry* FindOption(const std::string& name)
 {
@@ -160,7 +202,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--pak and --no-pak exclude each other";
         return false;
     }
-    return true;
+    return CheckVideoOptions(options, error);
 }
 
 std::string CommandLineUsage(const char* programName)

@@ -22,6 +22,9 @@ struct CommandLineOptions {
     int modeWidth = 640;
     int modeHeight = 480;
     int modeBits = 32;
+    std::string videoPath;        // non-empty: export the production to this video file
+    int videoQuality = -1;        // CRF of the video encoder; -1: the format's default
+    bool quiet = false;           // no progress line
 };
 
 // Plain case-sensitive substring search, as the original switches are matched.

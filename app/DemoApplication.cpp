@@ -4,14 +4,18 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "app/FixedStepClock.h"
 #include "app/FrameCapture.h"
 #include "app/LogWindow.h"
+#include "app/ProgressLine.h"
 #include "app/Production.h"
 #include "app/StartDialog.h"
 #include "app/StartDialogModel.h"
+#include "app/VideoExport.h"
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
@@ -165,11 +169,53 @@ bool DemoApplication::Init()
     timeline_ = std::make_unique<Timeline>(*device_);
     timeline_->Parse("Script.txt");
     timeline_->Start();
+    StartExport();
     frameRate_.Reset(SystemSeconds());
 
     AddHandler(WM_MOVE, static_cast<Handler>(&DemoApplication::OnMove));
     AddHandler(WM_SIZE, static_cast<Handler>(&DemoApplication::OnSize));
     return true;
+}
+
+void DemoApplication::StartExport()
+{
+    if (options_.videoPath.empty() && options_.captureDir.empty())
+        return;
+    const double length = ProductionLength(timeline_->GetScript(), options_.fps, options_.frames);
+    if (!options_.videoPath.empty()) {
+        if (length <= 0.0)
+            RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "
+                          "the script); limit it with --frames.",
+                          options_.videoPath.c_str());
+        VideoEncoding encoding;
+        encoding.width = device_->GetWidth();
+        encoding.height = device_->GetHeight();
+        encoding.fps = options_.fps;
+        encoding.quality = options_.videoQuality;
+        // The picture at the END time itself belongs to the next, unplayed interval.
+        videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
+        video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
+    }
+    // Log lines on the console would tear the line apart.
+    progress_ = std::make_unique<ProgressLine>(
+        ProgressLine::StandardErrorIfTerminal(options_.quiet || logWindowEnabled_), length);
+}
+
+bool DemoApplication::Run()
+{
+    try {
+        Application::Run();
+    } catch (...) {
+        // Nothing half-written stays behind.
+        video_.reset();
+        progress_.reset();
+        throw;
+    }
+    if (progress_)
+        progress_->Finish();
+    if (video_)
+        video_->Finish();
+    return false;
 }
 
 void DemoApplication::UseForTesting(std::unique_ptr<RenderDevice> device,
@@ -208,7 +254,9 @@ void DemoApplication::SelectWithoutDialog()
 void DemoApplication::Frame()
 {
     device_->BeginScene();
-    if (!timeline_->Step())
+    // The frame in which the script ends shows nothing of the production.
+    const bool playing = timeline_->Step();
+    if (!playing)
         PostQuitMessage(0);
     device_->EndScene();
 
@@ -225,12 +273,16 @@ void DemoApplication::Frame()
         if (!frame.empty())
             capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
     }
+    if (video_ && playing && framesDone_ < videoFrames_)
+        video_->AddFrame(device_->ReadBackBuffer());
     device_->Present(0);
     device_->Clear(0);
 
     ++framesDone_;
     if (fixedStep_)
         fixedStep_->Advance();
+    if (progress_)
+        progress_->Update(timeline_->GetElapsed(), framesDone_);
     if (options_.frames > 0 && framesDone_ >= options_.frames) {
         quitRequested_ = true;
         PostQuitMessage(0);

@@ -10,6 +10,8 @@
 class FixedStepCounter;
 class FrameCapture;
 class Font;
+class ProgressLine;
+class VideoExport;
 class LogWindow;
 class RenderDevice;
 class Timeline;
@@ -21,6 +23,8 @@ public:
     DemoApplication(const CommandLineOptions& options, FixedStepCounter* fixedStep = nullptr);
     ~DemoApplication() override;
 
+    // The loop; afterwards a video being exported is finished.
+    bool Run() override;
     bool Init() override;
     void Frame() override;
     bool OnKeyDown(uintptr_t wParam, intptr_t lParam) override;
@@ -42,6 +46,8 @@ private:
     void SelectWithoutDialog();
     void SendWindowRect();
     void OpenArchive();
+    // The video export and the progress line, once the timeline knows the production.
+    void StartExport();
 
     CommandLineOptions options_;
     FixedStepCounter* fixedStep_ = nullptr;
@@ -53,5 +59,8 @@ private:
     std::unique_ptr<Timeline> timeline_;
     FrameRateCounter frameRate_;
     std::unique_ptr<FrameCapture> capture_;
+    std::unique_ptr<VideoExport> video_;
+    long videoFrames_ = 0;  // pictures that fall inside the production's length
+    std::unique_ptr<ProgressLine> progress_;
     long framesDone_ = 0;
 };

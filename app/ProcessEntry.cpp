@@ -135,7 +135,9 @@ int StarfallMain(int argc, char** argv)
     }
     if (options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);  // the environment may choose another
+        // The environment may choose another output, except for a video: its pictures run
+        // ahead of real time, and the soundtrack goes into the file instead.
+        setenv("SDL_AUDIODRIVER", "dummy", options.videoPath.empty() ? 0 : 1);
         SetErrorDialogsConsoleOnly(true);
     } else if (!HasDisplay()) {
         std::fprintf(stderr,

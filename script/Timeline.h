@@ -41,6 +41,8 @@ public:
     const std::vector<std::pair<std::string, float>>& GetDescriptions() const { return descriptions_; }
     float GetStartTime() const { return startTime_; }
     uint32_t GetMusicStream() const { return musicStream_; }
+    // The music file's bytes as the stream plays them (empty without music).
+    const std::vector<uint8_t>& GetMusicData() const { return musicData_; }
 
 private:
     Layer* ApplyCreate(const LayerOperation& operation);

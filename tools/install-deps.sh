@@ -14,6 +14,7 @@ PACKAGES=(
   ccache openbox
   python3-numpy python3-pil
   libassimp-dev
+  ffmpeg desktop-file-utils man-db groff-base
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

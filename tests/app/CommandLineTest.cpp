@@ -22,6 +22,19 @@ Parsed Parse(std::vector<const char*> args)
     return p;
 }
 
+// Each command line fails to parse, with a reason.
+void ExpectAllRejected(const std::vector<std::vector<const char*>>& commandLines)
+{
+    for (const auto& args : commandLines) {
+        Parsed p = Parse(args);
+        std::string joined;
+        for (const char* a : args)
+            joined += std::string(a) + " ";
+        EXPECT_FALSE(p.ok) << joined;
+        EXPECT_FALSE(p.error.empty()) << joined;
+    }
+}
+
 }  // namespace
 
 TEST(CommandLine, SwitchesAreCaseSensitiveSubstringsOfTheJoinedArguments)
@@ -92,14 +105,7 @@ TEST(CommandLine, MalformedOptionsAreRejectedWithAReason)
         {"--mode", "640x480x24"}, {"--mode", "0x0x32"}, {"--mode", "640x480x32x"},
         {"--capture"}, {"--capture", ""}, {"--pak"}, {"--bogus"}, {"--pak", "a", "--no-pak"},
     };
-    for (const auto& args : bad) {
-        Parsed p = Parse(args);
-        std::string joined;
-        for (const char* a : args)
-            joined += std::string(a) + " ";
-        EXPECT_FALSE(p.ok) << joined;
-        EXPECT_FALSE(p.error.empty()) << joined;
-    }
+    ExpectAllRejected(bad);
 }
 
 TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
@@ -123,11 +129,51 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         const size_t nameEnd = usage.find(' ', at + 3);
         const std::string name = usage.substr(at + 3, nameEnd - at - 3);
         const bool takesValue = usage[nameEnd + 1] != ' ';
-        const char* sample = name == "--mode" ? "800x600x16" : name == "--capture" || name == "--pak" ? "x" : "3";
-        const Parsed parsed = takesValue ? Parse({name.c_str(), sample}) : Parse({name.c_str()});
+        const char* sample = name == "--mode"                           ? "800x600x16"
+                             : name == "--capture" || name == "--pak" ? "x"
+                             : name == "--video"                      ? "x.mp4"
+                                                                       : "3";
+        // The quality of a video only goes with a video.
+        const Parsed parsed = name == "--video-quality" ? Parse({"--video", "x.mkv", name.c_str(), sample})
+                              : takesValue             ? Parse({name.c_str(), sample})
+                                                       : Parse({name.c_str()});
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 13u);
+    EXPECT_EQ(listed, 16u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
+}
+
+TEST(CommandLine, VideoExportIsHeadlessAtFixedStepsWithAQualityCheckedPerFormat)
+{
+    Parsed video = Parse({"--video", "out.MP4", "--quiet"});
+    ASSERT_TRUE(video.ok) << video.error;
+    EXPECT_EQ(video.options.videoPath, "out.MP4");
+    EXPECT_TRUE(video.options.headless);
+    EXPECT_TRUE(video.options.quiet);
+    EXPECT_DOUBLE_EQ(video.options.fps, 60.0);
+    EXPECT_EQ(video.options.videoQuality, -1);
+
+    // A rate and a quality given stay as given, in any order.
+    Parsed given = Parse({"--video-quality", "63", "--fps", "25", "--video", "a/b.webm"});
+    ASSERT_TRUE(given.ok) << given.error;
+    EXPECT_DOUBLE_EQ(given.options.fps, 25.0);
+    EXPECT_EQ(given.options.videoQuality, 63);
+    EXPECT_TRUE(Parse({"--video", "x.mkv", "--video-quality", "0"}).ok);
+
+    const std::vector<std::vector<const char*>> bad = {
+        {"--video"}, {"--video", ""}, {"--video", "out.avi"}, {"--video", "out"},
+        {"--video", "dir.mp4/out"}, {"--video", "x.mp4", "--video-quality", "52"},
+        {"--video", "x.webm", "--video-quality", "64"}, {"--video", "x.mp4", "--video-quality", "-1"},
+        {"--video", "x.mp4", "--video-quality", "high"}, {"--video-quality", "20"},
+        {"--video", "x.mp4", "--mode", "641x480x32"}, {"--video", "x.mp4", "--mode", "640x481x32"},
+    };
+    ExpectAllRejected(bad);
+    EXPECT_NE(Parse({"--video", "x.mp4", "--video-quality", "52"}).error.find("0 to 51"), std::string::npos);
+
+    // Without --video nothing changes.
+    Parsed plain = Parse({"--capture", "shots"});
+    EXPECT_FALSE(plain.options.headless);
+    EXPECT_EQ(plain.options.fps, 0.0);
+    EXPECT_FALSE(plain.options.quiet);
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Regenerates every file of data/ from code: images, lettering, the soundtrack and the script.
+# Regenerates every file of data/ from code: images, lettering, the soundtrack and the script,
+# and the desktop icons in app/desktop/icons/.
 # Usage: tools/gen/regenerate.sh [--check]   (--check also builds a second copy and compares bytes)
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -36,3 +37,5 @@ mkdir -p "$DATA"
 find "$DATA" -maxdepth 1 -type f -delete
 cp "$tmp/a"/* "$DATA/"
 echo "regenerate: $(ls "$DATA" | wc -l) files, $(du -sh "$DATA" | cut -f1) in $DATA"
+# The desktop icons are not part of the archive: they go beside the desktop entry.
+(cd "$HERE" && $PY icons.py "$DATA/../app/desktop/icons")

@@ -1,0 +1,191 @@
+// A helper program run with posix_spawn: pipes in, its error output collected by a thread.
+#include "app/ChildProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace {
+
+constexpr size_t kErrorOutputKept = 64 * 1024;
+
+// A pipe whose ends sit above descriptor 3, so that moving one end onto 0 or 3 in the
+// child never lands on itself (which would keep its close-on-exec flag).
+bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    UniqueFd low[2] = {UniqueFd(fds[0]), UniqueFd(fds[1])};
+    readEnd.Reset(fcntl(fds[0], F_DUPFD_CLOEXEC, 10));
+    writeEnd.Reset(fcntl(fds[1], F_DUPFD_CLOEXEC, 10));
+    return readEnd.IsOpen() && writeEnd.IsOpen();
+}
+
+// posix_spawn's helper objects, released on every path.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    SpawnSetup()
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+};
+
+}  // namespace
+
+BrokenPipeIgnored::BrokenPipeIgnored()
+{
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &previous_);
+}
+
+BrokenPipeIgnored::~BrokenPipeIgnored()
+{
+    sigaction(SIGPIPE, &previous_, nullptr);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
+{
+    if (this != &other)
+        Reset(other.Release());
+    return *this;
+}
+
+int UniqueFd::Release()
+{
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void UniqueFd::Reset(int fd)
+{
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = fd;
+}
+
+bool WriteAll(int fd, const void* data, size_t length)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const ssize_t written = write(fd, bytes, length);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& args, bool extraInput, std::string& error)
+{
+    if (args.empty() || IsRunning()) {
+        error = "nothing to run";
+        return false;
+    }
+    UniqueFd inputRead, inputWrite, extraRead, extraWrite, errorRead, errorWrite;
+    if (!MakePipe(inputRead, inputWrite) || !MakePipe(errorRead, errorWrite) ||
+        (extraInput && !MakePipe(extraRead, extraWrite))) {
+        error = std::strerror(errno);
+        return false;
+    }
+
+    SpawnSetup setup;
+    posix_spawn_file_actions_adddup2(&setup.actions, inputRead.Get(), 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, errorWrite.Get(), 2);
+    if (extraInput)
+        posix_spawn_file_actions_adddup2(&setup.actions, extraRead.Get(), 3);
+    // The player ignores broken pipes while it feeds the child; the child must not inherit that.
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+    posix_spawnattr_setsigmask(&setup.attributes, &none);
+    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int result = posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(),
+                                    environ);
+    if (result != 0) {
+        error = std::strerror(result);
+        errno = result;
+        return false;
+    }
+    pid_ = pid;
+    input_ = std::move(inputWrite);
+    extraInput_ = std::move(extraWrite);
+    errorWrite.Reset();  // the child holds its own copy: end of file arrives when it ends
+    errorReader_ = std::thread(&ChildProcess::CollectErrorOutput, this, std::move(errorRead));
+    return true;
+}
+
+void ChildProcess::CollectErrorOutput(UniqueFd fd)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        errorOutput_.append(buffer, static_cast<size_t>(got));
+        if (errorOutput_.size() > 2 * kErrorOutputKept)
+            errorOutput_.erase(0, errorOutput_.size() - kErrorOutputKept);
+    }
+}
+
+ChildProcess::Status ChildProcess::Wait()
+{
+    Status status;
+    CloseInput();
+    CloseExtraInput();
+    if (pid_ > 0) {
+        int raw = 0;
+        while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        status.exited = WIFEXITED(raw);
+        status.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : WTERMSIG(raw);
+    }
+    if (errorReader_.joinable())
+        errorReader_.join();
+    return status;
+}
+
+void ChildProcess::Kill()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGKILL);
+    Wait();
+}

@@ -1,0 +1,87 @@
+// A helper program run without a shell, fed through pipes, with its error output kept.
+#pragma once
+#include <signal.h>
+
+#include <cstddef>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A file descriptor that is closed when its owner goes.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd() { Reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    int Release();
+    void Reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
+
+// While it lives, writing to a pipe whose reader is gone fails with EPIPE instead of
+// ending the process with a signal.
+class BrokenPipeIgnored {
+public:
+    BrokenPipeIgnored();
+    ~BrokenPipeIgnored();
+    BrokenPipeIgnored(const BrokenPipeIgnored&) = delete;
+    BrokenPipeIgnored& operator=(const BrokenPipeIgnored&) = delete;
+
+private:
+    struct sigaction previous_ = {};
+};
+
+// Writes every byte, going on after interruptions; false (errno set) when the reader is
+// gone or the write fails.
+bool WriteAll(int fd, const void* data, size_t length);
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    // A child still running is killed and reaped; its pipes are closed.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts args[0], searched in PATH, with args. Its standard input is a pipe; with
+    // extraInput, descriptor 3 is a second input pipe. Standard output is discarded and
+    // the error output kept. False with errno's reason on failure (ENOENT: not found).
+    bool Start(const std::vector<std::string>& args, bool extraInput, std::string& error);
+
+    int InputFd() const { return input_.Get(); }
+    // Hands descriptor 3's pipe to the caller (for a thread of its own to feed).
+    UniqueFd TakeExtraInput() { return std::move(extraInput_); }
+    // End of data on standard input / on descriptor 3.
+    void CloseInput() { input_.Reset(); }
+    void CloseExtraInput() { extraInput_.Reset(); }
+
+    struct Status {
+        bool exited = false;   // ended by itself; otherwise killed by signal
+        int code = 0;          // exit code, or the signal number
+    };
+    // Closes both inputs and waits for the end.
+    Status Wait();
+    // Everything the program wrote to its error output (the last 64 KiB); after Wait.
+    const std::string& GetErrorOutput() const { return errorOutput_; }
+
+    void Kill();
+    bool IsRunning() const { return pid_ > 0; }
+
+private:
+    void CollectErrorOutput(UniqueFd fd);
+
+    int pid_ = -1;
+    UniqueFd input_;
+    UniqueFd extraInput_;
+    std::thread errorReader_;
+    std::string errorOutput_;
+};

@@ -1,0 +1,157 @@
+// Video export: frames and the soundtrack's bytes go to ffmpeg through pipes, under a temporary name.
+#include "app/VideoExport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/core/Fatal.h"
+#include "script/ScriptData.h"
+
+namespace {
+
+constexpr size_t kMessageCut = 300;
+
+std::string LastLine(const std::string& text)
+{
+    size_t end = text.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos)
+        return {};
+    const size_t start = text.rfind('\n', end);
+    std::string line = text.substr(start == std::string::npos ? 0 : start + 1,
+                                   end + 1 - (start == std::string::npos ? 0 : start + 1));
+    if (line.size() > kMessageCut)
+        line = line.substr(0, kMessageCut) + "...";
+    return line;
+}
+
+// Beside the final file, so that the last step is a rename on the same file system.
+std::string TemporaryName(const std::string& path)
+{
+    return path + "." + std::to_string(getpid()) + ".part";
+}
+
+}  // namespace
+
+std::string DescribeFfmpegFailure(bool exited, int code, const std::string& errorOutput)
+{
+    const std::string last = LastLine(errorOutput);
+    if (errorOutput.find("No space left on device") != std::string::npos)
+        return "the disk is full (ffmpeg: " + last + ")";
+    std::string cause = exited ? "ffmpeg failed with exit status " + std::to_string(code)
+                               : "ffmpeg was killed by signal " + std::to_string(code);
+    if (!last.empty())
+        cause += ": " + last;
+    return cause;
+}
+
+double ProductionLength(const Script& script, double fps, long frameLimit)
+{
+    double length = 0.0;
+    for (const TimeBlock& block : script.blocks) {
+        const bool ends = std::any_of(block.operations.begin(), block.operations.end(),
+                                      [](const LayerOperation& op) { return op.kind == OperationKind::End; });
+        // Blocks are sorted, and a negative one (other than the preload) fires at once.
+        if (ends) {
+            length = std::max(0.0, static_cast<double>(block.time));
+            break;
+        }
+    }
+    if (frameLimit > 0 && fps > 0.0) {
+        const double limit = static_cast<double>(frameLimit) / fps;
+        if (length <= 0.0 || limit < length)
+            length = limit;
+    }
+    return length;
+}
+
+VideoExport::VideoExport(const std::string& path, const VideoEncoding& encoding,
+                         std::vector<uint8_t> soundtrack)
+    : path_(path), temporaryPath_(TemporaryName(path)), encoding_(encoding),
+      soundtrack_(std::move(soundtrack))
+{
+    const VideoFormat* format = FindVideoFormat(path_);
+    if (format == nullptr)
+        Fail("the file name must end in .mp4, .mkv or .webm");
+    encoding_.withSound = !soundtrack_.empty();
+
+    std::string error;
+    if (!ffmpeg_.Start(FfmpegArguments(*format, encoding_, temporaryPath_), encoding_.withSound, error)) {
+        if (errno == ENOENT)
+            Fail("the ffmpeg program was not found; install ffmpeg to export videos");
+        Fail("ffmpeg could not be started (" + error + ")");
+    }
+    if (encoding_.withSound) {
+        // Its own thread: ffmpeg reads sound and pictures in the order of their time
+        // stamps, so feeding both from one thread could wait on a full pipe forever.
+        soundFeeder_ = std::thread([this, fd = ffmpeg_.TakeExtraInput()] {
+            WriteAll(fd.Get(), soundtrack_.data(), soundtrack_.size());
+        });
+    }
+}
+
+VideoExport::~VideoExport()
+{
+    if (!finished_)
+        Abandon();
+}
+
+void VideoExport::StopFeedingSound()
+{
+    if (soundFeeder_.joinable())
+        soundFeeder_.join();
+}
+
+void VideoExport::Abandon()
+{
+    ffmpeg_.Kill();  // also ends the sound feeder's write with a broken pipe
+    StopFeedingSound();
+    std::error_code ignored;
+    std::filesystem::remove(temporaryPath_, ignored);
+    finished_ = true;
+}
+
+void VideoExport::Fail(const std::string& cause)
+{
+    Abandon();
+    RaiseAppError("Cannot export the video [%s] : %s.", path_.c_str(), cause.c_str());
+}
+
+void VideoExport::AddFrame(const std::vector<uint8_t>& rgb)
+{
+    if (finished_)
+        return;
+    const size_t expected = static_cast<size_t>(encoding_.width) * encoding_.height * 3;
+    if (rgb.size() != expected)
+        Fail("a picture of " + std::to_string(rgb.size()) + " bytes arrived where " +
+             std::to_string(expected) + " were expected");
+    if (!WriteAll(ffmpeg_.InputFd(), rgb.data(), rgb.size())) {
+        const int writeError = errno;
+        const ChildProcess::Status status = ffmpeg_.Wait();
+        if (writeError == EPIPE && !(status.exited && status.code == 0))
+            Fail(DescribeFfmpegFailure(status.exited, status.code, ffmpeg_.GetErrorOutput()));
+        Fail(std::string("cannot send pictures to ffmpeg (") + std::strerror(writeError) + ")");
+    }
+    ++frames_;
+}
+
+void VideoExport::Finish()
+{
+    if (finished_)
+        return;
+    if (frames_ == 0)
+        Fail("the production ended before its first picture");
+    const ChildProcess::Status status = ffmpeg_.Wait();
+    StopFeedingSound();
+    if (!status.exited || status.code != 0)
+        Fail(DescribeFfmpegFailure(status.exited, status.code, ffmpeg_.GetErrorOutput()));
+    std::error_code error;
+    std::filesystem::rename(temporaryPath_, path_, error);
+    if (error)
+        Fail("cannot rename [" + temporaryPath_ + "] to it (" + error.message() + ")");
+    finished_ = true;
+}

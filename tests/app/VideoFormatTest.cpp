@@ -1,0 +1,122 @@
+// Video formats, ffmpeg's command line, failure texts and the production's length.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/VideoExport.h"
+#include "app/VideoFormat.h"
+#include "script/ScriptData.h"
+
+namespace {
+
+bool Has(const std::vector<std::string>& args, const std::vector<std::string>& run)
+{
+    return std::search(args.begin(), args.end(), run.begin(), run.end()) != args.end();
+}
+
+TimeBlock Block(float time, std::vector<OperationKind> kinds)
+{
+    TimeBlock block;
+    block.time = time;
+    for (OperationKind kind : kinds) {
+        LayerOperation op;
+        op.kind = kind;
+        block.operations.push_back(op);
+    }
+    return block;
+}
+
+}  // namespace
+
+TEST(VideoFormat, TheExtensionChoosesContainerAndCodecs)
+{
+    struct Case {
+        const char* path;
+        const char* muxer;  // nullptr: refused
+    } cases[] = {
+        {"a.mp4", "mp4"}, {"dir/A.MKV", "matroska"}, {"x.y.webm", "webm"}, {"x.WebM", "webm"},
+        {"a.avi", nullptr}, {"mp4", nullptr}, {"a.mp4/b", nullptr}, {"a.", nullptr}, {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        const VideoFormat* format = FindVideoFormat(c.path);
+        if (c.muxer == nullptr) {
+            EXPECT_EQ(format, nullptr) << c.path;
+        } else {
+            ASSERT_NE(format, nullptr) << c.path;
+            EXPECT_STREQ(format->muxer, c.muxer) << c.path;
+        }
+    }
+}
+
+TEST(VideoFormat, FfmpegReadsRawFramesAndTheSoundPipeAndStopsWithThePictures)
+{
+    VideoEncoding encoding;
+    encoding.width = 320;
+    encoding.height = 240;
+    encoding.fps = 29.97;
+    encoding.withSound = true;
+    const std::vector<std::string> mp4 = FfmpegArguments(*FindVideoFormat("o.mp4"), encoding, "o.mp4.part");
+    EXPECT_EQ(mp4.front(), "ffmpeg");
+    EXPECT_EQ(mp4.back(), "o.mp4.part");
+    EXPECT_TRUE(Has(mp4, {"-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "320x240", "-framerate", "29.97", "-i", "pipe:0"}));
+    EXPECT_TRUE(Has(mp4, {"-i", "pipe:3"}));
+    EXPECT_TRUE(Has(mp4, {"-af", "apad", "-shortest"}));
+    EXPECT_TRUE(Has(mp4, {"-c:v", "libx264"}));
+    EXPECT_TRUE(Has(mp4, {"-crf", "20"}));
+    EXPECT_TRUE(Has(mp4, {"-c:a", "aac"}));
+    EXPECT_TRUE(Has(mp4, {"-pix_fmt", "yuv420p"}));
+    // The container is named: the temporary name's extension says nothing.
+    EXPECT_TRUE(Has(mp4, {"-f", "mp4", "o.mp4.part"}));
+    EXPECT_TRUE(Has(mp4, {"-nostdin"}));
+
+    encoding.quality = 40;
+    const std::vector<std::string> webm = FfmpegArguments(*FindVideoFormat("o.webm"), encoding, "t");
+    EXPECT_TRUE(Has(webm, {"-c:v", "libvpx-vp9", "-b:v", "0"}));
+    EXPECT_TRUE(Has(webm, {"-crf", "40"}));
+    EXPECT_TRUE(Has(webm, {"-c:a", "libopus"}));
+    EXPECT_TRUE(Has(webm, {"-f", "webm", "t"}));
+    EXPECT_FALSE(Has(webm, {"-movflags"}));
+
+    // A silent production: no second input, no sound codec.
+    encoding.withSound = false;
+    encoding.quality = -1;
+    const std::vector<std::string> silent = FfmpegArguments(*FindVideoFormat("o.mkv"), encoding, "t");
+    EXPECT_FALSE(Has(silent, {"pipe:3"}));
+    EXPECT_FALSE(Has(silent, {"-c:a"}));
+    EXPECT_FALSE(Has(silent, {"-shortest"}));
+    EXPECT_TRUE(Has(silent, {"-f", "matroska", "t"}));
+}
+
+TEST(VideoFormat, FfmpegFailuresAreDescribedByTheirCause)
+{
+    const std::string full = DescribeFfmpegFailure(
+        true, 1, "frame=  10\n[mp4 @ 0x1] Error writing trailer of x: No space left on device\n");
+    EXPECT_EQ(full, "the disk is full (ffmpeg: [mp4 @ 0x1] Error writing trailer of x: No space left on device)");
+    EXPECT_EQ(DescribeFfmpegFailure(true, 254, "first\nUnknown encoder 'libx264'\n\n"),
+              "ffmpeg failed with exit status 254: Unknown encoder 'libx264'");
+    EXPECT_EQ(DescribeFfmpegFailure(true, 1, ""), "ffmpeg failed with exit status 1");
+    EXPECT_EQ(DescribeFfmpegFailure(false, 9, "   \n"), "ffmpeg was killed by signal 9");
+    // A runaway message is cut.
+    const std::string cut = DescribeFfmpegFailure(true, 1, std::string(5000, 'x'));
+    EXPECT_LT(cut.size(), 400u);
+}
+
+TEST(VideoFormat, ProductionLengthIsTheFirstEndOrTheFrameLimit)
+{
+    Script script;
+    EXPECT_EQ(ProductionLength(script, 25.0, 0), 0.0);  // never ends
+    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 50), 2.0);
+    script.blocks.push_back(Block(-1.0f, {OperationKind::Create}));
+    script.blocks.push_back(Block(3.0f, {OperationKind::Update, OperationKind::End}));
+    script.blocks.push_back(Block(9.0f, {OperationKind::End}));
+    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 0), 3.0);
+    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 50), 2.0);   // the limit comes first
+    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 500), 3.0);  // END comes first
+    EXPECT_DOUBLE_EQ(ProductionLength(script, 0.0, 50), 3.0);    // frames without fixed steps say nothing
+    // An END in a block before the start fires at once.
+    Script early;
+    early.blocks.push_back(Block(-2.0f, {OperationKind::End}));
+    EXPECT_EQ(ProductionLength(early, 25.0, 0), 0.0);
+}
