@@ -1,6 +1,8 @@
 // Enumeration of SDL displays, probed OpenGL devices and display modes.
 #include "engine/device/gl/GLEnumeration.h"
+#ifndef STARFALL_WEB  // the web build enumerates its canvas in GLEnumerationWeb.cpp
 #include <SDL2/SDL.h>
+#endif
 #include <algorithm>
 #include <tuple>
 #include "engine/device/gl/GLContext.h"
@@ -35,6 +37,7 @@ bool IsSoftwareRenderer(const std::string& renderer)
     return false;
 }
 
+#ifndef STARFALL_WEB
 namespace {
 
 // Opens a hidden window with a core context on the display to see what GL really offers.
@@ -137,6 +140,8 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         drivers_.push_back(std::move(native));
     }
 }
+
+#endif  // STARFALL_WEB
 
 bool GLEnumeration::GetTooOldVersion(int& major, int& minor) const
 {
