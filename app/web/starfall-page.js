@@ -212,7 +212,7 @@
   });
 
   $('start').hidden = false;
-  $('start-picture').addEventListener('load', () => {
+  function startScreenShown() {
     report('start-screen', {
       title: $('start-title').textContent,
       link: $('start-link').getAttribute('href'),
@@ -221,7 +221,10 @@
       pictureWidth: $('start-picture').naturalWidth,
       pictureHeight: $('start-picture').naturalHeight,
     });
-  });
+  }
+  // The picture may have arrived before this script ran.
+  if ($('start-picture').complete) startScreenShown();
+  else $('start-picture').addEventListener('load', startScreenShown);
 
   window.Module = {
     canvas: $('canvas'),
