@@ -1,6 +1,7 @@
 // The page around the program: start screen, test parameters, Web Audio, error page.
 // Address parameters (for tests): fps=F seed=N frames=N mode=WxH start=T autostart=1,
-// and capture=I,J,... report=1 pak=URL.
+// and capture=I,J,... (frames read from the canvas), keys=CODE@I,... (a key pressed after
+// frame I), report=1 (events sent to the server), pak=URL (an archive to play instead).
 'use strict';
 
 (function () {
@@ -9,6 +10,9 @@
   const kErrorCaption = 'Starfall Trailer, By Vireo! - Error';
   const kExceptionCaption = 'Starfall Trailer, By Vireo! - Exception';
   const captures = new Set((params.get('capture') || '').split(',').filter((s) => s !== '').map(Number));
+  const keys = (params.get('keys') || '').split(',').filter((s) => /^\d+@\d+$/.test(s))
+    .map((s) => ({ code: Number(s.split('@')[0]), after: Number(s.split('@')[1]) }));
+  let framesShown = 0;
   let runtimeReady = false;
   let startRequested = false;
   let started = false;
@@ -65,9 +69,16 @@
     ended() {
       $('ended').hidden = false;
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-      report('ended', {});
+      report('ended', { frames: framesShown });
     },
     framePresented(index) {
+      framesShown = index + 1;
+      for (const key of keys) {
+        if (key.after !== index) continue;
+        const event = new KeyboardEvent('keydown', { bubbles: true, cancelable: true });
+        Object.defineProperty(event, 'keyCode', { value: key.code });
+        window.dispatchEvent(event);
+      }
       if (!captures.has(index)) return;
       // Read before the browser composites the frame: the drawing buffer is still whole.
       report('frame', { index: index, png: $('canvas').toDataURL('image/png') });
