@@ -18,13 +18,14 @@
 #include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
 #include "pak/EmbeddedResource.h"
+#include "script/Timeline.h"
 #include "sound/SoundSystem.h"
 
 EM_JS(void, starfall_page_fatal, (const char* caption, const char* text), {
     Module.starfallPage.fatal(UTF8ToString(caption), UTF8ToString(text));
 });
 EM_JS(void, starfall_page_ended, (), { Module.starfallPage.ended(); });
-EM_JS(void, starfall_page_frame, (int index), { Module.starfallPage.framePresented(index); });
+EM_JS(void, starfall_page_frame, (int index, double elapsed), { Module.starfallPage.framePresented(index, elapsed); });
 EM_JS(int, starfall_page_stopped, (), { return Module.starfallPage.stopped ? 1 : 0; });
 EM_JS(double, starfall_sound_clock_micros, (), { return Module.starfallSound.clockMicros(); });
 
@@ -47,6 +48,7 @@ struct WebRun {
     std::unique_ptr<FixedStepCounter> fixedStep;
     AudioClockCounter audioClock;
     std::vector<uint8_t> archive;
+    DemoApplication* application = nullptr;
 };
 
 WebRun& Run()
@@ -102,6 +104,7 @@ void WebFinishRun(Application* application, std::exception_ptr error)
         return;
     }
     delete application;  // stops the music, releases layers and device
+    Run().application = nullptr;
     ClockSetCounter(nullptr);
     starfall_page_ended();
 }
@@ -113,7 +116,10 @@ bool WebPageStopped()
 
 void WebFramePresented(long index)
 {
-    starfall_page_frame(static_cast<int>(index));
+    // The production's time goes with the frame, so the page can tell how far picture and
+    // music are apart.
+    const Timeline* timeline = Run().application ? Run().application->GetTimeline() : nullptr;
+    starfall_page_frame(static_cast<int>(index), timeline ? timeline->GetElapsed() : 0.0);
 }
 
 int main(int argc, char** argv)
@@ -143,6 +149,7 @@ int main(int argc, char** argv)
     try {
         RunGuarded([&] {
             application = new DemoApplication(run.options, run.fixedStep.get());
+            run.application = application;
             application->Init();
         });
     } catch (...) {

@@ -1,6 +1,7 @@
 // The page around the program: start screen, test parameters, Web Audio, error page.
 // Address parameters (for tests): fps=F seed=N frames=N mode=WxH start=T autostart=1,
-// and capture=I,J,... (frames read from the canvas), keys=CODE@I,... (a key pressed after
+// and sync=1 (production time against music position every tenth frame while the music
+// plays), capture=I,J,... (frames read from the canvas), keys=CODE@I,... (a key pressed after
 // frame I), report=1 (events sent to the server), pak=URL (an archive to play instead).
 'use strict';
 
@@ -71,8 +72,12 @@
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
       report('ended', { frames: framesShown });
     },
-    framePresented(index) {
+    framePresented(index, elapsed) {
       framesShown = index + 1;
+      if (sound.clock.mode === 'audio' && params.get('sync') === '1' && index % 10 === 0) {
+        report('sync', { index: index, elapsed: elapsed,
+                         music: sound.context.currentTime - sound.clock.audioStart });
+      }
       for (const key of keys) {
         if (key.after !== index) continue;
         const event = new KeyboardEvent('keydown', { bubbles: true, cancelable: true });

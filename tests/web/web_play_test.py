@@ -273,6 +273,26 @@ class WebTest:
                        '%s archive: caption %r' % (name, errors[0]['caption']))
             self.check(not any(e['event'] in ('frame', 'ended') for e in events), '%s archive: the loop stops' % name)
 
+    def test_music_sync(self):
+        """In real time with sound (the browser allows it without a gesture here), the
+        production's time follows the music's position."""
+        events = self.run_page('report=1&autostart=1&sync=1',
+                               lambda e: sum(1 for x in e if x['event'] == 'sync') >= 8 or
+                               any(x['event'] == 'error' for x in e), 180)
+        syncs = [e for e in events if e['event'] == 'sync']
+        self.check(len(syncs) >= 8, 'sync: the demo clock follows the audio clock (%d reports)' % len(syncs))
+        if syncs:
+            # The music starts after its file was read, as on the desktop: the production is
+            # ahead by that read, and the distance must not grow.
+            distances = [e['elapsed'] - e['music'] for e in syncs]
+            print('     production ahead of the music by: ' + ' '.join('%.3f' % d for d in distances))
+            self.check(0.0 <= min(distances) and max(distances) < 0.4,
+                       'sync: production ahead of the music by %.3f..%.3f s (the file read)' % (
+                           min(distances), max(distances)))
+            self.check(max(distances) - min(distances) < 0.05 and syncs[-1]['music'] > 5.0,
+                       'sync: no drift over %.1f s of music (spread %.3f s)' % (
+                           syncs[-1]['music'], max(distances) - min(distances)))
+
     def test_escape_quits(self):
         """Escape pressed after frame 5 ends the run two frames later, as the loop takes one
         message per pass; F2 before it (time stretching) changes nothing of that."""
@@ -293,7 +313,7 @@ def main():
     parser.add_argument('--timeout', type=float, default=600)
     parser.add_argument('--output', default=os.path.join(os.getcwd(), 'web-test-output'))
     parser.add_argument('--keep', action='store_true')
-    parser.add_argument('--only', default='start,frames,broken,keys')
+    parser.add_argument('--only', default='start,frames,broken,sync,keys')
     args = parser.parse_args()
     for required in ('starfall.html', 'starfall.js', 'starfall.wasm', 'Starfall.pak'):
         if not os.path.exists(os.path.join(args.web_dir, required)):
@@ -309,6 +329,8 @@ def main():
             test.test_frames()
         if 'broken' in only:
             test.test_broken_archives()
+        if 'sync' in only:
+            test.test_music_sync()
         if 'keys' in only:
             test.test_escape_quits()
     finally:
