@@ -30,6 +30,17 @@ std::vector<ModeInfo> BuildModeList(const DisplayReport& report)
     return modes;
 }
 
+void AddModeRecord(GLDeviceObject& device, DeviceInfo& deviceInfo, ModeInfo mode)
+{
+    auto modeObject = std::make_unique<GLModeObject>();
+    modeObject->width = mode.width;
+    modeObject->height = mode.height;
+    modeObject->bits = mode.bitsPerPixel;
+    mode.native = modeObject.get();
+    device.modes.push_back(std::move(modeObject));
+    deviceInfo.AddMode(mode);
+}
+
 bool IsSoftwareRenderer(const std::string& renderer)
 {
     for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SWR"})
@@ -119,15 +130,7 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         deviceInfo.description = std::string(device->hardware ? "Hardware accelerated OpenGL: " : "Software rendered OpenGL: ") +
                                  device->renderer + " (" + device->version + ")";
         deviceInfo.native = device.get();
-        for (ModeInfo mode : BuildModeList(report)) {
-            auto modeObject = std::make_unique<GLModeObject>();
-            modeObject->width = mode.width;
-            modeObject->height = mode.height;
-            modeObject->bits = mode.bitsPerPixel;
-            mode.native = modeObject.get();
-            device->modes.push_back(std::move(modeObject));
-            deviceInfo.AddMode(mode);
-        }
+        for (const ModeInfo& mode : BuildModeList(report)) AddModeRecord(*device, deviceInfo, mode);
 
         DriverInfo driver;
         const char* name = SDL_GetDisplayName(d);

@@ -20,16 +20,8 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
     DisplayReport report;
     report.desktopWidth = 1600;
     report.desktopHeight = 1200;
-    for (ModeInfo mode : BuildModeList(report)) {
-        if (mode.bitsPerPixel != 32) continue;
-        auto modeObject = std::make_unique<GLModeObject>();
-        modeObject->width = mode.width;
-        modeObject->height = mode.height;
-        modeObject->bits = mode.bitsPerPixel;
-        mode.native = modeObject.get();
-        device->modes.push_back(std::move(modeObject));
-        deviceInfo.AddMode(mode);
-    }
+    for (const ModeInfo& mode : BuildModeList(report))
+        if (mode.bitsPerPixel == 32) AddModeRecord(*device, deviceInfo, mode);
 
     DriverInfo driver;
     driver.name = "Browser";
