@@ -153,13 +153,13 @@ class WebTest:
         self.check(not any(e['event'] in ('frame', 'ended', 'error') for e in events),
                    'start screen: nothing plays before Start')
 
-    def native_frames(self, fps, seed, frames):
-        folder = os.path.join(self.work, 'native')
+    def native_frames(self, fps, seed, frames, mode='640x480'):
+        folder = os.path.join(self.work, 'native-' + mode)
         os.makedirs(folder, exist_ok=True)
         env = dict(os.environ, SDL_AUDIODRIVER='dummy')
         started = time.time()
         subprocess.run([self.args.native, '--headless', '--fps', str(fps), '--seed', str(seed),
-                        '--frames', str(frames), '--capture', folder + '/'],
+                        '--frames', str(frames), '--mode', mode + 'x32', '--capture', folder + '/'],
                        check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print('     native capture: %.1f s' % (time.time() - started), flush=True)
         return folder
@@ -194,18 +194,19 @@ class WebTest:
             position += max(length, 1)
         return seconds
 
-    def test_frames(self):
-        fps, seed = self.args.fps, 1
-        indices = [int(i) for i in self.args.capture.split(',')]
+    def test_frames(self, fps=None, capture=None, mode='640x480', music=True):
+        fps, seed = fps or self.args.fps, 1
+        indices = [int(i) for i in (capture or self.args.capture).split(',')]
         frames = max(indices) + 1
-        native = self.native_frames(fps, seed, frames)
-        query = 'report=1&autostart=1&fps=%s&seed=%d&frames=%d&capture=%s' % (
-            fps, seed, frames, ','.join(map(str, indices)))
+        native = self.native_frames(fps, seed, frames, mode)
+        query = 'report=1&autostart=1&fps=%s&seed=%d&frames=%d&capture=%s&mode=%s' % (
+            fps, seed, frames, ','.join(map(str, indices)), mode)
         started = time.time()
 
         def done(events):
             kinds = set(e['event'] for e in events)
-            return 'error' in kinds or {'ended', 'music'} <= kinds
+            shot = set(e['index'] for e in events if e['event'] == 'frame')
+            return 'error' in kinds or ({'ended', 'music' if music else 'ended'} <= kinds and set(indices) <= shot)
         events = self.run_page(query, done, self.args.timeout)
         print('     browser run: %.1f s for %d frames' % (time.time() - started, frames), flush=True)
         errors = [e for e in events if e['event'] == 'error']
@@ -227,8 +228,8 @@ class WebTest:
             difference = numpy.abs(web - expected).mean(axis=(0, 1))
             worst = float(difference.max())
             ok = worst <= self.args.bound
-            self.check(ok, 'frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
-                index, index / float(fps), ' '.join('%.2f' % d for d in difference), self.args.bound,
+            self.check(ok, '%s frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
+                mode, index, index / float(fps), ' '.join('%.2f' % d for d in difference), self.args.bound,
                 float(expected.mean())))
             if not ok or self.args.keep:
                 out = os.path.join(self.args.output, 'web_frame_%06d.png' % index)
@@ -236,6 +237,8 @@ class WebTest:
                 open(out, 'wb').write(png)
                 print('     written: ' + out)
 
+        if not music:
+            return
         music = [e for e in events if e['event'] == 'music']
         expected = self.mp3_duration(os.path.join(SOURCE_DIR, 'data', 'starfall.mp3'))
         if music:
@@ -313,7 +316,7 @@ def main():
     parser.add_argument('--timeout', type=float, default=600)
     parser.add_argument('--output', default=os.path.join(os.getcwd(), 'web-test-output'))
     parser.add_argument('--keep', action='store_true')
-    parser.add_argument('--only', default='start,frames,broken,sync,keys')
+    parser.add_argument('--only', default='start,frames,mode,broken,sync,keys')
     args = parser.parse_args()
     for required in ('starfall.html', 'starfall.js', 'starfall.wasm', 'Starfall.pak'):
         if not os.path.exists(os.path.join(args.web_dir, required)):
@@ -327,6 +330,9 @@ def main():
             test.test_start_screen()
         if 'frames' in only:
             test.test_frames()
+        if 'mode' in only:
+            # Another size: the canvas takes the mode, and the picture still matches.
+            test.test_frames(fps='25', capture='40', mode='800x600', music=False)
         if 'broken' in only:
             test.test_broken_archives()
         if 'sync' in only:
