@@ -8,9 +8,6 @@
 
 namespace {
 
-Application* g_currentApplication = nullptr;
-bool g_quitPosted = false;
-
 intptr_t MakeLParam(int low, int high)
 {
     return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFFu) |
@@ -18,26 +15,6 @@ intptr_t MakeLParam(int low, int high)
 }
 
 }  // namespace
-
-Application* GetCurrentApplication()
-{
-    return g_currentApplication;
-}
-
-void PostQuitMessage(int)
-{
-    g_quitPosted = true;
-}
-
-bool IsQuitPosted()
-{
-    return g_quitPosted;
-}
-
-void ClearPostedQuitForTesting()
-{
-    g_quitPosted = false;
-}
 
 int VirtualKeyFromSdl(int key)
 {
@@ -103,16 +80,6 @@ std::optional<WindowMessage> TranslateEvent(const SDL_Event& event)
     }
 }
 
-Application::Application(const std::string& commandLine)
-    : commandLine_(commandLine)
-{
-    AddHandler(WM_SETCURSOR, &Application::OnSetCursor);
-    AddHandler(WM_DESTROY, &Application::OnDestroy);
-    AddHandler(WM_KEYDOWN, &Application::OnKeyDown);
-    AddHandler(WM_COMMAND, &Application::OnCommand);
-    g_currentApplication = this;
-}
-
 Application::~Application()
 {
     handlers_.clear();
@@ -124,22 +91,7 @@ Application::~Application()
         SDL_EnableScreenSaver();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-    if (g_currentApplication == this)
-        g_currentApplication = nullptr;
-}
-
-void Application::AddHandler(uint32_t message, Handler handler)
-{
-    handlers_[message] = handler;
-}
-
-bool Application::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam)
-{
-    auto it = handlers_.find(message);
-    if (it != handlers_.end() && (this->*(it->second))(wParam, lParam))
-        return true;
-    DefaultProcessing(message, wParam, lParam);
-    return false;
+    ForgetCurrentApplication(this);
 }
 
 void Application::DefaultProcessing(uint32_t, uintptr_t, intptr_t)
@@ -212,29 +164,4 @@ bool Application::OnSetCursor(uintptr_t, intptr_t)
 {
     SDL_ShowCursor(SDL_DISABLE);
     return false;
-}
-
-bool Application::OnDestroy(uintptr_t, intptr_t)
-{
-    RequestQuit();
-    return false;
-}
-
-bool Application::OnKeyDown(uintptr_t wParam, intptr_t)
-{
-    if (wParam == static_cast<uintptr_t>(VK_ESCAPE) || wParam == static_cast<uintptr_t>(VK_F12))
-        RequestQuit();
-    return false;
-}
-
-bool Application::OnCommand(uintptr_t wParam, intptr_t)
-{
-    return (wParam & 0xFFFFu) == SC_MONITORPOWER;
-}
-
-void Application::RequestQuit()
-{
-    windowLive_ = false;
-    quitRequested_ = true;
-    PostQuitMessage(0);
 }

@@ -97,3 +97,5 @@ protected:
 
 // The one current application (set by the base constructor, cleared by its destructor).
 Application* GetCurrentApplication();
+// The destructor's part: application stops being the current one.
+void ForgetCurrentApplication(const Application* application);

@@ -1,7 +1,11 @@
 // The demo application: start-up, frame and shut-down in their fixed order.
 #include "app/DemoApplication.h"
 
+#ifdef STARFALL_WEB  // the canvas is the window and the page's start screen the dialog
+#include <emscripten.h>
+#else
 #include <SDL.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,9 +17,13 @@
 #include "app/LogWindow.h"
 #include "app/ProgressLine.h"
 #include "app/Production.h"
+#ifndef STARFALL_WEB
 #include "app/StartDialog.h"
+#endif
 #include "app/StartDialogModel.h"
+#ifndef STARFALL_WEB
 #include "app/VideoExport.h"
+#endif
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
@@ -33,7 +41,11 @@ const char* const kDashes = "---------------------------------------------------
 
 float SystemSeconds()
 {
+#ifdef STARFALL_WEB
+    return static_cast<float>(emscripten_get_now() * 0.001);
+#else
     return static_cast<float>(SDL_GetTicks()) * 0.001f;
+#endif
 }
 
 // The process-wide archive: created once, never released before the process ends.
@@ -101,20 +113,24 @@ void DemoApplication::OpenArchive()
 
 bool DemoApplication::Init()
 {
+#ifndef STARFALL_WEB  // no files to write to in a browser
     if (!options_.captureDir.empty())
         capture_ = std::make_unique<FrameCapture>(options_.captureDir);
+#endif
 
     OpenArchive();
     LogLine("Please wait during devices enumeration...");
     if (modules_->GetModuleCount() == 0)
         RaiseAppError("Could not find any Hardware module");
 
+#ifndef STARFALL_WEB
     // The device lists the displays' modes, so the video system must be up already.
     if (!videoStarted_) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             RaiseAppError("Unable to register Window Class");
         videoStarted_ = true;
     }
+#endif
     device_.reset(modules_->CreateDevice(0, logWindowEnabled_ ? &LogWindow::Callback : nullptr));
     LogLine("Finished enumerating devices.");
 
@@ -123,6 +139,9 @@ bool DemoApplication::Init()
         SelectWithoutDialog();
         fullScreen = !options_.windowed && !options_.headless;
     } else {
+#ifdef STARFALL_WEB
+        RaiseAppError("The start dialog is the page's start screen.");
+#else
         StartDialog dialog;
         if (!dialog.Run(*device_, windowTitle_)) {
             quitRequested_ = true;
@@ -130,6 +149,7 @@ bool DemoApplication::Init()
             return false;
         }
         fullScreen = dialog.IsFullScreen();
+#endif
     }
 
     windowed_ = !fullScreen;
@@ -142,8 +162,12 @@ bool DemoApplication::Init()
         RaiseAppError("No video mode selected.");
     width_ = mode->width;
     height_ = mode->height;
+#ifdef STARFALL_WEB
+    Application::Init();  // the canvas takes the mode's size
+#else
     // SDL sizes the client area itself; the window keeps its position.
     SDL_SetWindowSize(window_, width_, height_);
+#endif
 
     // A console does not get in the way of full-screen mode, so the log keeps printing.
 
@@ -162,8 +186,10 @@ bool DemoApplication::Init()
     device_->SetRoll(0.0f);
     device_->UpdateCamera();
     SendWindowRect();
+#ifndef STARFALL_WEB
     SDL_ShowWindow(window_);
     SDL_ShowCursor(SDL_DISABLE);
+#endif
 
     font_ = device_->GetFont("font1.png");
     timeline_ = std::make_unique<Timeline>(*device_);
@@ -182,6 +208,7 @@ void DemoApplication::StartExport()
     if (options_.videoPath.empty() && options_.captureDir.empty())
         return;
     const double length = ProductionLength(timeline_->GetScript(), options_.fps, options_.frames);
+#ifndef STARFALL_WEB
     if (!options_.videoPath.empty()) {
         if (length <= 0.0)
             RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "
@@ -196,6 +223,7 @@ void DemoApplication::StartExport()
         videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
         video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
     }
+#endif
     // Log lines on the console would tear the line apart.
     progress_ = std::make_unique<ProgressLine>(
         ProgressLine::StandardErrorIfTerminal(options_.quiet || logWindowEnabled_), length);
@@ -207,14 +235,18 @@ bool DemoApplication::Run()
         Application::Run();
     } catch (...) {
         // Nothing half-written stays behind.
+#ifndef STARFALL_WEB
         video_.reset();
+#endif
         progress_.reset();
         throw;
     }
     if (progress_)
         progress_->Finish();
+#ifndef STARFALL_WEB
     if (video_)
         video_->Finish();
+#endif
     return false;
 }
 
@@ -268,6 +300,7 @@ void DemoApplication::Frame()
     if (timeline_->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
 
+#ifndef STARFALL_WEB
     if (capture_) {
         const std::vector<uint8_t> frame = device_->ReadBackBuffer();
         if (!frame.empty())
@@ -275,6 +308,7 @@ void DemoApplication::Frame()
     }
     if (video_ && playing && framesDone_ < videoFrames_)
         video_->AddFrame(device_->ReadBackBuffer());
+#endif
     device_->Present(0);
     device_->Clear(0);
 
@@ -299,11 +333,18 @@ bool DemoApplication::OnKeyDown(uintptr_t wParam, intptr_t lParam)
 
 void DemoApplication::SendWindowRect()
 {
+    int x = 0, y = 0, w = 0, h = 0;
+#ifdef STARFALL_WEB
+    if (!device_)
+        return;
+    w = width_;
+    h = height_;
+#else
     if (!device_ || !window_)
         return;
-    int x = 0, y = 0, w = 0, h = 0;
     SDL_GetWindowPosition(window_, &x, &y);
     SDL_GetWindowSize(window_, &w, &h);
+#endif
     ScreenRect rect;
     rect.left = x;
     rect.top = y;

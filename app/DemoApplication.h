@@ -59,7 +59,9 @@ private:
     std::unique_ptr<Timeline> timeline_;
     FrameRateCounter frameRate_;
     std::unique_ptr<FrameCapture> capture_;
+#ifndef STARFALL_WEB  // a browser has no encoder to feed
     std::unique_ptr<VideoExport> video_;
+#endif
     long videoFrames_ = 0;  // pictures that fall inside the production's length
     std::unique_ptr<ProgressLine> progress_;
     long framesDone_ = 0;

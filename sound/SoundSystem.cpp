@@ -5,7 +5,6 @@
 #include <SDL_mixer.h>
 #include <map>
 #include "engine/core/Fatal.h"
-#include "engine/core/File.h"
 
 namespace {
 
@@ -114,21 +113,4 @@ bool SoundSystem::IsInitialised() {
 
 bool SoundSystem::IsPlaying() {
     return State().initialised && Mix_PlayingMusic() != 0;
-}
-
-uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData) {
-    File file;
-    if (!file.Open(fileName.c_str())) ReportFatal("Cannot open [%s]", fileName.c_str());
-    const long length = file.Seek(0, 2) >= 0 ? file.Tell() : 0;
-    file.Seek(0, 0);
-    musicData.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    if (!musicData.empty()) musicData.resize(file.Read(musicData.data(), static_cast<uint32_t>(musicData.size())));
-    const uint32_t stream = StreamCreate(musicData.data(), musicData.size());
-    if (stream == 0) {
-        ErrorGetCode();
-        ReportFatal("Unknown SoundSystem error.");
-    }
-    Start();
-    StreamPlay(stream);
-    return stream;
 }

@@ -11,7 +11,7 @@ if(NOT ROOT)
 endif()
 
 set(FOLDERS engine/core pak engine/device engine/device/gl engine/layers engine/scene engine/effects sound
-    script app)
+    script app app/web)
 set(ALLOWED_engine/core)
 set(ALLOWED_pak engine/core)
 set(ALLOWED_engine/device engine/core pak)
@@ -22,9 +22,10 @@ set(ALLOWED_engine/effects ${ALLOWED_engine/scene} engine/scene)
 set(ALLOWED_sound engine/core)
 set(ALLOWED_script ${ALLOWED_engine/effects} engine/effects sound)
 set(ALLOWED_app ${ALLOWED_script} script engine/device/gl)
+set(ALLOWED_app/web ${ALLOWED_app} app)
 # Only these folders talk to SDL, OpenGL, EGL or GTK.
-set(PLATFORM_FOLDERS app sound engine/device/gl)
-set(PLATFORM_HEADERS "SDL" "GL/" "EGL/" "gtk/" "gdk/" "glib")
+set(PLATFORM_FOLDERS app app/web sound engine/device/gl)
+set(PLATFORM_HEADERS "SDL" "GL/" "EGL/" "GLES" "emscripten" "gtk/" "gdk/" "glib")
 
 set(problems 0)
 foreach(folder IN LISTS FOLDERS)

@@ -15,6 +15,7 @@ PACKAGES=(
   python3-numpy python3-pil
   libassimp-dev
   ffmpeg desktop-file-utils man-db groff-base
+  emscripten libstb-dev chromium
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -3,9 +3,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#ifndef STARFALL_WEB  // the web build reads both formats with ImageReadersWeb.cpp
 #include <png.h>
 #include <jpeglib.h>
 #include <jerror.h>
+#endif
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "engine/core/Log.h"
@@ -37,6 +39,7 @@ static void CheckImageSize(const char* reader, const char* fileName, uint64_t wi
                     static_cast<unsigned long long>(width), static_cast<unsigned long long>(height));
 }
 
+#ifndef STARFALL_WEB
 // ---- PNG -------------------------------------------------------------------------------
 
 namespace {
@@ -329,6 +332,8 @@ void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, 
 {
     JpegRun(fileName, true, &rgb, width, height);
 }
+
+#endif  // STARFALL_WEB
 
 // ---- Display formats -------------------------------------------------------------------
 

@@ -1,6 +1,11 @@
 // OpenGL context on an SDL window: attributes, creation with the version check, swap interval (internal).
 #pragma once
+#ifdef STARFALL_WEB  // a WebGL 2 context on the page's canvas (GLContextWeb.cpp)
+struct SDL_Window;
+using SDL_GLContext = void*;
+#else
 #include <SDL2/SDL.h>
+#endif
 
 constexpr int kRequiredMajor = 3;
 constexpr int kRequiredMinor = 3;

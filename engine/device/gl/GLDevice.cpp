@@ -1,6 +1,8 @@
 // OpenGL device: construction, Init, frames, presentation, render targets and companions.
 #include "engine/device/gl/GLDevice.h"
+#ifndef STARFALL_WEB  // on the web the canvas is the window and the browser presents
 #include <SDL2/SDL.h>
+#endif
 #include <algorithm>
 #include "engine/core/Fatal.h"
 #include "engine/core/Log.h"
@@ -8,6 +10,15 @@
 #include "engine/device/gl/GLTexture.h"
 #include "engine/device/gl/GLVertexBuffer.h"
 
+#ifdef STARFALL_WEB
+struct SDLVideoUse {
+    bool ok = true;
+};
+
+void SDLWindowDeleter::operator()(SDL_Window*) const
+{
+}
+#else
 // Keeps SDL's video subsystem up while the device lives.
 struct SDLVideoUse {
     bool ok = false;
@@ -22,11 +33,12 @@ void SDLWindowDeleter::operator()(SDL_Window* window) const
 {
     SDL_DestroyWindow(window);
 }
+#endif
 
 namespace {
 
 const char* kBlitVertex =
-    "#version 330 core\n"
+    VIREO_GLSL_HEADER
     "uniform vec4 uRect;\n"    // x, y, width, height in target pixels, rows top-down
     "uniform vec2 uTarget;\n"  // target size
     "void main() {\n"
@@ -36,7 +48,7 @@ const char* kBlitVertex =
     "}\n";
 
 const char* kBlitFragment =
-    "#version 330 core\n"
+    VIREO_GLSL_HEADER
     "uniform sampler2D uTexture0;\n"
     "uniform vec4 uRect;\n"
     "uniform int uKeyed;\n"
@@ -100,6 +112,11 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     int display = 0;
     if (selectedDriver_->native != nullptr)
         display = static_cast<const GLDriverObject*>(selectedDriver_->native)->display;
+#ifdef STARFALL_WEB
+    // The page sizes the canvas and asks the browser for full screen itself.
+    (void)display;
+    window_ = static_cast<SDL_Window*>(window);
+#else
     if (display < 0 || display >= SDL_GetNumVideoDisplays()) display = 0;
     window_ = static_cast<SDL_Window*>(window);
     if (window_ == nullptr) {
@@ -122,6 +139,7 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
         if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
             ReportFatal("OpenGL Init Failed : SDL_SetWindowFullscreen\nDescription : %s", SDL_GetError());
     }
+#endif
 
     context_ = std::make_unique<GLContext>();
     context_->Create(window_);
@@ -165,7 +183,9 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     // Decided by the context actually made, whatever record the caller selected.
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     hardware_ = renderer != nullptr && !IsSoftwareRenderer(renderer);
+#ifndef STARFALL_WEB
     SDL_GL_SetSwapInterval(vsync_ ? 1 : 0);
+#endif
 
     // Drawing state the pipeline starts from (the stage defaults are set at construction).
     glEnable(GL_DITHER);
@@ -231,7 +251,9 @@ bool GLDevice::Present(int)
     if (!initialised_) return true;
     FlushBatch();
     int drawableWidth = 0, drawableHeight = 0;
+#ifndef STARFALL_WEB  // the canvas keeps the mode's size (the page scales it)
     SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+#endif
     if (drawableWidth <= 0 || drawableHeight <= 0) {
         drawableWidth = width_;
         drawableHeight = height_;
@@ -258,7 +280,9 @@ bool GLDevice::Present(int)
     glBlitFramebuffer(0, 0, width_, height_, x0, y0 + outHeight, x0 + outWidth, y0, GL_COLOR_BUFFER_BIT, filter);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     GL_CHECK("Present");
+#ifndef STARFALL_WEB  // the browser shows the canvas when the frame callback returns
     SDL_GL_SwapWindow(window_);
+#endif
     BindTarget();
     return true;
 }
@@ -309,7 +333,15 @@ std::vector<uint8_t> GLDevice::ReadBackBuffer()
     FlushBatch();
     rgb.resize(static_cast<size_t>(width_) * height_ * 3);
     state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+#ifdef STARFALL_WEB
+    // WebGL 2 reads RGBA bytes only.
+    std::vector<uint8_t> rgba(static_cast<size_t>(width_) * height_ * 4);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (size_t i = 0, count = rgba.size() / 4; i < count; ++i)
+        for (size_t c = 0; c < 3; ++c) rgb[3 * i + c] = rgba[4 * i + c];
+#else
     glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+#endif
     GL_CHECK("ReadBackBuffer");
     BindTarget();
     return rgb;
@@ -323,7 +355,9 @@ void GLDevice::PrepareWindowAttributes()
 void GLDevice::SetVSync(bool on)
 {
     vsync_ = on;
+#ifndef STARFALL_WEB  // the browser paces frames itself
     if (initialised_) SDL_GL_SetSwapInterval(on ? 1 : 0);
+#endif
 }
 
 void GLDevice::CapMaxTextureSize(int edge)

@@ -233,7 +233,13 @@ bool GLDevice::IsPointVisible(float x, float y, float z)
     BindTarget();
     float stored = 1.0f;
     int px = static_cast<int>(point.x), py = static_cast<int>(point.y);
+#ifdef STARFALL_WEB
+    GLWebReadDepth(state_.GetFramebuffer(), viewport_.x + px, viewport_.y + py, 1, 1, &stored);
+    state_.Invalidate();
+    BindTarget();
+#else
     glReadPixels(viewport_.x + px, viewport_.y + py, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &stored);
+#endif
     GL_CHECK("depth read");
     bool visible = DepthPasses(stored, point.z);
     if (!visible) SetColorArg1(0, ColorArg::Texture);
@@ -276,7 +282,13 @@ void GLDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, in
         BindTarget();
         // One read of the rectangle around all points instead of one stall per point.
         depths.resize(static_cast<size_t>(w) * h, 1.0f);
+#ifdef STARFALL_WEB
+        GLWebReadDepth(state_.GetFramebuffer(), viewport_.x + left, viewport_.y + top, w, h, depths.data());
+        state_.Invalidate();
+        BindTarget();
+#else
         glReadPixels(viewport_.x + left, viewport_.y + top, w, h, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+#endif
         GL_CHECK("depth read");
     }
     for (int i = 0; i < count; ++i) {

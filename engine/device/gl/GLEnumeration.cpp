@@ -1,6 +1,8 @@
 // Enumeration of SDL displays, probed OpenGL devices and display modes.
 #include "engine/device/gl/GLEnumeration.h"
+#ifndef STARFALL_WEB  // the web build enumerates its canvas in GLEnumerationWeb.cpp
 #include <SDL2/SDL.h>
+#endif
 #include <algorithm>
 #include <tuple>
 #include "engine/device/gl/GLContext.h"
@@ -28,6 +30,17 @@ std::vector<ModeInfo> BuildModeList(const DisplayReport& report)
     return modes;
 }
 
+void AddModeRecord(GLDeviceObject& device, DeviceInfo& deviceInfo, ModeInfo mode)
+{
+    auto modeObject = std::make_unique<GLModeObject>();
+    modeObject->width = mode.width;
+    modeObject->height = mode.height;
+    modeObject->bits = mode.bitsPerPixel;
+    mode.native = modeObject.get();
+    device.modes.push_back(std::move(modeObject));
+    deviceInfo.AddMode(mode);
+}
+
 bool IsSoftwareRenderer(const std::string& renderer)
 {
     for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SWR"})
@@ -35,6 +48,7 @@ bool IsSoftwareRenderer(const std::string& renderer)
     return false;
 }
 
+#ifndef STARFALL_WEB
 namespace {
 
 // Opens a hidden window with a core context on the display to see what GL really offers.
@@ -116,15 +130,7 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         deviceInfo.description = std::string(device->hardware ? "Hardware accelerated OpenGL: " : "Software rendered OpenGL: ") +
                                  device->renderer + " (" + device->version + ")";
         deviceInfo.native = device.get();
-        for (ModeInfo mode : BuildModeList(report)) {
-            auto modeObject = std::make_unique<GLModeObject>();
-            modeObject->width = mode.width;
-            modeObject->height = mode.height;
-            modeObject->bits = mode.bitsPerPixel;
-            mode.native = modeObject.get();
-            device->modes.push_back(std::move(modeObject));
-            deviceInfo.AddMode(mode);
-        }
+        for (const ModeInfo& mode : BuildModeList(report)) AddModeRecord(*device, deviceInfo, mode);
 
         DriverInfo driver;
         const char* name = SDL_GetDisplayName(d);
@@ -137,6 +143,8 @@ void GLEnumeration::Enumerate(std::vector<DriverInfo>& drivers)
         drivers_.push_back(std::move(native));
     }
 }
+
+#endif  // STARFALL_WEB
 
 bool GLEnumeration::GetTooOldVersion(int& major, int& minor) const
 {

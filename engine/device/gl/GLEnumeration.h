@@ -33,6 +33,9 @@ struct DisplayReport {
 // bits, without duplicates, sorted by width (then height, then bits).
 std::vector<ModeInfo> BuildModeList(const DisplayReport& report);
 
+// Adds mode to deviceInfo, with its native record kept by device.
+void AddModeRecord(GLDeviceObject& device, DeviceInfo& deviceInfo, ModeInfo mode);
+
 // True when the renderer string names one of Mesa's software rasterisers.
 bool IsSoftwareRenderer(const std::string& renderer);
 

@@ -1,7 +1,11 @@
 // OpenGL platform header and error checking for the OpenGL device (internal).
 #pragma once
+#ifdef STARFALL_WEB
+#include "engine/device/gl/GLWebCompat.h"
+#else
 #include <GL/gl.h>
 #include <GL/glext.h>
+#endif
 
 // The name of a glGetError code ("GL_INVALID_ENUM", ...).
 const char* GLErrorText(GLenum error);

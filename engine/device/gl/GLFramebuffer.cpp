@@ -1,5 +1,6 @@
 // Creation of the off-screen framebuffers used as back buffer and render targets.
 #include "engine/device/gl/GLFramebuffer.h"
+#include "engine/device/gl/GLTextureFormat.h"
 
 GLFramebuffer::~GLFramebuffer()
 {
@@ -25,7 +26,10 @@ bool GLFramebuffer::Create(int width, int height, int bits, std::string& error)
     glGenTextures(1, &color_);
     glBindTexture(GL_TEXTURE_2D, color_);
     if (bits_ == 16) glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB565, width, height, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
-    else glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    else {
+        const TextureFormatInfo& info = GetTextureFormatInfo(TextureFormat::ARGB32);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, info.dataFormat, info.dataType, nullptr);
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);

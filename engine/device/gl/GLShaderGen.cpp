@@ -23,7 +23,7 @@ uint64_t PipelineKey::Pack() const
 
 namespace {
 
-const char* kCommon = "#version 330 core\n";
+const char* kCommon = VIREO_GLSL_HEADER;
 
 // Colour arguments: 0 and 3 diffuse, 1 current, 2 texture.
 std::string ColorArgument(int arg, int stage)

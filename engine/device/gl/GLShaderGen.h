@@ -14,6 +14,15 @@ struct StageKey {
     bool textured = false;  // a texture is bound; without one the texture argument is white
 };
 constexpr uint8_t kStageDisabled = 0xFF;
+
+// First lines of every shader: GLSL 3.30 core, or GLSL ES 3.00 on WebGL 2 (same language
+// otherwise, so one generator serves both).
+#ifdef STARFALL_WEB
+#define VIREO_GLSL_HEADER \
+    "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
+#else
+#define VIREO_GLSL_HEADER "#version 330 core\n"
+#endif
 constexpr int kMaxLights = 8;
 
 struct PipelineKey {

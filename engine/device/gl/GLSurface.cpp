@@ -1,6 +1,7 @@
 // 2D surfaces of the OpenGL device: pixel copies to the back buffer and stretched copies between surfaces.
 #include "engine/device/gl/GLSurface.h"
 #include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLTextureFormat.h"
 
 GLSurface::GLSurface(GLDevice* device) : Surface(device), gl_(device)
 {
@@ -45,8 +46,14 @@ void GLSurface::Refresh()
     gl_->state_.BindForUpdate(texture_);
     if (bitsPerPixel_ == 16)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB565, width_, height_, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, pixels_.data());
-    else
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width_, height_, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels_.data());
+    else {
+        const TextureFormatInfo& info = GetTextureFormatInfo(TextureFormat::XRGB32);
+        std::vector<uint8_t> reordered;
+        const void* data = PixelsForUpload(TextureFormat::XRGB32, pixels_.data(),
+                                           static_cast<size_t>(width_) * height_, reordered);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(info.internalFormat), width_, height_, 0, info.dataFormat,
+                     info.dataType, data);
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);

@@ -60,6 +60,8 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
     resource->format = format;
     resource->width = width_;
     resource->height = height_;
+    std::vector<uint8_t> reordered;
+    data = PixelsForUpload(format, data, count, reordered);
     GLTakeError();
     glGenTextures(1, &resource->texture);
     gl_->state_.BindForUpdate(resource->texture);
@@ -112,7 +114,15 @@ void* GLTexture::Lock(int& pitch)
     pitch = static_cast<int>(width_) * BytesPerPixel(GetFormat());
     locked_.assign(static_cast<size_t>(pitch) * height_, 0);
     gl_->state_.BindForUpdate(texture);
+#ifdef STARFALL_WEB
+    (void)info;
+    if (!GLWebReadTexture(texture, GetFormat(), static_cast<int>(width_), static_cast<int>(height_), locked_))
+        ReportFatal("Error locking Texture surface.\n[%s]", "framebuffer incomplete");
+    gl_->state_.Invalidate();
+    gl_->BindTarget();
+#else
     glGetTexImage(GL_TEXTURE_2D, 0, info.dataFormat, info.dataType, locked_.data());
+#endif
     GL_CHECK("texture lock");
     // XRGB32 pixels carry 0 in their free byte, whatever GL keeps there.
     if (GetFormat() == TextureFormat::XRGB32)
@@ -131,9 +141,11 @@ void GLTexture::Unlock()
         // A render target's hidden alpha must stay opaque (destination alpha reads 1.0).
         if (GetFormat() == TextureFormat::XRGB32)
             for (size_t i = 3; i < locked_.size(); i += 4) locked_[i] = 0xFF;
+        std::vector<uint8_t> reordered;
+        const void* data = PixelsForUpload(GetFormat(), locked_.data(), static_cast<size_t>(width_) * height_, reordered);
         gl_->state_.BindForUpdate(texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_),
-                        info.dataFormat, info.dataType, locked_.data());
+                        info.dataFormat, info.dataType, data);
         GL_CHECK("texture unlock");
     }
     locked_.clear();

@@ -19,3 +19,8 @@ const TextureFormatInfo& GetTextureFormatInfo(TextureFormat format)
 {
     return kFormats[static_cast<int>(format)];
 }
+
+const void* PixelsForUpload(TextureFormat, const void* pixels, size_t, std::vector<uint8_t>&)
+{
+    return pixels;
+}
