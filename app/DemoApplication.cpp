@@ -205,10 +205,10 @@ bool DemoApplication::Init()
 
 void DemoApplication::StartExport()
 {
+#ifndef STARFALL_WEB  // a page has neither files to write nor a terminal to show progress on
     if (options_.videoPath.empty() && options_.captureDir.empty())
         return;
     const double length = ProductionLength(timeline_->GetScript(), options_.fps, options_.frames);
-#ifndef STARFALL_WEB
     if (!options_.videoPath.empty()) {
         if (length <= 0.0)
             RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "
@@ -223,10 +223,10 @@ void DemoApplication::StartExport()
         videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
         video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
     }
-#endif
     // Log lines on the console would tear the line apart.
     progress_ = std::make_unique<ProgressLine>(
         ProgressLine::StandardErrorIfTerminal(options_.quiet || logWindowEnabled_), length);
+#endif
 }
 
 bool DemoApplication::Run()

@@ -61,8 +61,8 @@ private:
     std::unique_ptr<FrameCapture> capture_;
 #ifndef STARFALL_WEB  // a browser has no encoder to feed
     std::unique_ptr<VideoExport> video_;
-#endif
     long videoFrames_ = 0;  // pictures that fall inside the production's length
+#endif
     std::unique_ptr<ProgressLine> progress_;
     long framesDone_ = 0;
 };

@@ -62,6 +62,7 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/FrameRate.cpp
   ${CMAKE_SOURCE_DIR}/app/LogWindow.cpp
   ${CMAKE_SOURCE_DIR}/app/ProgressLine.cpp
+  ${CMAKE_SOURCE_DIR}/app/VideoFormat.cpp
   ${CMAKE_SOURCE_DIR}/app/StartDialogModel.cpp
   ${STARFALL_WEB_APP_SOURCES})
 target_compile_definitions(starfall PRIVATE STARFALL_VERSION="${PROJECT_VERSION}")
@@ -72,14 +73,20 @@ target_link_libraries(starfall PRIVATE
 
 # The archive is packed by the archive writer built for this machine (not for the browser).
 set(STARFALL_HOST_PAKWRITER ${CMAKE_BINARY_DIR}/host/pakwriter)
-find_program(STARFALL_HOST_CXX NAMES c++ g++ clang++ NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# It is the desktop project's own target, configured for this machine in host/, so it keeps
+# every source and library it needs without a second list here.
+file(GLOB_RECURSE STARFALL_HOST_PAKWRITER_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tools/pakwriter/* ${CMAKE_SOURCE_DIR}/pak/* ${CMAKE_SOURCE_DIR}/engine/core/*)
+set(STARFALL_HOST_LAUNCHER)
+if(CMAKE_CXX_COMPILER_LAUNCHER)
+  set(STARFALL_HOST_LAUNCHER -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
+                             -DCMAKE_C_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER})
+endif()
 add_custom_command(OUTPUT ${STARFALL_HOST_PAKWRITER}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-  COMMAND ${STARFALL_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR}
-          ${CMAKE_SOURCE_DIR}/tools/pakwriter/main.cpp ${CMAKE_SOURCE_DIR}/tools/pakwriter/PakWriter.cpp
-          -lz -o ${STARFALL_HOST_PAKWRITER}
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/pakwriter/main.cpp ${CMAKE_SOURCE_DIR}/tools/pakwriter/PakWriter.cpp
-          ${CMAKE_SOURCE_DIR}/tools/pakwriter/PakWriter.h ${CMAKE_SOURCE_DIR}/pak/PakFormat.h
+  COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${CMAKE_BINARY_DIR}/host -G ${CMAKE_GENERATOR}
+          -DCMAKE_BUILD_TYPE=Release ${STARFALL_HOST_LAUNCHER} > ${CMAKE_BINARY_DIR}/host-configure.log
+  COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR}/host --target pakwriter
+  DEPENDS ${STARFALL_HOST_PAKWRITER_SOURCES}
   COMMENT "Building the archive writer for this machine")
 file(GLOB_RECURSE STARFALL_DATA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
 set(STARFALL_DATA_INPUT)
