@@ -87,7 +87,12 @@ PlayerRun Play(const fs::path& dir, const std::vector<std::string>& args,
 
 PlayerRun Tool(const char* program, const std::vector<std::string>& args)
 {
-    return RunProcess(program, args, ".", {}, 60.0);
+    // A folder of this process's own: the runner keeps the tool's output in files there, and
+    // the test processes ctest starts side by side must not read each other's.
+    const fs::path folder =
+        fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "video" / ("tool-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    return RunProcess(program, args, folder.string(), {}, 60.0);
 }
 
 double Probe(const fs::path& file, const std::string& entries, const std::string& stream = "")
