@@ -81,6 +81,34 @@ void SoundSystem::StreamPlay(uint32_t stream) {
     Mix_PlayMusic(found->second, 1);
 }
 
+void SoundSystem::StreamPlayFrom(uint32_t stream, double seconds) {
+    if (seconds <= 0.0) {
+        StreamPlay(stream);
+        return;
+    }
+    SoundState& state = State();
+    auto found = state.streams.find(stream);
+    if (found == state.streams.end()) return;
+    // A position past the end of the music: the production goes on in silence, as it
+    // does when the music ends before the script.
+    const double length = Mix_MusicDuration(found->second);
+    if (length > 0.0 && seconds >= length) return;
+    // Starting at the position (no fade) plays no moment of the music's beginning.
+    Mix_FadeInMusicPos(found->second, 1, 0, seconds);
+}
+
+void SoundSystem::PauseMusic() {
+    if (State().initialised) Mix_PauseMusic();
+}
+
+void SoundSystem::ResumeMusic() {
+    if (State().initialised) Mix_ResumeMusic();
+}
+
+bool SoundSystem::IsMusicPaused() {
+    return State().initialised && Mix_PausedMusic() != 0;
+}
+
 void SoundSystem::Stop() {
     if (!State().initialised) return;
     Mix_HaltMusic();
@@ -116,7 +144,8 @@ bool SoundSystem::IsPlaying() {
     return State().initialised && Mix_PlayingMusic() != 0;
 }
 
-uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData) {
+uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData,
+                                    double position) {
     File file;
     if (!file.Open(fileName.c_str())) ReportFatal("Cannot open [%s]", fileName.c_str());
     const long length = file.Seek(0, 2) >= 0 ? file.Tell() : 0;
@@ -129,6 +158,6 @@ uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uin
         ReportFatal("Unknown SoundSystem error.");
     }
     Start();
-    StreamPlay(stream);
+    StreamPlayFrom(stream, position);
     return stream;
 }
