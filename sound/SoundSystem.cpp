@@ -109,6 +109,13 @@ bool SoundSystem::IsMusicPaused() {
     return State().initialised && Mix_PausedMusic() != 0;
 }
 
+double SoundSystem::StreamPosition(uint32_t stream) {
+    SoundState& state = State();
+    auto found = state.streams.find(stream);
+    if (found == state.streams.end()) return -1.0;
+    return Mix_GetMusicPosition(found->second);
+}
+
 void SoundSystem::Stop() {
     if (!State().initialised) return;
     Mix_HaltMusic();

@@ -25,6 +25,8 @@ public:
     static void PauseMusic();
     static void ResumeMusic();
     static bool IsMusicPaused();
+    // Seconds into the stream the music plays at; -1 when unknown.
+    static double StreamPosition(uint32_t stream);
     // Stops all output.
     static void Stop();
     // Frees a stream (after Stop); 0 is ignored.
