@@ -206,6 +206,17 @@ void DemoApplication::UseForTesting(std::unique_ptr<RenderDevice> device,
     frameRate_.Reset(SystemSeconds());
 }
 
+void DemoApplication::PlayForTesting(std::unique_ptr<RenderDevice> device)
+{
+    timeline_.reset();
+    device_ = std::move(device);
+    font_ = device_->GetFont("font1.png");
+    if (options_.watch)
+        watcher_ = std::make_unique<FileWatcher>();
+    StartFirstTimeline();
+    frameRate_.Reset(SystemSeconds());
+}
+
 void DemoApplication::SelectWithoutDialog()
 {
     StartDialogModel model(*device_);

@@ -36,6 +36,9 @@ public:
     // Tests: plays on a device and timeline made elsewhere (no window, no sound); takes
     // the read-out font from the device.
     void UseForTesting(std::unique_ptr<RenderDevice> device, std::unique_ptr<Timeline> timeline);
+    // Tests: plays "Script.txt" on a device made elsewhere (no window, no sound) as Init
+    // does: from the section's start, watching the files with --watch.
+    void PlayForTesting(std::unique_ptr<RenderDevice> device);
 
     bool IsLogWindowEnabled() const { return logWindowEnabled_; }
     RenderDevice* GetDevice() const { return device_.get(); }
