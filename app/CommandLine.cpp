@@ -137,8 +137,7 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.noPak = true; }},
     {"--no-vsync", nullptr, "do not wait for the vertical blank when presenting",
      [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
-    {"--start", "T", "start at production time T (seconds, or M:SS): what happened before T is done, "
-                     "the music starts at T",
+    {"--start", "T", "start at production time T (seconds or M:SS) as if played up to T",
      [](const char* v, CommandLineOptions& o, std::string& e) {
          return ParseProductionTime(v, o.startTime) ||
                 Fail(e, "--start needs a time in seconds or minutes:seconds, for example 83.5 or 1:23.5");
@@ -148,12 +147,11 @@ const OptionEntry kOptions[] = {
          return ParseProductionTime(v, o.endTime) ||
                 Fail(e, "--end needs a time in seconds or minutes:seconds, for example 90 or 1:30");
      }},
-    {"--loop", nullptr, "play from --start to --end (or the script's END) again and again until Escape",
+    {"--loop", nullptr, "repeat from --start to --end (or END) until Escape",
      [](const char*, CommandLineOptions& o, std::string&) { return o.loop = true; }},
-    {"--author", nullptr, "author keys: Space pause, Left/Right 5 s, Page Up/Down 30 s, Home restart; "
-                          "time shown",
+    {"--author", nullptr, "author keys (below) and the time on screen",
      [](const char*, CommandLineOptions& o, std::string&) { return o.author = true; }},
-    {"--watch", nullptr, "reload when Script.txt or a data file changes (with --no-pak or --data)",
+    {"--watch", nullptr, "reload on changed files (with --no-pak or --data)",
      [](const char*, CommandLineOptions& o, std::string&) { return o.watch = true; }},
     {"--data", "DIR", "open no archive: data comes from DIR",
      [](const char* v, CommandLineOptions& o, std::string& e) {
@@ -247,6 +245,8 @@ std::string CommandLineUsage(const char* programName)
         "With --author: Space pauses and resumes (picture and music), Left/Right seek 5 s\n"
         "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start;\n"
         "the production time is shown on screen and in the window title.\n"
+        "With --watch a script that fails is shown on screen and on stderr, and the previous\n"
+        "one plays on until a fix is saved.\n"
         "With --fps, --start T snaps T to the nearest frame and --capture numbers its frames\n"
         "from that frame, as a full run numbers the same frame.\n"
         "Exit status: 0 after a normal end, non-zero after an error.\n";
