@@ -22,6 +22,7 @@
 #include "engine/core/MapCache.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
+#include "support/AppTestKit.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
@@ -29,14 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string FontSheet()
-{
-    int w = 0, h = 0;
-    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
-    std::vector<uint8_t> rgb = DrawFontSheet(4, rows, w, h);
-    return EncodePng(w, h, rgb);
-}
 
 std::string White()
 {
@@ -57,26 +50,8 @@ std::string FlashScript(const std::string& name, const std::string& more = "")
     return "TIME -1 {\r\nCREATE Flash {\r\nNAME " + name + ";\r\nStableTime 1000;\r\n};\r\n};\r\n" + more;
 }
 
-class AuthorPlaybackTest : public ::testing::Test {
+class AuthorPlaybackTest : public FixedStepAppTest {
 protected:
-    void SetUp() override
-    {
-        ClearPostedQuitForTesting();
-        ClockResetForTesting();
-        ClockSetCounter(&counter_);
-        ClockStart();
-    }
-    void TearDown() override
-    {
-        app_.reset();
-        ClockUnpin();
-        ClockSetRate(1.0f);
-        ClockSetCounter(nullptr);
-        ClockResetForTesting();
-        ClearPostedQuitForTesting();
-        SetDataFolder("");
-    }
-
     // An application playing "Script.txt" (from the test archive or the data folder) on a
     // recording device, started as Init starts it.
     DemoApplication& Play(CommandLineOptions options)
@@ -99,10 +74,6 @@ protected:
     }
     float Elapsed() const { return app_->GetTimeline()->GetElapsed(); }
     void Key(int vk) { app_->OnKeyDown(static_cast<uintptr_t>(vk), 1); }
-
-    FixedStepCounter counter_{10.0};
-    std::unique_ptr<DemoApplication> app_;
-    RecordingDevice* device_ = nullptr;
 };
 
 }  // namespace
@@ -135,7 +106,7 @@ TEST(PlaybackSection, FramesOfASectionFollowTheFullRunsNumbering)
 // once, and the clock, with everything already playing on it, goes on undisturbed.
 TEST_F(AuthorPlaybackTest, StartTimelineAtLeavesTheClockAndTheOldTimelineAlone)
 {
-    ScopedTestPak pak({{"font1.png", FontSheet()}, {"white.jpg", White()}});
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()}});
     RecordingDevice device;
     device.Open(640, 480, 32);
     Script script;
@@ -176,7 +147,7 @@ TEST_F(AuthorPlaybackTest, StartTimelineAtLeavesTheClockAndTheOldTimelineAlone)
 // the section ends before the end's frame, and a loop starts it again.
 TEST_F(AuthorPlaybackTest, SectionsStartEndAndLoopOnTheFrameGrid)
 {
-    ScopedTestPak pak({{"font1.png", FontSheet()}, {"white.jpg", White()}, {"script.txt", FlashScript("Pre", "TIME 2.5 {\r\nEND;\r\n};\r\n")}});
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()}, {"script.txt", FlashScript("Pre", "TIME 2.5 {\r\nEND;\r\n};\r\n")}});
     CommandLineOptions options;
     options.startTime = 1.0;
     options.endTime = 1.5;
@@ -213,7 +184,7 @@ TEST_F(AuthorPlaybackTest, SectionsStartEndAndLoopOnTheFrameGrid)
 
 TEST_F(AuthorPlaybackTest, StartingAfterTheEndQuitsAtOnce)
 {
-    ScopedTestPak pak({{"font1.png", FontSheet()}, {"white.jpg", White()}, {"script.txt", FlashScript("Pre", "TIME 2.5 {\r\nEND;\r\n};\r\n")}});
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()}, {"script.txt", FlashScript("Pre", "TIME 2.5 {\r\nEND;\r\n};\r\n")}});
     CommandLineOptions options;
     options.startTime = 4.0;
     DemoApplication& app = Play(options);
@@ -224,7 +195,7 @@ TEST_F(AuthorPlaybackTest, StartingAfterTheEndQuitsAtOnce)
 TEST_F(AuthorPlaybackTest, AuthorKeysPauseSeekAndRestartAndViewersKeysStayAsTheyWere)
 {
     const std::string script = FlashScript("Pre", "TIME 40 {\r\nCREATE Flash {\r\nNAME Forty;\r\n};\r\n};\r\n");
-    ScopedTestPak pak({{"font1.png", FontSheet()}, {"white.jpg", White()}, {"script.txt", script}});
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()}, {"script.txt", script}});
     CommandLineOptions viewer;
     DemoApplication& plain = Play(viewer);
     for (int vk : {32, 33, 34, 36, 37, 39})
@@ -327,7 +298,7 @@ TEST_F(AuthorPlaybackTest, WatchReloadsChangedFilesAndKeepsThePreviousScriptAfte
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "watch-reload";
     fs::remove_all(dir);
     fs::create_directories(dir / "gfx");
-    WriteFile(dir / "font1.png", FontSheet());
+    WriteFile(dir / "font1.png", SmallFontSheet(4));
     WriteFile(dir / "white.jpg", White());
     WriteFile(dir / "gfx" / "pic.png", EncodePng(4, 4, SolidRgb(4, 4, 255, 0, 0)));
     const std::string picture = "CREATE GFXLayer {\r\nNAME Pic;\r\nTexture \"pic.png\";\r\nStableTime 1000;\r\n};\r\n";
