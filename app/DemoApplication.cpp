@@ -303,29 +303,29 @@ bool DemoApplication::PlayScriptAt(const Script& script, double seconds)
     return true;
 }
 
-void DemoApplication::SeekTo(double seconds)
+bool DemoApplication::SeekTo(double seconds)
 {
     seconds = std::max(seconds, 0.0);
     if (!timeline_) {
         lastTime_ = seconds;  // nothing plays (watch error): the next reload starts here
-        return;
+        return true;
     }
     try {
         if (PlayScriptAt(playingScript_, seconds))
-            return;
+            return true;
         if (section_.loop && seconds != section_.start && PlayScriptAt(playingScript_, section_.start))
-            return;
+            return true;
     } catch (const CUserException& error) {
+        // What plays now goes on; the script fails on the way to `seconds`.
         if (!watcher_)
             throw;
-        timeline_.reset();
-        lastTime_ = seconds;
         ShowWatchError(error.what());
-        return;
+        return true;
     }
     // Seeking past END ends the production as playing up to there would.
     quitRequested_ = true;
     PostQuitMessage(0);
+    return false;
 }
 
 bool DemoApplication::IsSectionOver() const
@@ -490,7 +490,8 @@ void DemoApplication::Frame()
     if (pendingSeek_) {
         const double target = *pendingSeek_;
         pendingSeek_.reset();
-        SeekTo(target);
+        if (!SeekTo(target))
+            return;
     }
     if (IsSectionOver()) {
         if (!section_.loop) {
@@ -498,10 +499,9 @@ void DemoApplication::Frame()
             PostQuitMessage(0);
             return;
         }
-        SeekTo(section_.start);
+        if (!SeekTo(section_.start))
+            return;
     }
-    if (IsQuitPosted())
-        return;
 
     device_->BeginScene();
     if (timeline_ && !StepTimeline()) {

@@ -65,9 +65,9 @@ private:
     // Replaces the timeline by one playing script from `seconds` (music included). False,
     // with the old timeline untouched, when the script ends before then.
     bool PlayScriptAt(const Script& script, double seconds);
-    // Author keys and loops: plays the current script from `seconds` (ends the run when
-    // the production ends before then and nothing loops).
-    void SeekTo(double seconds);
+    // Author keys and loops: plays the current script from `seconds`. False when it ended
+    // the run instead (the production ends before then and nothing loops).
+    bool SeekTo(double seconds);
     // Whether the frame about to be drawn lies past the section's end.
     bool IsSectionOver() const;
     // One timeline step; in watch mode an error is shown and the previous script plays on.

@@ -17,9 +17,9 @@ Timeline::Timeline(RenderDevice& device) : device_(device) {
 
 Timeline::~Timeline() {
     // The sound stops before anything else goes, and its data outlives the stream. A
-    // timeline that never started music leaves the output alone: while a seek builds the
-    // next timeline, the one still playing owns the music.
-    if (musicStream_ != 0) SoundSystem::Stop();
+    // timeline that was only started at a time (StartAt, never StartMusic) leaves the
+    // output alone: while a seek builds it, the timeline still playing owns the output.
+    if (ownsOutput_) SoundSystem::Stop();
     layers_.Clear();
     SoundSystem::StreamFree(musicStream_);
     musicStream_ = 0;
@@ -75,6 +75,7 @@ bool Timeline::StartAt(long frames, const std::function<void()>& advanceFrame, b
 }
 
 void Timeline::StartMusic(float position) {
+    ownsOutput_ = true;
     if (script_.musicFile.empty() || musicStream_ != 0) return;
     musicStream_ = SoundSystem::PlayMusicFile(script_.musicFile, musicData_, position);
 }

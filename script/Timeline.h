@@ -33,6 +33,7 @@ public:
     // by one frame. False when an END operation ran (the production is over).
     bool StartAt(long frames, const std::function<void()>& advanceFrame, bool loadingImage);
     // Starts the music (when the script names one) `position` seconds into the stream.
+    // From then on (as after Start) the sound output is this timeline's: its end stops it.
     void StartMusic(float position);
     // Once per frame between BeginScene and EndScene; false when an END operation ran.
     bool Step();
@@ -69,4 +70,5 @@ private:
     float startTime_ = 0.0f;
     uint32_t musicStream_ = 0;
     Texture* loadingTexture_ = nullptr;
+    bool ownsOutput_ = false;  // Start or StartMusic ran
 };

@@ -456,4 +456,10 @@ TEST_F(TimelineTest, ATimelineThatNeverStartedMusicLeavesTheOutputAlone) {
     ASSERT_TRUE(next->StartAt(4, [] {}, false));
     next.reset();
     EXPECT_TRUE(SoundSystem::IsPlaying());
+    // One that took over the output stops it as it goes, with or without music of its own.
+    auto silent = std::make_unique<Timeline>(device);
+    ASSERT_TRUE(silent->StartAt(4, [] {}, false));
+    silent->StartMusic(0.4f);
+    silent.reset();
+    EXPECT_FALSE(SoundSystem::IsPlaying());
 }
