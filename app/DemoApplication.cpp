@@ -262,7 +262,7 @@ void DemoApplication::StartFirstTimeline()
                 timeline_->StartMusic(timeline_->GetElapsed());
             }
         } else {
-            timeline_ = StartTimelineAt(*device_, script, section_.start, 0.0);
+            timeline_ = StartTimelineAt(*device_, script, section_.start, 0.0, true);
             if (timeline_)
                 timeline_->StartMusic(timeline_->GetElapsed());
         }

@@ -19,7 +19,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Timeline> StartTimelineAt(RenderDevice& device, const Script& script, double seconds, double fps)
+std::unique_ptr<Timeline> StartTimelineAt(RenderDevice& device, const Script& script, double seconds, double fps,
+                                          bool loadingImage)
 {
     const double rate = fps > 0.0 ? fps : kSeekFramesPerSecond;
     const long frames = seconds > 0.0 ? std::lround(seconds * rate) : 0;
@@ -36,7 +37,7 @@ std::unique_ptr<Timeline> StartTimelineAt(RenderDevice& device, const Script& sc
             ++done;
             ClockPin(static_cast<float>(begin + static_cast<double>(done) / rate));
         },
-        false);
+        loadingImage);
     if (!playing)
         return nullptr;
     return timeline;

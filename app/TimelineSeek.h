@@ -16,5 +16,7 @@ constexpr double kSeekFramesPerSecond = 100.0;
 // skipped frames' times meanwhile and afterwards reads on as if nothing had happened, so
 // a timeline still playing beside the new one is undisturbed. The music is not started:
 // call StartMusic (GetElapsed) once the new timeline has replaced the old one, whose end
-// stops the output. nullptr when an END operation comes before `seconds`.
-std::unique_ptr<Timeline> StartTimelineAt(RenderDevice& device, const Script& script, double seconds, double fps);
+// stops the output. nullptr when an END operation comes before `seconds`. The script's
+// loading image is shown while it starts only when loadingImage is set (the program's start).
+std::unique_ptr<Timeline> StartTimelineAt(RenderDevice& device, const Script& script, double seconds, double fps,
+                                          bool loadingImage = false);
