@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 
 bool HasSwitch(const std::string& commandLine, const char* name)
 {
@@ -155,7 +156,8 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.watch = true; }},
     {"--data", "DIR", "open no archive: data comes from DIR",
      [](const char* v, CommandLineOptions& o, std::string& e) {
-         if (!*v) return Fail(e, "--data needs a folder");
+         std::error_code missing;
+         if (!*v || !std::filesystem::is_directory(v, missing)) return Fail(e, "--data needs an existing folder");
          o.dataDir = v;
          return true;
      }},

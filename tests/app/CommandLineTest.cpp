@@ -123,7 +123,10 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         const size_t nameEnd = usage.find(' ', at + 3);
         const std::string name = usage.substr(at + 3, nameEnd - at - 3);
         const bool takesValue = usage[nameEnd + 1] != ' ';
-        const char* sample = name == "--mode" ? "800x600x16" : name == "--capture" || name == "--pak" ? "x" : "3";
+        const char* sample = name == "--mode"                         ? "800x600x16"
+                             : name == "--capture" || name == "--pak" ? "x"
+                             : name == "--data"                       ? "."
+                                                                      : "3";
         // --watch needs a folder to watch; alone it is refused (tested below).
         const Parsed parsed = takesValue             ? Parse({name.c_str(), sample})
                               : name == "--watch" ? Parse({name.c_str(), "--no-pak"})
@@ -159,14 +162,14 @@ TEST(CommandLine, ProductionTimesAreSecondsOrMinutesAndSeconds)
 
 TEST(CommandLine, SectionAuthorAndWatchOptionsAndTheirCombinations)
 {
-    const Parsed all = Parse({"--start", "1:00", "--end", "75.5", "--loop", "--author", "--watch", "--data", "prod"});
+    const Parsed all = Parse({"--start", "1:00", "--end", "75.5", "--loop", "--author", "--watch", "--data", "/"});
     ASSERT_TRUE(all.ok) << all.error;
     EXPECT_DOUBLE_EQ(all.options.startTime, 60.0);
     EXPECT_DOUBLE_EQ(all.options.endTime, 75.5);
     EXPECT_TRUE(all.options.loop);
     EXPECT_TRUE(all.options.author);
     EXPECT_TRUE(all.options.watch);
-    EXPECT_EQ(all.options.dataDir, "prod");
+    EXPECT_EQ(all.options.dataDir, "/");
 
     const Parsed none = Parse({});
     EXPECT_DOUBLE_EQ(none.options.startTime, 0.0);
@@ -181,8 +184,9 @@ TEST(CommandLine, SectionAuthorAndWatchOptionsAndTheirCombinations)
         {{"--start", "10", "--end", "10"}, "--end must come after --start"},
         {{"--start", "10", "--end", "5"}, "--end must come after --start"},
         {{"--end", "0"}, "--end must come after --start"},
-        {{"--data", "d", "--pak", "a.pak"}, "--pak and --data exclude each other"},
-        {{"--data", ""}, "--data needs a folder"},
+        {{"--data", "/", "--pak", "a.pak"}, "--pak and --data exclude each other"},
+        {{"--data", ""}, "--data needs an existing folder"},
+        {{"--data", "/no/such/folder"}, "--data needs an existing folder"},
         {{"--start", "x"}, "--start needs a time in seconds or minutes:seconds, for example 83.5 or 1:23.5"},
         {{"--end"}, "--end needs a value"},
     };
