@@ -362,3 +362,23 @@ TEST_F(AuthorPlaybackTest, WatchReloadsChangedFilesAndKeepsThePreviousScriptAfte
     EXPECT_EQ(Names(), "Four Pic");
     EXPECT_FALSE(IsQuitPosted());
 }
+
+TEST_F(AuthorPlaybackTest, StretchKeysWhilePausedTakeEffectOnResuming)
+{
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()},
+                       {"script.txt", "TIMESTRETCH Yes;\r\n" + FlashScript("Pre")}});
+    CommandLineOptions author;
+    author.author = true;
+    DemoApplication& app = Play(author);
+    app.Frame();
+    Key(32);
+    Key(VK_F1 + 2);  // F3 while paused: the picture stays still
+    app.Frame();
+    app.Frame();
+    EXPECT_NEAR(Elapsed(), 0.1, 1e-4);
+    EXPECT_EQ(ClockGetRate(), 0.0f);
+    Key(32);
+    app.Frame();
+    EXPECT_EQ(ClockGetRate(), 3.0f);
+    EXPECT_NEAR(Elapsed(), 0.4, 1e-4) << "three times faster from the moment it resumed";
+}
