@@ -8,11 +8,38 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 
 bool HasSwitch(const std::string& commandLine, const char* name)
 {
     return commandLine.find(name) != std::string::npos;
+}
+
+bool ParseProductionTime(const char* text, double& seconds)
+{
+    if (!text || !*text)
+        return false;
+    double minutes = 0.0;
+    const char* rest = text;
+    if (const char* colon = std::strchr(text, ':')) {
+        char* end = nullptr;
+        errno = 0;
+        const long whole = std::strtol(text, &end, 10);
+        if (errno != 0 || end != colon || end == text || whole < 0 || *text == '-' || *text == '+')
+            return false;
+        minutes = static_cast<double>(whole);
+        rest = colon + 1;
+    }
+    if (!*rest || *rest == '-' || *rest == '+' || std::isspace(static_cast<unsigned char>(*rest)))
+        return false;
+    char* end = nullptr;
+    const double value = std::strtod(rest, &end);
+    if (*end != '\0' || !std::isfinite(value) || value < 0.0 || (rest != text && value >= 60.0))
+        return false;
+    seconds = minutes * 60.0 + value;
+    return seconds < 1.0e6;  // beyond any production; keeps frame numbers in range
 }
 
 namespace {
@@ -129,6 +156,29 @@ const OptionEntry kOptions[] = {
      }},
     {"--quiet", nullptr, "no progress line on the terminal",
      [](const char*, CommandLineOptions& o, std::string&) { return o.quiet = true; }},
+    {"--start", "T", "start at production time T (seconds or M:SS) as if played up to T",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseProductionTime(v, o.startTime) ||
+                Fail(e, "--start needs a time in seconds or minutes:seconds, for example 83.5 or 1:23.5");
+     }},
+    {"--end", "T", "end at production time T (exit status 0)",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseProductionTime(v, o.endTime) ||
+                Fail(e, "--end needs a time in seconds or minutes:seconds, for example 90 or 1:30");
+     }},
+    {"--loop", nullptr, "repeat from --start to --end (or END) until Escape",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.loop = true; }},
+    {"--author", nullptr, "author keys (below) and the time on screen",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.author = true; }},
+    {"--watch", nullptr, "reload on changed files (with --no-pak or --data)",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.watch = true; }},
+    {"--data", "DIR", "open no archive: data comes from DIR",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         std::error_code missing;
+         if (!*v || !std::filesystem::is_directory(v, missing)) return Fail(e, "--data needs an existing folder");
+         o.dataDir = v;
+         return true;
+     }},
 };
 
 // A video is rendered off-screen at fixed steps, sized for the encoders' 4:2:0 pictures.
@@ -202,6 +252,18 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--pak and --no-pak exclude each other";
         return false;
     }
+    if (!options.dataDir.empty() && !options.pakPath.empty()) {
+        error = "--pak and --data exclude each other";
+        return false;
+    }
+    if (options.endTime >= 0.0 && options.endTime <= options.startTime) {
+        error = "--end must come after --start";
+        return false;
+    }
+    if (options.watch && !options.noPak && options.dataDir.empty()) {
+        error = "--watch needs --no-pak or --data DIR (files in an archive do not change)";
+        return false;
+    }
     return CheckVideoOptions(options, error);
 }
 
@@ -224,6 +286,13 @@ std::string CommandLineUsage(const char* programName)
     }
     text += "\n"
         "Keys: Escape or F12 quit; F1-F9 play 1-9 times faster when the script allows it.\n"
+        "With --author: Space pauses and resumes (picture and music), Left/Right seek 5 s\n"
+        "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start;\n"
+        "the production time is shown on screen and in the window title.\n"
+        "With --watch a script that fails is shown on screen and on stderr, and the previous\n"
+        "one plays on until a fix is saved.\n"
+        "With --fps, --start T snaps T to the nearest frame and --capture numbers its frames\n"
+        "from that frame, as a full run numbers the same frame.\n"
         "Exit status: 0 after a normal end, non-zero after an error.\n";
     return text;
 }

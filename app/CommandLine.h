@@ -25,7 +25,16 @@ struct CommandLineOptions {
     std::string videoPath;        // non-empty: export the production to this video file
     int videoQuality = -1;        // CRF of the video encoder; -1: the format's default
     bool quiet = false;           // no progress line
+    double startTime = 0.0;       // --start: production seconds playback starts at
+    double endTime = -1.0;        // --end: production seconds playback ends at; < 0: the script's END
+    bool loop = false;            // --loop: repeat from startTime to endTime (or END)
+    bool author = false;          // --author: pause, seek and time keys, time shown
+    bool watch = false;           // --watch: reload when the script or a data file changes
+    std::string dataDir;          // --data: play the files of this folder, no archive
 };
+
+// A production time: seconds ("83.5") or minutes and seconds ("1:23.5"), not negative.
+bool ParseProductionTime(const char* text, double& seconds);
 
 // Plain case-sensitive substring search, as the original switches are matched.
 bool HasSwitch(const std::string& commandLine, const char* name);

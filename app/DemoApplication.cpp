@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
+#include "app/FileWatcher.h"
 #include "app/FixedStepClock.h"
 #include "app/FrameCapture.h"
 #include "app/LogWindow.h"
@@ -24,20 +26,37 @@
 #ifndef STARFALL_WEB
 #include "app/VideoExport.h"
 #endif
+#include "app/TimelineSeek.h"
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
+#include "engine/core/File.h"
 #include "engine/device/RenderDevice.h"
+#include "engine/device/Texture.h"
 #include "engine/device/gl/GLModule.h"
 #include "pak/PakFile.h"
+#include "script/ScriptParser.h"
 #include "script/Timeline.h"
 #include "sound/SoundSystem.h"
 
 namespace {
 
 const char* const kDashes = "------------------------------------------------------------------";
+
+// Author keys (virtual-key codes).
+constexpr uintptr_t kKeySpace = 32;
+constexpr uintptr_t kKeyPageUp = 33;
+constexpr uintptr_t kKeyPageDown = 34;
+constexpr uintptr_t kKeyHome = 36;
+constexpr uintptr_t kKeyLeft = 37;
+constexpr uintptr_t kKeyRight = 39;
+constexpr double kShortSeek = 5.0;
+constexpr double kLongSeek = 30.0;
+
+// Editors write a file in several steps; a reload waits until the files were quiet this long.
+constexpr uint32_t kQuietMilliseconds = 150;
 
 float SystemSeconds()
 {
@@ -64,6 +83,7 @@ DemoApplication::DemoApplication(const CommandLineOptions& options, FixedStepCou
       logWindow_(std::make_unique<LogWindow>()),
       modules_(std::make_unique<DeviceModuleList>(GLModule()))
 {
+    section_ = PlaybackSection::FromOptions(options);
     logWindowEnabled_ = HasSwitch(commandLine_, "LogWindow");
     if (logWindowEnabled_) {
         logWindow_->Create();
@@ -105,7 +125,9 @@ void DemoApplication::OpenArchive()
 {
     PakFile& pak = ProcessPakFile();
     const std::string name = options_.pakPath.empty() ? "Starfall.pak" : options_.pakPath;
-    if (!options_.noPak && pak.Open(name))
+    // A data folder stands for the archive: its files are the production.
+    SetDataFolder(options_.dataDir);
+    if (!options_.noPak && options_.dataDir.empty() && pak.Open(name))
         SetArchive(&pak);
     LogLine("Loaded PakFile [%s] (%d packed files).", name.c_str(),
             static_cast<int>(pak.IsOpen() ? pak.GetEntryCount() : 0));
@@ -192,10 +214,11 @@ bool DemoApplication::Init()
 #endif
 
     font_ = device_->GetFont("font1.png");
-    timeline_ = std::make_unique<Timeline>(*device_);
-    timeline_->Parse("Script.txt");
-    timeline_->Start();
-    StartExport();
+    if (options_.watch)
+        watcher_ = std::make_unique<FileWatcher>();
+    StartFirstTimeline();
+    if (timeline_)
+        StartExport();
     frameRate_.Reset(SystemSeconds());
 
     AddHandler(WM_MOVE, static_cast<Handler>(&DemoApplication::OnMove));
@@ -260,6 +283,17 @@ void DemoApplication::UseForTesting(std::unique_ptr<RenderDevice> device,
     frameRate_.Reset(SystemSeconds());
 }
 
+void DemoApplication::PlayForTesting(std::unique_ptr<RenderDevice> device)
+{
+    timeline_.reset();
+    device_ = std::move(device);
+    font_ = device_->GetFont("font1.png");
+    if (options_.watch)
+        watcher_ = std::make_unique<FileWatcher>();
+    StartFirstTimeline();
+    frameRate_.Reset(SystemSeconds());
+}
+
 void DemoApplication::SelectWithoutDialog()
 {
     StartDialogModel model(*device_);
@@ -283,29 +317,300 @@ void DemoApplication::SelectWithoutDialog()
     device_->SelectMode(mode);
 }
 
+void DemoApplication::StartFirstTimeline()
+{
+    try {
+        Script script;
+        ParseScriptFile("Script.txt", script);
+        playingScript_ = script;
+        lastTime_ = section_.start;
+        if (section_.start <= 0.0) {
+            timeline_ = std::make_unique<Timeline>(*device_);
+            timeline_->GetScript() = std::move(script);
+            timeline_->Start();
+        } else if (fixedStep_) {
+            // The fixed-step clock moves exactly as in a full run, frame by frame, so the
+            // frame drawn at the start is the one a full run draws there.
+            frameIndex_ = section_.FirstFrame(options_.fps);
+            auto timeline = std::make_unique<Timeline>(*device_);
+            timeline->GetScript() = std::move(script);
+            if (timeline->StartAt(frameIndex_, [this] { fixedStep_->Advance(); }, true)) {
+                timeline_ = std::move(timeline);
+                timeline_->StartMusic(timeline_->GetElapsed());
+            }
+        } else {
+            timeline_ = StartTimelineAt(*device_, script, section_.start, 0.0, true);
+            if (timeline_)
+                timeline_->StartMusic(timeline_->GetElapsed());
+        }
+        if (!timeline_) {
+            std::fprintf(stderr, "starfall: the production ends before %.2f s\n", section_.start);
+            quitRequested_ = true;
+            PostQuitMessage(0);
+        }
+    } catch (const CUserException& error) {
+        if (!watcher_)
+            throw;
+        ShowWatchError(error.what());
+    }
+    if (watcher_) {
+        // Until the script plays, any file that appears in the data folder may be the fix.
+        watcher_->WatchFolder(GetDataFolder().empty() ? "." : GetDataFolder());
+        WatchUsedFiles();
+    }
+}
+
+double DemoApplication::GetProductionTime() const
+{
+    return timeline_ ? static_cast<double>(timeline_->GetElapsed()) : lastTime_;
+}
+
+bool DemoApplication::PlayScriptAt(const Script& script, double seconds)
+{
+    std::unique_ptr<Timeline> next = StartTimelineAt(*device_, script, seconds, options_.fps);
+    if (!next)
+        return false;
+    timeline_ = std::move(next);  // the old one stops the music as it goes
+    timeline_->StartMusic(timeline_->GetElapsed());
+    if (paused_)
+        SoundSystem::PauseMusic();
+    if (options_.fps > 0.0)
+        frameIndex_ = PlaybackSection::FrameAt(seconds, options_.fps);
+    lastTime_ = seconds;
+    return true;
+}
+
+bool DemoApplication::SeekTo(double seconds)
+{
+    seconds = std::max(seconds, 0.0);
+    if (!timeline_) {
+        lastTime_ = seconds;  // nothing plays (watch error): the next reload starts here
+        return true;
+    }
+    try {
+        if (PlayScriptAt(playingScript_, seconds))
+            return true;
+        if (section_.loop && seconds != section_.start && PlayScriptAt(playingScript_, section_.start))
+            return true;
+    } catch (const CUserException& error) {
+        // What plays now goes on; the script fails on the way to `seconds`.
+        if (!watcher_)
+            throw;
+        ShowWatchError(error.what());
+        return true;
+    }
+    // Seeking past END ends the production as playing up to there would.
+    quitRequested_ = true;
+    PostQuitMessage(0);
+    return false;
+}
+
+bool DemoApplication::IsSectionOver() const
+{
+    if (!section_.HasEnd())
+        return false;
+    if (options_.fps > 0.0)
+        return frameIndex_ >= section_.EndFrame(options_.fps);
+    return section_.IsOver(GetProductionTime());
+}
+
+bool DemoApplication::StepTimeline()
+{
+    try {
+        return timeline_->Step();
+    } catch (const CUserException& error) {
+        if (!watcher_)
+            throw;
+        ShowWatchError(error.what());
+    }
+    // The script failed while playing: the one that played before it takes over.
+    const double at = timeline_->GetElapsed();
+    timeline_.reset();
+    lastTime_ = at;
+    if (fallbackScript_) {
+        try {
+            if (PlayScriptAt(*fallbackScript_, at)) {
+                playingScript_ = *fallbackScript_;
+                fallbackScript_.reset();
+            }
+        } catch (const CUserException& error) {
+            timeline_.reset();
+            ShowWatchError(watchError_ + "\n" + error.what());
+        }
+    }
+    return true;
+}
+
+void DemoApplication::TogglePause()
+{
+    paused_ = !paused_;
+    if (paused_) {
+        resumeRate_ = ClockGetRate();
+        ClockSetRate(0.0f);
+        SoundSystem::PauseMusic();
+    } else {
+        ClockSetRate(resumeRate_);
+        SoundSystem::ResumeMusic();
+    }
+}
+
+void DemoApplication::ShowWatchError(const std::string& text)
+{
+    watchError_ = text;
+    std::fprintf(stderr, "starfall: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void DemoApplication::WatchUsedFiles()
+{
+    for (const auto& [name, path] : GetUsedFilePaths()) {
+        if (path.empty() || !watchedPaths_.insert(path).second)
+            continue;
+        watcher_->Watch(path);
+    }
+}
+
+void DemoApplication::PollWatcher()
+{
+    const uint32_t now = static_cast<uint32_t>(SystemSeconds() * 1000.0f);
+    for (const FileWatcher::Change& change : watcher_->TakeChanges()) {
+        changedPaths_.insert(change.path);
+        anyChangeWatched_ = anyChangeWatched_ || change.watched;
+        lastChangeTicks_ = now;
+    }
+    if (changedPaths_.empty() || now - lastChangeTicks_ < kQuietMilliseconds)
+        return;
+    // Other files in the folders matter only while an error waits for its fix.
+    if (anyChangeWatched_ || !watchError_.empty())
+        Reload(changedPaths_);
+    changedPaths_.clear();
+    anyChangeWatched_ = false;
+}
+
+void DemoApplication::Reload(const std::set<std::string>& changedPaths)
+{
+    for (const auto& [name, path] : GetUsedFilePaths())
+        if (changedPaths.count(path) != 0)
+            ForgetCachedImage(*device_, name);
+    const double at = GetProductionTime();
+    const bool wasPlaying = timeline_ != nullptr;
+    try {
+        Script script;
+        ParseScriptFile("Script.txt", script);
+        if (!PlayScriptAt(script, at)) {
+            char text[96];
+            std::snprintf(text, sizeof text, "The changed script ends before %.2f s.", at);
+            ShowWatchError(text);
+        } else {
+            if (wasPlaying)
+                fallbackScript_ = std::move(playingScript_);
+            playingScript_ = std::move(script);
+            watchError_.clear();
+            LogLine("Reloaded at %.2f s.", at);
+        }
+    } catch (const CUserException& error) {
+        ShowWatchError(error.what());
+    }
+    WatchUsedFiles();
+}
+
+void DemoApplication::DrawAuthorText()
+{
+    if (options_.author) {
+        const double now = GetProductionTime();
+        font_->Print(nullptr, 10, 40, "%.2f s%s", now, paused_ ? "  paused" : "");
+        char title[160];
+        std::snprintf(title, sizeof title, "%s - %.1f s%s", windowTitle_.c_str(), now, paused_ ? " (paused)" : "");
+#ifndef STARFALL_WEB
+        if (window_ && shownTitle_ != title) {
+            shownTitle_ = title;
+            SDL_SetWindowTitle(window_, title);
+        }
+#endif
+    }
+    if (!watchError_.empty()) {
+        int y = 60;
+        size_t begin = 0;
+        for (int line = 0; line < 24 && begin < watchError_.size(); ++line) {
+            size_t end = watchError_.find('\n', begin);
+            if (end == std::string::npos)
+                end = watchError_.size();
+            std::string text = watchError_.substr(begin, end - begin);
+            if (!text.empty() && text.back() == '\r')
+                text.pop_back();
+            font_->PrintText(nullptr, 10, y, text.c_str());
+            y += font_->GetHeight() + 2;
+            begin = end + 1;
+        }
+    }
+}
+
+#ifndef STARFALL_WEB
+void DemoApplication::CaptureFrame()
+{
+    const std::vector<uint8_t> frame = device_->ReadBackBuffer();
+    if (frame.empty())
+        return;
+    // Files are named by production frame; the capture's own count follows it until a
+    // run starts part-way or seeks.
+    if (frameIndex_ == capture_->GetFrameCount()) {
+        capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
+        return;
+    }
+    const std::string path = capture_->FramePath(frameIndex_);
+    std::string error;
+    if (!WriteRgbPng(path, frame, device_->GetWidth(), device_->GetHeight(), error))
+        RaiseAppError("Cannot write [%s] : %s", path.c_str(), error.c_str());
+}
+#endif
+
 void DemoApplication::Frame()
 {
+    if (watcher_)
+        PollWatcher();
+    if (pendingSeek_) {
+        const double target = *pendingSeek_;
+        pendingSeek_.reset();
+        if (!SeekTo(target))
+            return;
+    }
+    if (IsSectionOver()) {
+        if (!section_.loop) {
+            quitRequested_ = true;
+            PostQuitMessage(0);
+            return;
+        }
+        if (!SeekTo(section_.start))
+            return;
+    }
+
     device_->BeginScene();
     // The frame in which the script ends shows nothing of the production.
-    const bool playing = timeline_->Step();
-    if (!playing)
-        PostQuitMessage(0);
+    bool playing = timeline_ != nullptr;
+    if (timeline_ && !StepTimeline()) {
+        playing = false;
+        if (section_.loop)
+            pendingSeek_ = section_.start;
+        else
+            PostQuitMessage(0);
+    }
     device_->EndScene();
+    if (timeline_)
+        lastTime_ = timeline_->GetElapsed();
 
     frameRate_.Tick(SystemSeconds());
-    if (timeline_->ShowFrameRate())
+    const bool showFrameRate = timeline_ && timeline_->ShowFrameRate();
+    if (showFrameRate)
         font_->Print(nullptr, 10, 10, "%.2f", static_cast<double>(frameRate_.GetValue()));
     else
         font_->Print(nullptr, 10, 10, " ");
-    if (timeline_->ShowTime())
+    if (timeline_ && timeline_->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
+    DrawAuthorText();
 
 #ifndef STARFALL_WEB
-    if (capture_) {
-        const std::vector<uint8_t> frame = device_->ReadBackBuffer();
-        if (!frame.empty())
-            capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
-    }
+    if (capture_)
+        CaptureFrame();
     if (video_ && playing && framesDone_ < videoFrames_)
         video_->AddFrame(device_->ReadBackBuffer());
 #endif
@@ -313,9 +618,10 @@ void DemoApplication::Frame()
     device_->Clear(0);
 
     ++framesDone_;
+    ++frameIndex_;
     if (fixedStep_)
         fixedStep_->Advance();
-    if (progress_)
+    if (progress_ && timeline_)
         progress_->Update(timeline_->GetElapsed(), framesDone_);
     if (options_.frames > 0 && framesDone_ >= options_.frames) {
         quitRequested_ = true;
@@ -326,8 +632,26 @@ void DemoApplication::Frame()
 bool DemoApplication::OnKeyDown(uintptr_t wParam, intptr_t lParam)
 {
     if (timeline_ && timeline_->TimeStretch() && wParam >= static_cast<uintptr_t>(VK_F1) &&
-        wParam <= static_cast<uintptr_t>(VK_F9))
-        ClockSetRate(static_cast<float>(wParam - VK_F1 + 1));
+        wParam <= static_cast<uintptr_t>(VK_F9)) {
+        const float rate = static_cast<float>(wParam - VK_F1 + 1);
+        if (paused_)
+            resumeRate_ = rate;  // takes effect on resuming
+        else
+            ClockSetRate(rate);
+    }
+    if (options_.author) {
+        // Presses before the next frame add up, so a held key seeks in steps.
+        const double from = pendingSeek_ ? *pendingSeek_ : GetProductionTime();
+        switch (wParam) {
+        case kKeySpace: TogglePause(); break;
+        case kKeyLeft: pendingSeek_ = std::max(0.0, from - kShortSeek); break;
+        case kKeyRight: pendingSeek_ = from + kShortSeek; break;
+        case kKeyPageDown: pendingSeek_ = std::max(0.0, from - kLongSeek); break;
+        case kKeyPageUp: pendingSeek_ = from + kLongSeek; break;
+        case kKeyHome: pendingSeek_ = section_.start; break;
+        default: break;
+        }
+    }
     return Application::OnKeyDown(wParam, lParam);
 }
 

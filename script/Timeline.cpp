@@ -16,8 +16,10 @@ Timeline::Timeline(RenderDevice& device) : device_(device) {
 }
 
 Timeline::~Timeline() {
-    // The sound stops before anything else goes, and its data outlives the stream.
-    SoundSystem::Stop();
+    // The sound stops before anything else goes, and its data outlives the stream. A
+    // timeline that was only started at a time (StartAt, never StartMusic) leaves the
+    // output alone: while a seek builds it, the timeline still playing owns the output.
+    if (ownsOutput_) SoundSystem::Stop();
     layers_.Clear();
     SoundSystem::StreamFree(musicStream_);
     musicStream_ = 0;
@@ -59,7 +61,27 @@ void Timeline::DrawLoadingImage() {
 }
 
 void Timeline::Start() {
-    if (!script_.loadingImage.empty()) DrawLoadingImage();
+    Begin(true);
+    StartMusic(0.0f);
+}
+
+bool Timeline::StartAt(long frames, const std::function<void()>& advanceFrame, bool loadingImage) {
+    Begin(loadingImage);
+    for (long frame = 0; frame < frames; ++frame) {
+        if (!RunFrame(false)) return false;
+        advanceFrame();
+    }
+    return true;
+}
+
+void Timeline::StartMusic(float position) {
+    ownsOutput_ = true;
+    if (script_.musicFile.empty() || musicStream_ != 0) return;
+    musicStream_ = SoundSystem::PlayMusicFile(script_.musicFile, musicData_, position);
+}
+
+void Timeline::Begin(bool loadingImage) {
+    if (loadingImage && !script_.loadingImage.empty()) DrawLoadingImage();
 
     for (TimeBlock& block : script_.blocks) block.fired = false;
 
@@ -77,8 +99,6 @@ void Timeline::Start() {
     for (size_t i = 0; i < layers_.Size(); ++i) layers_.At(i)->Restart(-1.0f);
     startTime_ = ClockNow();
 
-    if (!script_.musicFile.empty()) musicStream_ = SoundSystem::PlayMusicFile(script_.musicFile, musicData_);
-
     if (loadingTexture_ != nullptr) {
         device_.DestroyTexture(loadingTexture_);
         loadingTexture_ = nullptr;
@@ -86,6 +106,10 @@ void Timeline::Start() {
 }
 
 bool Timeline::Step() {
+    return RunFrame(true);
+}
+
+bool Timeline::RunFrame(bool draw) {
     const float t = ClockNow() - startTime_;
     std::vector<Layer*> created;
     for (TimeBlock& block : script_.blocks) {
@@ -126,10 +150,13 @@ bool Timeline::Step() {
     }
     for (Layer* layer : created) layer->Restart(startTime_ + t);
 
-    layers_.RunFrame();
+    if (draw)
+        layers_.RunFrame();
+    else
+        layers_.RemoveOneExpired();
 
     if (script_.showDescriptions) {
-        DrawDescriptions();
+        if (draw) DrawDescriptions();
         if (!descriptions_.empty() && ClockNow() - startTime_ > descriptions_.back().second) descriptions_.pop_back();
     }
     return true;

@@ -1,6 +1,7 @@
 // The timeline: runs the parsed script against the layer stack, frame by frame, with the music.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,15 @@ public:
     void Parse(const std::string& fileName);
     // Once, after Parse: loading image, preload block, start time, music.
     void Start();
+    // Seeking, once after Parse instead of Start: starts as Start does but without the
+    // music (and without the loading image unless asked), then plays `frames` frames
+    // without drawing: each runs its due blocks, layer restarts, expiry sweep and
+    // description expiry exactly as Step does, then advanceFrame moves the demo clock on
+    // by one frame. False when an END operation ran (the production is over).
+    bool StartAt(long frames, const std::function<void()>& advanceFrame, bool loadingImage);
+    // Starts the music (when the script names one) `position` seconds into the stream.
+    // From then on (as after Start) the sound output is this timeline's: its end stops it.
+    void StartMusic(float position);
     // Once per frame between BeginScene and EndScene; false when an END operation ran.
     bool Step();
     // Demo clock now - start time.
@@ -46,6 +56,10 @@ public:
 
 private:
     Layer* ApplyCreate(const LayerOperation& operation);
+    // Start without the music; the loading image when asked and the script names one.
+    void Begin(bool loadingImage);
+    // One frame of Step; draws the layers and descriptions only when draw is set.
+    bool RunFrame(bool draw);
     void DrawLoadingImage();
     void DrawDescriptions();
 
@@ -58,4 +72,5 @@ private:
     float startTime_ = 0.0f;
     uint32_t musicStream_ = 0;
     Texture* loadingTexture_ = nullptr;
+    bool ownsOutput_ = false;  // Start or StartMusic ran
 };

@@ -3,7 +3,8 @@
 #include "engine/core/File.h"
 #include "sound/SoundSystem.h"
 
-uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData) {
+uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData,
+                                    double position) {
     File file;
     if (!file.Open(fileName.c_str())) ReportFatal("Cannot open [%s]", fileName.c_str());
     const long length = file.Seek(0, 2) >= 0 ? file.Tell() : 0;
@@ -16,6 +17,6 @@ uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uin
         ReportFatal("Unknown SoundSystem error.");
     }
     Start();
-    StreamPlay(stream);
+    StreamPlayFrom(stream, position);
     return stream;
 }

@@ -80,6 +80,41 @@ void SoundSystem::StreamPlay(uint32_t stream) {
     Mix_PlayMusic(found->second, 1);
 }
 
+void SoundSystem::StreamPlayFrom(uint32_t stream, double seconds) {
+    if (seconds <= 0.0) {
+        StreamPlay(stream);
+        return;
+    }
+    SoundState& state = State();
+    auto found = state.streams.find(stream);
+    if (found == state.streams.end()) return;
+    // A position past the end of the music: the production goes on in silence, as it
+    // does when the music ends before the script.
+    const double length = Mix_MusicDuration(found->second);
+    if (length > 0.0 && seconds >= length) return;
+    // Starting at the position (no fade) plays no moment of the music's beginning.
+    Mix_FadeInMusicPos(found->second, 1, 0, seconds);
+}
+
+void SoundSystem::PauseMusic() {
+    if (State().initialised) Mix_PauseMusic();
+}
+
+void SoundSystem::ResumeMusic() {
+    if (State().initialised) Mix_ResumeMusic();
+}
+
+bool SoundSystem::IsMusicPaused() {
+    return State().initialised && Mix_PausedMusic() != 0;
+}
+
+double SoundSystem::StreamPosition(uint32_t stream) {
+    SoundState& state = State();
+    auto found = state.streams.find(stream);
+    if (found == state.streams.end()) return -1.0;
+    return Mix_GetMusicPosition(found->second);
+}
+
 void SoundSystem::Stop() {
     if (!State().initialised) return;
     Mix_HaltMusic();

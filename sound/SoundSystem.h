@@ -19,6 +19,14 @@ public:
     static int ErrorGetCode();
     // Plays the stream from its beginning, once.
     static void StreamPlay(uint32_t stream);
+    // Plays the stream once from `seconds` into it (seeking); past its end nothing plays.
+    static void StreamPlayFrom(uint32_t stream, double seconds);
+    // Pauses and resumes the music where it is.
+    static void PauseMusic();
+    static void ResumeMusic();
+    static bool IsMusicPaused();
+    // Seconds into the stream the music plays at; -1 when unknown.
+    static double StreamPosition(uint32_t stream);
     // Stops all output.
     static void Stop();
     // Frees a stream (after Stop); 0 is ignored.
@@ -32,6 +40,8 @@ public:
 
     // Reads the whole file through the library's file access into musicData ("Cannot open
     // [%s]"), creates a stream from it ("Unknown SoundSystem error.") and plays it.
-    // musicData must outlive the stream. Returns the stream.
-    static uint32_t PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData);
+    // musicData must outlive the stream. Plays from `position` seconds into the music
+    // (0: its beginning). Returns the stream.
+    static uint32_t PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData,
+                                  double position = 0.0);
 };

@@ -10,6 +10,7 @@ enum ErrorCode { kNoError = 0, kInitFailed = 1, kBadData = 2 };
 
 bool g_initialised = false;
 int g_lastError = kNoError;
+bool g_paused = false;
 
 }  // namespace
 
@@ -22,7 +23,8 @@ EM_JS(void, starfall_sound_start, (), { Module.starfallSound.start(); });
 EM_JS(int, starfall_sound_create, (const uint8_t* data, int length), {
     return Module.starfallSound.create(HEAPU8.slice(data, data + length));
 });
-EM_JS(void, starfall_sound_play, (int handle), { Module.starfallSound.play(handle); });
+EM_JS(void, starfall_sound_play, (int handle, double offset), { Module.starfallSound.play(handle, offset); });
+EM_JS(void, starfall_sound_pause, (int paused), { Module.starfallSound.pause(paused != 0); });
 EM_JS(void, starfall_sound_stop, (), { Module.starfallSound.stop(); });
 EM_JS(void, starfall_sound_free, (int handle), { Module.starfallSound.free(handle); });
 EM_JS(int, starfall_sound_playing, (), { return Module.starfallSound.isPlaying() ? 1 : 0; });
@@ -65,7 +67,36 @@ int SoundSystem::ErrorGetCode()
 
 void SoundSystem::StreamPlay(uint32_t stream)
 {
-    if (g_initialised && stream != 0) starfall_sound_play(static_cast<int>(stream));
+    StreamPlayFrom(stream, 0.0);
+}
+
+void SoundSystem::StreamPlayFrom(uint32_t stream, double seconds)
+{
+    if (g_initialised && stream != 0) starfall_sound_play(static_cast<int>(stream), seconds > 0.0 ? seconds : 0.0);
+}
+
+// Suspending the audio context also stops the audio clock the demo clock follows.
+void SoundSystem::PauseMusic()
+{
+    if (g_initialised && !g_paused) starfall_sound_pause(1);
+    g_paused = g_initialised;
+}
+
+void SoundSystem::ResumeMusic()
+{
+    if (g_initialised && g_paused) starfall_sound_pause(0);
+    g_paused = false;
+}
+
+bool SoundSystem::IsMusicPaused()
+{
+    return g_paused;
+}
+
+// The page does not report where the music is; callers treat -1 as unknown.
+double SoundSystem::StreamPosition(uint32_t)
+{
+    return -1.0;
 }
 
 void SoundSystem::Stop()
@@ -83,6 +114,7 @@ void SoundSystem::Shutdown()
     if (!g_initialised) return;
     starfall_sound_stop();
     g_initialised = false;
+    g_paused = false;
     g_lastError = kNoError;
 }
 

@@ -61,6 +61,8 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/FixedStepClock.cpp
   ${CMAKE_SOURCE_DIR}/app/FrameRate.cpp
   ${CMAKE_SOURCE_DIR}/app/LogWindow.cpp
+  ${CMAKE_SOURCE_DIR}/app/PlaybackSection.cpp
+  ${CMAKE_SOURCE_DIR}/app/TimelineSeek.cpp
   ${CMAKE_SOURCE_DIR}/app/ProgressLine.cpp
   ${CMAKE_SOURCE_DIR}/app/VideoFormat.cpp
   ${CMAKE_SOURCE_DIR}/app/StartDialogModel.cpp

@@ -38,8 +38,8 @@
     const mode = params.get('mode');
     args.push('--mode', (mode && /^\d+x\d+$/.test(mode) ? mode : '640x480') + 'x32');
     if (!$('start-fullscreen').checked) args.push('--windowed');
-    // start=T is accepted and not yet acted on: the program has no start-time option.
-    if (params.has('start')) console.warn('start=' + params.get('start') + ' is not supported yet; playing from 0');
+    const start = params.get('start');
+    if (start) args.push('--start', start);
     return args;
   }
 
@@ -128,10 +128,11 @@
       });
       return handle;
     },
-    play(handle) {
+    play(handle, offset) {
       const stream = sound.streams.get(handle);
       if (!stream) return;
       stream.playRequested = true;
+      stream.offset = offset || 0;
       if (stream.buffer) sound.begin(stream);
       else sound.setClock('hold');
     },
@@ -143,10 +144,10 @@
       source.onended = () => { if (sound.source === source) sound.playing = false; };
       if (sound.context.state === 'running') {
         const at = sound.context.currentTime;
-        source.start(at);
+        source.start(at, stream.offset || 0);
         sound.setClock('audio', at);
       } else {
-        source.start();
+        source.start(0, stream.offset || 0);
         sound.setClock('page');
       }
       sound.source = source;
@@ -160,6 +161,10 @@
       }
       sound.playing = false;
       if (sound.clock.mode !== 'page') sound.setClock('page');
+    },
+    pause(paused) {
+      if (!sound.context) return;
+      (paused ? sound.context.suspend() : sound.context.resume()).catch(() => {});
     },
     free(handle) { sound.streams.delete(handle); },
     isPlaying() { return sound.playing; },

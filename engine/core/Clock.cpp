@@ -32,6 +32,8 @@ static int64_t g_baseCount = 0;
 static float g_offset = 0.0f;
 static float g_rate = 1.0f;
 static float g_carried = 0.0f;
+static bool g_pinned = false;
+static float g_pinnedTime = 0.0f;
 
 // Raw elapsed seconds since start, unscaled; 0 without a counter.
 static double RawSeconds()
@@ -65,6 +67,8 @@ void ClockStart()
 
 float ClockNow()
 {
+    if (g_pinned)
+        return g_pinnedTime;
     if (g_secondsPerTick == 0.0f)
         return g_carried;
     double raw = RawSeconds();
@@ -74,7 +78,11 @@ float ClockNow()
 
 void ClockSetRate(float rate)
 {
+    // The counter's time, not a pin: a rate change must not carry a seek's time over.
+    const bool pinned = g_pinned;
+    g_pinned = false;
     g_carried = ClockNow();
+    g_pinned = pinned;
     g_offset = static_cast<float>(RawSeconds());
     g_rate = rate;
 }
@@ -82,6 +90,22 @@ void ClockSetRate(float rate)
 float ClockGetRate()
 {
     return g_rate;
+}
+
+void ClockPin(float time)
+{
+    g_pinned = true;
+    g_pinnedTime = time;
+}
+
+void ClockUnpin()
+{
+    g_pinned = false;
+}
+
+bool ClockIsPinned()
+{
+    return g_pinned;
 }
 
 void ClockSetCounter(ClockCounter* counter)
@@ -92,7 +116,10 @@ void ClockSetCounter(ClockCounter* counter)
         return;
     }
     // A running clock continues from the time it reached, now counted by the new counter.
+    const bool pinned = g_pinned;
+    g_pinned = false;
     float reached = ClockNow();
+    g_pinned = pinned;
     g_counter = next;
     TakeCounter();
     g_offset = 0.0f;
@@ -116,6 +143,7 @@ void ClockResetForTesting()
     g_offset = 0.0f;
     g_rate = 1.0f;
     g_carried = 0.0f;
+    g_pinned = false;
     // A seed one test fixed must not carry into the next.
     g_seedFixed = false;
     g_seed = 0;

@@ -24,5 +24,10 @@ void ClockSetCounter(ClockCounter* counter);
 // Fixes the random seed used by the first ClockStart instead of the calendar time;
 // when the clock already runs, the generator is reseeded at once.
 void ClockSetSeed(unsigned seed);
+// Seeking: while pinned, ClockNow reads exactly `time` (the counter goes on counting
+// underneath); ClockUnpin returns to the counter's time as if no pin had been set.
+void ClockPin(float time);
+void ClockUnpin();
+bool ClockIsPinned();
 // Forgets that the clock was started and any fixed seed (tests only).
 void ClockResetForTesting();

@@ -20,15 +20,32 @@ void SetArchive(Archive* archive)
     g_archive = archive;
 }
 
-static std::map<std::string, uint32_t>& UsedFiles()
+// Name as requested -> path on disk it was read from (empty: from the archive).
+static std::map<std::string, std::string>& UsedFiles()
 {
-    static std::map<std::string, uint32_t> usedFiles;
+    static std::map<std::string, std::string> usedFiles;
     return usedFiles;
 }
 
-static void RegisterUsedFile(const std::string& name)
+static void RegisterUsedFile(const std::string& name, const std::string& diskPath)
 {
-    UsedFiles().emplace(name, 0u);
+    UsedFiles()[name] = diskPath;
+}
+
+static std::string& DataFolder()
+{
+    static std::string folder;
+    return folder;
+}
+
+void SetDataFolder(const std::string& folder)
+{
+    DataFolder() = folder;
+}
+
+const std::string& GetDataFolder()
+{
+    return DataFolder();
 }
 
 // Splits a relative or absolute path into its non-empty components.
@@ -130,7 +147,7 @@ bool File::Open(const char* name)
         if (size >= 0) {
             // Found in the archive: its answer is final, the folders are not tried.
             buffer_.resize(static_cast<size_t>(size));
-            RegisterUsedFile(name_);
+            RegisterUsedFile(name_, "");
             if (!pak->ReadFile(name_, buffer_.data())) {
                 buffer_.clear();
                 return false;
@@ -147,13 +164,17 @@ bool File::Open(const char* name)
         for (char& c : path)
             if (c == '\\')
                 c = '/';
+        if (!DataFolder().empty() && path[0] != '/')
+            path = DataFolder() + "/" + path;
         FILE* stream = OpenRegularFile(path);
         std::string resolved;
-        if (stream == nullptr && ResolveWithoutCase(path, resolved))
+        if (stream == nullptr && ResolveWithoutCase(path, resolved)) {
             stream = OpenRegularFile(resolved);
+            path = resolved;
+        }
         if (stream != nullptr) {
             stream_ = stream;
-            RegisterUsedFile(name_);
+            RegisterUsedFile(name_, path);
             return true;
         }
     }
@@ -258,6 +279,11 @@ bool WriteFileList(const char* outputName)
     for (const auto& used : UsedFiles())
         ok = std::fprintf(output, "%s\n", used.first.c_str()) >= 0 && ok;
     return std::fclose(output) == 0 && ok;
+}
+
+std::vector<std::pair<std::string, std::string>> GetUsedFilePaths()
+{
+    return {UsedFiles().begin(), UsedFiles().end()};
 }
 
 std::vector<std::string> GetUsedFiles()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 #include "engine/core/LibObject.h"
 
@@ -13,7 +14,8 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Archive first, then "", "GFX\", "OLDGFX\", "DATA\" on disk (backslashes become "/",
+    // Archive first, then "", "GFX\", "OLDGFX\", "DATA\" on disk below the data folder
+    // (backslashes become "/",
     // and a case-insensitive match of each path component is tried when the exact one
     // is missing). Records the name in the used-file registry on success.
     bool Open(const char* name);
@@ -42,8 +44,16 @@ private:
     std::string name_;
 };
 
+// The folder on disk the search folders are looked up in; empty (the default) is the
+// current directory.
+void SetDataFolder(const std::string& folder);
+const std::string& GetDataFolder();
+
 // Writes every name ever opened, in byte order, one per line.
 bool WriteFileList(const char* outputName);
 // The used-file registry's names in order (for tests and tools).
 std::vector<std::string> GetUsedFiles();
+// Each name opened and the path on disk it was last read from (empty when it came from
+// the archive), in the names' order.
+std::vector<std::pair<std::string, std::string>> GetUsedFilePaths();
 void ClearUsedFilesForTesting();

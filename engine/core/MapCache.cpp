@@ -49,3 +49,34 @@ int MapCache::GetCount(const std::string& key) const
     auto it = entries_.find(key);
     return it == entries_.end() ? 0 : it->second.count;
 }
+
+bool MapCache::Release(const std::string& key, const MapResource* resource)
+{
+    auto live = entries_.find(key);
+    if (live != entries_.end() && live->second.resource.get() == resource)
+        return Release(key);
+    for (auto it = retired_.begin(); it != retired_.end(); ++it) {
+        if (it->resource.get() != resource)
+            continue;
+        if (--it->count > 0)
+            return true;
+        retired_.erase(it);
+        return false;
+    }
+    return true;
+}
+
+size_t MapCache::Retire(const std::function<bool(const std::string& key)>& matches)
+{
+    size_t count = 0;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (!matches(it->first)) {
+            ++it;
+            continue;
+        }
+        retired_.push_back(std::move(it->second));
+        it = entries_.erase(it);
+        ++count;
+    }
+    return count;
+}

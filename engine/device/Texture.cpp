@@ -1,6 +1,7 @@
 // Texture loading: colour and alpha images, the cache key, shrinking to the device's limit.
 #include "engine/device/Texture.h"
 #include <cstring>
+#include <strings.h>
 #include "engine/core/Image.h"
 #include "engine/core/Log.h"
 #include "engine/core/MapCache.h"
@@ -11,7 +12,7 @@ Texture::Texture(RenderDevice* device) : device_(device) {}
 Texture::~Texture()
 {
     if (holdsKey_ && device_)
-        device_->GetMapCache().Release(heldKey_);
+        device_->GetMapCache().Release(heldKey_, resource_);
 }
 
 bool Texture::IsCached(const std::string& key)
@@ -30,7 +31,7 @@ MapResource* Texture::AdoptCached()
     // The previous resource is given up only after the new use is counted, so re-loading
     // the same key never destroys what it is about to use.
     if (holdsKey_)
-        cache.Release(heldKey_);
+        cache.Release(heldKey_, resource_);
     heldKey_ = key;
     holdsKey_ = true;
     resource_ = resource;
@@ -45,7 +46,7 @@ MapResource* Texture::RegisterResource(std::unique_ptr<MapResource> resource)
     const std::string key = GetKey();
     MapResource* held = cache.Add(key, std::move(resource));
     if (holdsKey_)
-        cache.Release(heldKey_);
+        cache.Release(heldKey_, resource_);
     heldKey_ = key;
     holdsKey_ = true;
     resource_ = held;
@@ -126,4 +127,19 @@ bool Texture::Load(const char* fileName, bool mipmap)
     LogLine("Loaded [ %s ] map. (%dx%dx%d)", name_.c_str(), static_cast<int>(width_), static_cast<int>(height_),
             device_->GetBitsPerPixel());
     return true;
+}
+
+size_t ForgetCachedImage(RenderDevice& device, const std::string& fileName)
+{
+    const std::string bare = StripDirectory(fileName.c_str());
+    if (bare.empty())
+        return 0;
+    // Keys are the colour name followed by the alpha name without a separator, so a key
+    // that merely starts or ends with the name is dropped too: loading it again is harmless.
+    return device.GetMapCache().Retire([&bare](const std::string& key) {
+        if (key.size() < bare.size())
+            return false;
+        return strncasecmp(key.c_str(), bare.c_str(), bare.size()) == 0 ||
+               strcasecmp(key.c_str() + key.size() - bare.size(), bare.c_str()) == 0;
+    });
 }

@@ -80,3 +80,8 @@ private:
     std::string heldKey_;
     bool holdsKey_ = false;
 };
+
+// An image file changed on disk: every resource of the device's MapCache made from it, as
+// colour or alpha image, leaves the lookup (the keys that begin or end with its bare name,
+// in any case), so the next Load reads the file again. Returns how many left.
+size_t ForgetCachedImage(RenderDevice& device, const std::string& fileName);

@@ -132,15 +132,18 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         const char* sample = name == "--mode"                           ? "800x600x16"
                              : name == "--capture" || name == "--pak" ? "x"
                              : name == "--video"                      ? "x.mp4"
+                             : name == "--data"                       ? "."
                                                                        : "3";
-        // The quality of a video only goes with a video.
+        // The quality of a video only goes with a video; --watch needs a folder to watch
+        // (alone it is refused, tested below).
         const Parsed parsed = name == "--video-quality" ? Parse({"--video", "x.mkv", name.c_str(), sample})
                               : takesValue             ? Parse({name.c_str(), sample})
+                              : name == "--watch"      ? Parse({name.c_str(), "--no-pak"})
                                                        : Parse({name.c_str()});
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 16u);
+    EXPECT_EQ(listed, 22u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
 }
 
@@ -176,4 +179,63 @@ TEST(CommandLine, VideoExportIsHeadlessAtFixedStepsWithAQualityCheckedPerFormat)
     EXPECT_FALSE(plain.options.headless);
     EXPECT_EQ(plain.options.fps, 0.0);
     EXPECT_FALSE(plain.options.quiet);
+}
+
+TEST(CommandLine, ProductionTimesAreSecondsOrMinutesAndSeconds)
+{
+    const struct {
+        const char* text;
+        bool ok;
+        double seconds;
+    } cases[] = {
+        {"0", true, 0.0},       {"83.5", true, 83.5},     {"1:23.5", true, 83.5}, {"0:05", true, 5.0},
+        {"10:00", true, 600.0}, {"2:", false, 0},         {":30", false, 0},      {"1:60", false, 0},
+        {"-1", false, 0},       {"1:-5", false, 0},       {"-1:05", false, 0},    {"abc", false, 0},
+        {"5s", false, 0},       {"", false, 0},           {"nan", false, 0},      {"inf", false, 0},
+        {"1e9", false, 0},      {" 5", false, 0},         {"1:2:3", false, 0},    {"+5", false, 0},
+    };
+    for (const auto& test : cases) {
+        double seconds = -7.0;
+        EXPECT_EQ(ParseProductionTime(test.text, seconds), test.ok) << test.text;
+        if (test.ok) {
+            EXPECT_DOUBLE_EQ(seconds, test.seconds) << test.text;
+        }
+    }
+}
+
+TEST(CommandLine, SectionAuthorAndWatchOptionsAndTheirCombinations)
+{
+    const Parsed all = Parse({"--start", "1:00", "--end", "75.5", "--loop", "--author", "--watch", "--data", "/"});
+    ASSERT_TRUE(all.ok) << all.error;
+    EXPECT_DOUBLE_EQ(all.options.startTime, 60.0);
+    EXPECT_DOUBLE_EQ(all.options.endTime, 75.5);
+    EXPECT_TRUE(all.options.loop);
+    EXPECT_TRUE(all.options.author);
+    EXPECT_TRUE(all.options.watch);
+    EXPECT_EQ(all.options.dataDir, "/");
+
+    const Parsed none = Parse({});
+    EXPECT_DOUBLE_EQ(none.options.startTime, 0.0);
+    EXPECT_LT(none.options.endTime, 0.0) << "no end: the script's END";
+    EXPECT_FALSE(none.options.loop || none.options.author || none.options.watch);
+    EXPECT_TRUE(Parse({"--watch", "--no-pak"}).ok);
+    EXPECT_TRUE(Parse({"--end", "0.1"}).ok);
+
+    const std::vector<std::pair<std::vector<const char*>, std::string>> refused = {
+        {{"--watch"}, "--watch needs --no-pak or --data DIR (files in an archive do not change)"},
+        {{"--watch", "--pak", "a.pak"}, "--watch needs --no-pak or --data DIR (files in an archive do not change)"},
+        {{"--start", "10", "--end", "10"}, "--end must come after --start"},
+        {{"--start", "10", "--end", "5"}, "--end must come after --start"},
+        {{"--end", "0"}, "--end must come after --start"},
+        {{"--data", "/", "--pak", "a.pak"}, "--pak and --data exclude each other"},
+        {{"--data", ""}, "--data needs an existing folder"},
+        {{"--data", "/no/such/folder"}, "--data needs an existing folder"},
+        {{"--start", "x"}, "--start needs a time in seconds or minutes:seconds, for example 83.5 or 1:23.5"},
+        {{"--end"}, "--end needs a value"},
+    };
+    for (const auto& [args, reason] : refused) {
+        const Parsed p = Parse(args);
+        EXPECT_FALSE(p.ok) << reason;
+        EXPECT_EQ(p.error, reason);
+    }
 }

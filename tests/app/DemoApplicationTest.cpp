@@ -11,38 +11,15 @@
 #include "engine/core/Clock.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
+#include "support/AppTestKit.h"
 #include "support/RecordingDevice.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 
 namespace {
 
-std::string FontSheet()
-{
-    int w = 0, h = 0;
-    std::vector<std::vector<int>> rows(6, std::vector<int>(16, 3));
-    std::vector<uint8_t> rgb = DrawFontSheet(4, rows, w, h);
-    return EncodePng(w, h, rgb);
-}
-
-class DemoApplicationTest : public ::testing::Test {
+class DemoApplicationTest : public FixedStepAppTest {
 protected:
-    void SetUp() override
-    {
-        ClearPostedQuitForTesting();
-        ClockResetForTesting();
-        ClockSetCounter(&counter_);
-        ClockStart();
-    }
-    void TearDown() override
-    {
-        app_.reset();
-        ClockSetRate(1.0f);
-        ClockSetCounter(nullptr);
-        ClockResetForTesting();
-        ClearPostedQuitForTesting();
-    }
-
     // An application playing scriptText on a recording device, started.
     DemoApplication& Start(const std::string& scriptText, CommandLineOptions options = {})
     {
@@ -58,10 +35,7 @@ protected:
         return *app_;
     }
 
-    ScopedTestPak pak_{{{"font1.png", FontSheet()}}};
-    FixedStepCounter counter_{10.0};
-    std::unique_ptr<DemoApplication> app_;
-    RecordingDevice* device_ = nullptr;
+    ScopedTestPak pak_{{{"font1.png", SmallFontSheet(4)}}};
 };
 
 }  // namespace

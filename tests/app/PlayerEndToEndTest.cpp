@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -336,4 +337,68 @@ TEST(PlayerEndToEnd, ProcessorFaultsFromStartUpToShutDownReachTheReportWithTheir
         EXPECT_EQ(traceText.find("RaiseAppError"), std::string::npos) << traceText;
         EXPECT_FALSE(fs::exists(dir / "FileList.txt"));
     }
+}
+
+// A run started part-way numbers its frames as the full run does, and its first frame is the
+// full run's frame there: layers moved, restarted and deleted before it stand where they would.
+TEST(PlayerEndToEnd, AStartedSectionDrawsTheFullRunsFramesAndEndsAtItsEnd)
+{
+    const char* const script =
+        "TIME -1 {\n"
+        "CREATE GFXLayer {\nNAME Red;\nTexture \"red.png\";\nRisingTime 2;\nStableTime 100;\n"
+        "XOffsetStart -0.5;\nXOffsetEnd 0.5;\nXScale 0.4;\nYScale 0.4;\n};\n"
+        "};\n"
+        "TIME 0.75 {\n"
+        "CREATE GFXLayer {\nNAME Blue;\nTexture \"loading.png\";\nRisingTime 1;\nStableTime 100;\n"
+        "YOffsetStart 0.4;\nYOffsetEnd -0.4;\nXScale 0.3;\nYScale 0.3;\n};\n"
+        "CREATE GFXLayer {\nTexture \"loading.png\";\nStableTime 0.3;\nXScale 0.1;\nYScale 0.1;\n};\n"
+        "};\n"
+        "TIME 1.55 {\nUPDATE Blue {\nRESTART Yes;\nMOVE Bottom;\n};\n};\n"
+        "TIME 2.05 {\nDELETE Red {\n};\n};\n"
+        "TIME 3 {\nEND;\n};\n";
+    const fs::path dir = MakeProduction("section", script);
+    const std::vector<std::string> common = {"--headless", "--no-pak", "--fps", "10", "--mode", "160x120x32",
+                                             "--seed", "5"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), common.begin(), common.end());
+        return more;
+    };
+    PlayerRun full = Play(dir, with({"--capture", "full"}));
+    ASSERT_EQ(full.exitCode, 0) << full.err;
+    PlayerRun part = Play(dir, with({"--start", "1.8", "--end", "0:02.3", "--capture", "part"}));
+    ASSERT_EQ(part.exitCode, 0) << part.err;
+
+    // Frames 18 to 22: from the start's frame up to (not including) the end's.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "part"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"frame_000018.png", "frame_000019.png", "frame_000020.png",
+                                               "frame_000021.png", "frame_000022.png"}));
+    for (const std::string& name : names) {
+        int w = 0, h = 0, fw = 0, fh = 0;
+        std::vector<uint8_t> rgb, fullRgb;
+        ASSERT_TRUE(PngSize(dir / "part" / name, w, h, rgb)) << name;
+        ASSERT_TRUE(PngSize(dir / "full" / name, fw, fh, fullRgb)) << name;
+        EXPECT_EQ(rgb, fullRgb) << name << " differs from the full run's";
+    }
+    // Before the deletion at 2.05 the red picture is on screen, after it not.
+    int w = 0, h = 0;
+    std::vector<uint8_t> before, after;
+    ASSERT_TRUE(PngSize(dir / "part" / "frame_000020.png", w, h, before));
+    ASSERT_TRUE(PngSize(dir / "part" / "frame_000021.png", w, h, after));
+    auto redPixels = [](const std::vector<uint8_t>& rgb) {
+        int count = 0;
+        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+            count += rgb[i] > 100 && rgb[i + 2] < 50;
+        return count;
+    };
+    EXPECT_GT(redPixels(before), 100);
+    EXPECT_EQ(redPixels(after), 0);
+
+    // Starting after END ends at once, normally, with a word on stderr.
+    PlayerRun late = Play(dir, with({"--start", "4", "--capture", "late"}));
+    EXPECT_EQ(late.exitCode, 0) << late.err;
+    EXPECT_NE(late.err.find("the production ends before 4.00 s"), std::string::npos) << late.err;
+    EXPECT_TRUE(!fs::exists(dir / "late") || fs::is_empty(dir / "late"));
 }

@@ -1,6 +1,7 @@
 // Tests of the timeline: start-up, firing of blocks, layer operations, descriptions, music and tear-down.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -315,5 +316,150 @@ TEST_F(TimelineTest, MusicFailuresAreFatal) {
         EXPECT_STREQ(error.what(), "Unknown SoundSystem error.");
     }
     EXPECT_EQ(timeline->GetMusicStream(), 0u);
+    EXPECT_FALSE(SoundSystem::IsPlaying());
+}
+
+namespace {
+
+// The script every seeking case plays: a preloaded layer, a block that creates one and a
+// later one that restarts it, an unnamed layer that expires, a deletion, a description.
+const std::string kSeekScript =
+    "SHOWDESC Yes;\r\n"
+    "TIME -1 {\r\n" + Create("Pre") + "};\r\n"
+    "TIME 1 {\r\nDESC One;\r\n" + Create("A") + "CREATE TimelineProbe {\r\nLifeTime 0.5;\r\n};\r\n};\r\n"
+    "TIME 2 {\r\nUPDATE A {\r\nRESTART Yes;\r\nMOVE Bottom;\r\n};\r\n};\r\n"
+    "TIME 3 {\r\nDELETE Pre {\r\n};\r\n" + Create("B") + "};\r\n";
+
+struct LayerState {
+    std::string name;
+    float origin;
+    bool operator==(const LayerState&) const = default;
+};
+
+std::vector<LayerState> StackState(Timeline& timeline) {
+    std::vector<LayerState> state;
+    for (size_t i = 0; i < timeline.GetLayers().Size(); ++i) {
+        Layer* layer = timeline.GetLayers().At(i);
+        // Unnamed layers get random names; only whether one is there matters.
+        state.push_back({layer->IsAutoDelete() ? "(unnamed)" : layer->GetName(), layer->GetClockOrigin()});
+    }
+    return state;
+}
+
+}  // namespace
+
+// Seeking to T by StartAt leaves the stack, every layer's clock origin and the descriptions
+// exactly as a full run stepped frame by frame to T, for T before, at and after block times.
+TEST_F(TimelineTest, StartAtLeavesEverythingAsAFullRunDoes) {
+    struct Case {
+        double seek;                        // seconds, on the 0.25 s frame grid
+        std::vector<LayerState> expected;   // the stack after the first frame drawn at `seek`
+    };
+    const std::vector<Case> cases = {
+        {0.75, {{"Pre", 10.0f}}},
+        // At exactly 1.0 the block at 1 has not fired (blocks fire strictly after their time).
+        {1.0, {{"Pre", 10.0f}}},
+        {1.25, {{"Pre", 10.0f}, {"A", 11.25f}, {"(unnamed)", 11.25f}}},
+        // The unnamed layer expired at 1.75 and left; A was restarted and moved at 2.25.
+        {2.25, {{"A", 12.25f}, {"Pre", 10.0f}}},
+        {3.0, {{"A", 12.25f}, {"Pre", 10.0f}}},
+        // Pre was deleted in the frame after 3; B created then.
+        {3.25, {{"A", 12.25f}, {"B", 13.25f}}},
+        {6.0, {{"A", 12.25f}, {"B", 13.25f}}},
+    };
+    constexpr double kFrame = 0.25;
+    for (const Case& test : cases) {
+        SCOPED_TRACE("seek to " + std::to_string(test.seek));
+        const long frames = std::lround(test.seek / kFrame);
+
+        // The full run: every frame up to the seek drawn, then the frame at the seek.
+        StartScript(kSeekScript, 10.0);
+        for (long frame = 0; frame <= frames; ++frame) ASSERT_TRUE(StepAt(10.0 + frame * kFrame));
+        const std::vector<LayerState> full = StackState(*timeline);
+        const auto fullDescriptions = timeline->GetDescriptions();
+        timeline.reset();
+
+        // The seek: the same frames skipped, then the frame at the seek drawn.
+        clock.Set(10.0);
+        timeline = std::make_unique<Timeline>(device);
+        ParseScriptText(kSeekScript, timeline->GetScript());
+        long advanced = 0;
+        g_events.clear();
+        ASSERT_TRUE(timeline->StartAt(frames, [&] { clock.Set(10.0 + ++advanced * kFrame); }, false));
+        EXPECT_EQ(advanced, frames);
+        EXPECT_TRUE(Only("render:").empty()) << "skipped frames draw nothing";
+        device.ClearCalls();
+        ASSERT_TRUE(StepAt(10.0 + frames * kFrame));
+
+        EXPECT_EQ(StackState(*timeline), test.expected);
+        EXPECT_EQ(StackState(*timeline), full);
+        EXPECT_EQ(timeline->GetDescriptions(), fullDescriptions);
+        EXPECT_EQ(timeline->GetStartTime(), 10.0f);
+        // The first drawn frame draws the live layers, as the full run's frame does.
+        EXPECT_EQ(Only("render:").size(), test.expected.size());
+        timeline.reset();
+    }
+}
+
+TEST_F(TimelineTest, StartAtStopsAtAnEndBeforeTheSeekAndDrawsTheLoadingImageOnlyWhenAsked) {
+    const std::string script = "LOADINGIMG loading.png;\r\nTIME 2 {\r\nEND;\r\n};\r\n";
+    timeline = std::make_unique<Timeline>(device);
+    ParseScriptText(script, timeline->GetScript());
+    device.ClearCalls();
+    double now = 0.0;
+    EXPECT_TRUE(timeline->StartAt(8, [&] { clock.Set(now += 0.25); }, false));  // up to 2.0: END not yet
+    EXPECT_EQ(device.Count(Op::Draw), 0);
+    timeline.reset();
+
+    clock.Set(0.0);
+    now = 0.0;
+    timeline = std::make_unique<Timeline>(device);
+    ParseScriptText(script, timeline->GetScript());
+    EXPECT_FALSE(timeline->StartAt(20, [&] { clock.Set(now += 0.25); }, true));
+    EXPECT_EQ(now, 2.25) << "skipping stops in the frame END ran";
+    EXPECT_EQ(device.Count(Op::Draw), 1) << "the loading image";
+    EXPECT_EQ(device.liveTextures, 0);
+}
+
+TEST_F(TimelineTest, StartMusicPlaysFromThePositionAndNothingPastTheEnd) {
+    SoundSystem::Init();
+    timeline = std::make_unique<Timeline>(device);
+    ParseScriptText("MUSICSTREAM music.wav;\r\n", timeline->GetScript());
+    ASSERT_TRUE(timeline->StartAt(0, [] {}, false));
+    EXPECT_EQ(timeline->GetMusicStream(), 0u) << "StartAt leaves the music to StartMusic";
+    // Whole seconds: this mixer version seeks WAV data to the second below.
+    timeline->StartMusic(2.0f);
+    ASSERT_NE(timeline->GetMusicStream(), 0u);
+    EXPECT_TRUE(SoundSystem::IsPlaying());
+    const double position = SoundSystem::StreamPosition(timeline->GetMusicStream());
+    EXPECT_GE(position, 2.0);
+    EXPECT_LT(position, 2.9);
+    timeline.reset();
+    EXPECT_FALSE(SoundSystem::IsPlaying());
+
+    // The music (3 s) ends before the position: the production goes on in silence.
+    timeline = std::make_unique<Timeline>(device);
+    ParseScriptText("MUSICSTREAM music.wav;\r\n", timeline->GetScript());
+    ASSERT_TRUE(timeline->StartAt(0, [] {}, false));
+    timeline->StartMusic(4.0f);
+    EXPECT_NE(timeline->GetMusicStream(), 0u);
+    EXPECT_FALSE(SoundSystem::IsPlaying());
+}
+
+TEST_F(TimelineTest, ATimelineThatNeverStartedMusicLeavesTheOutputAlone) {
+    SoundSystem::Init();
+    StartScript("MUSICSTREAM music.wav;\r\n");
+    ASSERT_TRUE(SoundSystem::IsPlaying());
+    // A seek builds the next timeline while this one plays; when it fails it goes quietly.
+    auto next = std::make_unique<Timeline>(device);
+    ParseScriptText("MUSICSTREAM music.wav;\r\n", next->GetScript());
+    ASSERT_TRUE(next->StartAt(4, [] {}, false));
+    next.reset();
+    EXPECT_TRUE(SoundSystem::IsPlaying());
+    // One that took over the output stops it as it goes, with or without music of its own.
+    auto silent = std::make_unique<Timeline>(device);
+    ASSERT_TRUE(silent->StartAt(4, [] {}, false));
+    silent->StartMusic(0.4f);
+    silent.reset();
     EXPECT_FALSE(SoundSystem::IsPlaying());
 }

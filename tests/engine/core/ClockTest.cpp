@@ -146,3 +146,30 @@ TEST_F(ClockTest, AResetForgetsAFixedSeed)
     EXPECT_NE(first, fixedFirst);
     EXPECT_NE(std::find(timeSeeded.begin(), timeSeeded.end(), first), timeSeeded.end());
 }
+
+TEST_F(ClockTest, APinHoldsTheTimeAndUnpinningReturnsToTheCounter)
+{
+    ClockStart();
+    counter.Advance(10.0);
+    ClockPin(4.25f);
+    EXPECT_EQ(ClockNow(), 4.25f);
+    counter.Advance(1.0);
+    EXPECT_EQ(ClockNow(), 4.25f) << "the counter goes on underneath";
+    ClockPin(-3.5f);
+    EXPECT_EQ(ClockNow(), -3.5f);
+    EXPECT_TRUE(ClockIsPinned());
+    // A rate change while pinned continues from the counter's time, not the pin's.
+    ClockSetRate(0.0f);
+    ClockUnpin();
+    EXPECT_FALSE(ClockIsPinned());
+    EXPECT_FLOAT_EQ(ClockNow(), 11.0f);
+    counter.Advance(5.0);
+    EXPECT_FLOAT_EQ(ClockNow(), 11.0f) << "rate 0 stands still (pause)";
+    ClockSetRate(1.0f);
+    counter.Advance(0.5);
+    EXPECT_FLOAT_EQ(ClockNow(), 11.5f);
+    // A reset forgets a pin.
+    ClockPin(1.0f);
+    ClockResetForTesting();
+    EXPECT_FALSE(ClockIsPinned());
+}

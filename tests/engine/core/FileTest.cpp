@@ -30,6 +30,7 @@ protected:
     }
     void TearDown() override
     {
+        SetDataFolder("");
         fs::current_path(previous_);
         SetArchive(savedPak_);
         ClearUsedFilesForTesting();
@@ -107,6 +108,41 @@ TEST_F(FileTest, FoldersAreTriedInOrderWithBackslashesAndAnyCase)
     // The registry holds the names as requested, without the folder that served them.
     EXPECT_EQ(GetUsedFiles(),
               (std::vector<std::string>{"logo.png", "old.jpg", "only-in-data.txt", "sub\\noiselayer.JPG"}));
+}
+
+// A data folder takes the current directory's place for every search folder; the registry
+// keeps the path each name was read from (what --watch watches), none for the archive.
+TEST_F(FileTest, ADataFolderIsSearchedInsteadOfTheCurrentOneAndPathsAreKept)
+{
+    Write("here.txt", "current");
+    Write("prod/Script.txt", "script");
+    Write("prod/gfx/Logo.PNG", "logo");
+    Write("prod/here.txt", "data");
+    SetDataFolder("prod");
+    File script;
+    ASSERT_TRUE(script.Open("Script.txt"));
+    File logo;
+    ASSERT_TRUE(logo.Open("GFX\\logo.png"));
+    EXPECT_EQ(ReadAll(logo), "logo");
+    File here;
+    ASSERT_TRUE(here.Open("here.txt"));
+    EXPECT_EQ(ReadAll(here), "data") << "the current directory is not searched";
+    File absolute;
+    ASSERT_TRUE(absolute.Open((folder_ / "here.txt").string().c_str())) << "absolute names stay as they are";
+    EXPECT_EQ(ReadAll(absolute), "current");
+
+    ScopedTestPak pak(std::vector<std::pair<std::string, std::string>>{{"packed.txt", "packed"}});
+    File packed;
+    ASSERT_TRUE(packed.Open("packed.txt"));
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {(folder_ / "here.txt").string(), (folder_ / "here.txt").string()},
+        {"GFX\\logo.png", "prod/gfx/Logo.PNG"},
+        {"Script.txt", "prod/Script.txt"},
+        {"here.txt", "prod/here.txt"},
+        {"packed.txt", ""},
+    };
+    EXPECT_EQ(GetUsedFilePaths(), expected);
 }
 
 TEST_F(FileTest, RegistryIsUniqueInByteOrderAndWrittenOnePerLine)

@@ -232,3 +232,49 @@ TEST(TextureTest, SixteenBitDisplaysUploadTheirOwnPacking)
     d565.DestroyTexture(t565);
     d555.DestroyTexture(t555);
 }
+
+// A changed image leaves the cache's lookup: new loads read the file again while the
+// textures made before keep their resource until they go, and nothing is freed twice.
+TEST(TextureTest, AForgottenImageIsReadAgainWhileOldUsersKeepTheirs)
+{
+    ScopedTestPak pak({{"logo.png", EncodePng(2, 2, SolidRgb(2, 2, 5, 6, 7))},
+                       {"mask.png", EncodePng(2, 2, SolidRgb(2, 2, 0, 0, 0))},
+                       {"other.png", EncodePng(2, 2, SolidRgb(2, 2, 1, 1, 1))}});
+    RecordingDevice device;
+    device.Open(640, 480, 32);
+    MapCache& cache = device.GetMapCache();
+    RecordingTexture* oldPlain = NewTexture(device);
+    RecordingTexture* oldMasked = NewTexture(device);
+    RecordingTexture* maskedElsewhere = NewTexture(device);
+    RecordingTexture* other = NewTexture(device);
+    oldPlain->Load("logo.png", false);
+    oldMasked->SetAlphaMap("mask.png", 128);
+    oldMasked->Load("logo.png", false);
+    maskedElsewhere->SetAlphaMap("LOGO.PNG", 128);  // the same file as an alpha image, in other case
+    maskedElsewhere->Load("other.png", false);
+    other->Load("other.png", false);
+
+    // Both keys built from logo.png as colour image and the one with it as alpha image go.
+    EXPECT_EQ(3u, ForgetCachedImage(device, "gfx\\Logo.png"));
+    EXPECT_EQ(3u, cache.GetRetiredCount());
+    EXPECT_EQ(nullptr, cache.Find("logo.png"));
+    EXPECT_NE(nullptr, cache.Find("other.png"));
+
+    RecordingTexture* fresh = NewTexture(device);
+    fresh->Load("logo.png", false);
+    ASSERT_EQ(1u, fresh->uploads.size());
+    EXPECT_FALSE(fresh->uploads[0].adopted) << "read again, not adopted";
+    EXPECT_NE(oldPlain->GetPixels(), fresh->GetPixels());
+    EXPECT_EQ(1, cache.GetCount("logo.png"));
+
+    // The old users release their retired resources without touching the fresh one.
+    device.DestroyTexture(oldPlain);
+    device.DestroyTexture(oldMasked);
+    device.DestroyTexture(maskedElsewhere);
+    EXPECT_EQ(0u, cache.GetRetiredCount());
+    EXPECT_EQ(1, cache.GetCount("logo.png"));
+    EXPECT_EQ(fresh->GetPixels(), static_cast<const RecordingResource*>(cache.Find("logo.png")));
+    device.DestroyTexture(fresh);
+    device.DestroyTexture(other);
+    EXPECT_EQ(0u, cache.GetSize());
+}
