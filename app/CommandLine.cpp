@@ -111,6 +111,14 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.noPak = true; }},
     {"--no-vsync", nullptr, "do not wait for the vertical blank when presenting",
      [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
+    {"--bench", nullptr, "benchmark: play headless as fast as possible, print frame times",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.bench = true; }},
+    {"--bench-json", "FILE", "as --bench, and write the figures to FILE as JSON",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--bench-json needs a file");
+         o.benchJsonPath = v;
+         return o.bench = true;
+     }},
 };
 
 const OptionEntry* FindOption(const std::string& name)
@@ -160,7 +168,21 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--pak and --no-pak exclude each other";
         return false;
     }
+    ApplyBenchDefaults(options);
     return true;
+}
+
+void ApplyBenchDefaults(CommandLineOptions& options)
+{
+    if (!options.bench)
+        return;
+    if (options.fps <= 0.0)
+        options.fps = 30.0;
+    options.noVsync = true;
+    if (options.windowed)
+        options.noDialog = true;
+    else
+        options.headless = true;
 }
 
 std::string CommandLineUsage(const char* programName)

@@ -22,6 +22,8 @@ struct CommandLineOptions {
     int modeWidth = 640;
     int modeHeight = 480;
     int modeBits = 32;
+    bool bench = false;           // play as fast as possible and report the frame times
+    std::string benchJsonPath;    // non-empty: --bench, and the figures go to this file as JSON
 };
 
 // Plain case-sensitive substring search, as the original switches are matched.
@@ -31,6 +33,10 @@ bool HasSwitch(const std::string& commandLine, const char* name);
 // Words that are not options are kept only as part of the joined command line.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options,
                       std::string& error);
+
+// What --bench implies unless asked otherwise: the fixed-step clock at 30 frames/s when no
+// --fps was given, no vertical sync, and headless play unless --windowed asks for a window.
+void ApplyBenchDefaults(CommandLineOptions& options);
 
 // The text printed by --help.
 std::string CommandLineUsage(const char* programName);

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/FixedStepClock.h"
@@ -25,7 +26,19 @@
 
 namespace {
 
+// The benchmark's floor: one empty frame after this many of the production's.
+constexpr long kFramesPerEmptyFrame = 8;
+
 const char* const kDashes = "------------------------------------------------------------------";
+
+// The benchmark's progress line, on stderr and only when that is a terminal.
+void ShowBenchProgress(const std::string& text, bool last)
+{
+    if (!isatty(STDERR_FILENO))
+        return;
+    std::fprintf(stderr, "\r%s\033[K%s", text.c_str(), last ? "\n" : "");
+    std::fflush(stderr);
+}
 
 float SystemSeconds()
 {
@@ -164,6 +177,11 @@ bool DemoApplication::Init()
     font_ = device_->GetFont("font1.png");
     timeline_ = std::make_unique<Timeline>(*device_);
     timeline_->Parse("Script.txt");
+    if (options_.bench) {
+        bench_ = std::make_unique<BenchRecorder>(benchClock_);
+        benchSection_ = ChooseBenchSection(options_, timeline_->GetScript());
+        timeline_->GetLayers().SetFrameObserver(bench_.get());
+    }
     timeline_->Start();
     frameRate_.Reset(SystemSeconds());
 
@@ -205,8 +223,23 @@ void DemoApplication::SelectWithoutDialog()
     device_->SelectMode(mode);
 }
 
+bool DemoApplication::Run()
+{
+    Application::Run();
+    if (bench_) {
+        // A short run still measures its floor on enough frames.
+        while (bench_->GetEmptyFrames() < 100)
+            EmptyFrame();
+        ShowBenchProgress("", true);
+        ReportBench();
+    }
+    return false;
+}
+
 void DemoApplication::Frame()
 {
+    if (bench_)
+        bench_->BeginFrame(false);
     device_->BeginScene();
     if (!timeline_->Step())
         PostQuitMessage(0);
@@ -219,7 +252,26 @@ void DemoApplication::Frame()
         font_->Print(nullptr, 10, 10, " ");
     if (timeline_->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
+    FinishFrame();
 
+    if (bench_) {
+        bench_->EndFrame();
+        if (framesDone_ % kFramesPerEmptyFrame == 0)
+            EmptyFrame();
+        const double seconds = bench_->ProductionSeconds();
+        if (seconds - lastProgressSeconds_ >= 0.25) {
+            lastProgressSeconds_ = seconds;
+            char text[160];
+            std::snprintf(text, sizeof text, "bench: %ld frames, %.1f of %.1f s, %.1f frames/s", framesDone_,
+                          static_cast<double>(timeline_->GetElapsed()), static_cast<double>(benchSection_.end),
+                          static_cast<double>(bench_->GetFrames()) / seconds);
+            ShowBenchProgress(text, false);
+        }
+    }
+}
+
+void DemoApplication::FinishFrame()
+{
     if (capture_) {
         const std::vector<uint8_t> frame = device_->ReadBackBuffer();
         if (!frame.empty())
@@ -229,11 +281,44 @@ void DemoApplication::Frame()
     device_->Clear(0);
 
     ++framesDone_;
+    if (framesDone_ == 1 && bench_)
+        startupMs_ = MillisecondsSinceProcessStart();
     if (fixedStep_)
         fixedStep_->Advance();
     if (options_.frames > 0 && framesDone_ >= options_.frames) {
         quitRequested_ = true;
         PostQuitMessage(0);
+    }
+}
+
+void DemoApplication::EmptyFrame()
+{
+    bench_->BeginFrame(true);
+    device_->BeginScene();
+    device_->EndScene();
+    font_->Print(nullptr, 10, 10, " ");
+    device_->Present(0);
+    device_->Clear(0);
+    bench_->EndFrame();
+}
+
+void DemoApplication::ReportBench()
+{
+    BenchFigures figures = bench_->Compute();
+    figures.mode = std::to_string(device_->GetWidth()) + "x" + std::to_string(device_->GetHeight()) + "x" +
+                   std::to_string(device_->GetBitsPerPixel());
+    figures.fixedStepFps = options_.fps;
+    figures.startupMs = startupMs_;
+    figures.peakResidentMb = PeakResidentMegabytes();
+    std::fputs(FormatBenchText(figures).c_str(), stdout);
+    std::fflush(stdout);
+    if (!options_.benchJsonPath.empty()) {
+        const std::string json = FormatBenchJson(figures);
+        std::FILE* file = std::fopen(options_.benchJsonPath.c_str(), "wb");
+        const bool written = file != nullptr && std::fwrite(json.data(), 1, json.size(), file) == json.size();
+        const bool closed = file != nullptr && std::fclose(file) == 0;
+        if (!written || !closed)
+            RaiseAppError("Cannot write [%s].", options_.benchJsonPath.c_str());
     }
 }
 

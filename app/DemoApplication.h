@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/Benchmark.h"
 #include "app/CommandLine.h"
 #include "app/FrameRate.h"
 
@@ -22,6 +23,8 @@ public:
     ~DemoApplication() override;
 
     bool Init() override;
+    // The message loop; with --bench then the report.
+    bool Run() override;
     void Frame() override;
     bool OnKeyDown(uintptr_t wParam, intptr_t lParam) override;
     virtual bool OnMove(uintptr_t wParam, intptr_t lParam);
@@ -42,6 +45,11 @@ private:
     void SelectWithoutDialog();
     void SendWindowRect();
     void OpenArchive();
+    // The end of every production frame: capture, present, clear, the frame count and clock.
+    void FinishFrame();
+    // A frame that draws nothing and leaves the demo clock where it is (the benchmark's floor).
+    void EmptyFrame();
+    void ReportBench();
 
     CommandLineOptions options_;
     FixedStepCounter* fixedStep_ = nullptr;
@@ -54,4 +62,9 @@ private:
     FrameRateCounter frameRate_;
     std::unique_ptr<FrameCapture> capture_;
     long framesDone_ = 0;
+    BenchClock benchClock_;
+    std::unique_ptr<BenchRecorder> bench_;
+    BenchSection benchSection_;
+    double startupMs_ = -1.0;
+    double lastProgressSeconds_ = 0.0;
 };
