@@ -26,6 +26,9 @@
 
 namespace {
 
+// Frame capture: read-backs still being copied before the oldest is waited for.
+constexpr size_t kReadBacksInFlight = 2;
+
 // The benchmark's floor: one empty frame after this many of the production's.
 constexpr long kFramesPerEmptyFrame = 8;
 
@@ -223,9 +226,21 @@ void DemoApplication::SelectWithoutDialog()
     device_->SelectMode(mode);
 }
 
+void DemoApplication::CaptureFrame(std::vector<uint8_t> frame)
+{
+    if (!frame.empty())
+        capture_->WriteFrame(std::move(frame), device_->GetWidth(), device_->GetHeight());
+}
+
 bool DemoApplication::Run()
 {
     Application::Run();
+    if (capture_) {
+        std::vector<uint8_t> frame;
+        while (device_->TakeReadBack(frame, true))
+            CaptureFrame(std::move(frame));
+        capture_->Finish();
+    }
     if (bench_) {
         // A short run still measures its floor on enough frames.
         while (bench_->GetEmptyFrames() < 100)
@@ -273,9 +288,12 @@ void DemoApplication::Frame()
 void DemoApplication::FinishFrame()
 {
     if (capture_) {
-        const std::vector<uint8_t> frame = device_->ReadBackBuffer();
-        if (!frame.empty())
-            capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
+        device_->QueueReadBack();
+        // Frames already copied go to the encoders; beyond a few in flight the oldest is
+        // waited for, so the copies run behind the drawing without piling up.
+        std::vector<uint8_t> frame;
+        while (device_->TakeReadBack(frame, device_->GetQueuedReadBacks() > kReadBacksInFlight))
+            CaptureFrame(std::move(frame));
     }
     device_->Present(0);
     device_->Clear(0);

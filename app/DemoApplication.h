@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/Benchmark.h"
@@ -23,7 +24,7 @@ public:
     ~DemoApplication() override;
 
     bool Init() override;
-    // The message loop; with --bench then the report.
+    // The message loop; then the capture's last frames, and with --bench the report.
     bool Run() override;
     void Frame() override;
     bool OnKeyDown(uintptr_t wParam, intptr_t lParam) override;
@@ -47,6 +48,7 @@ private:
     void OpenArchive();
     // The end of every production frame: capture, present, clear, the frame count and clock.
     void FinishFrame();
+    void CaptureFrame(std::vector<uint8_t> frame);
     // A frame that draws nothing and leaves the demo clock where it is (the benchmark's floor).
     void EmptyFrame();
     void ReportBench();
