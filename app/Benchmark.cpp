@@ -83,7 +83,7 @@ double Quantile(std::vector<double> times, double q)
     if (q == 0.5)
         return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2.0;
     // Nearest rank: the smallest value with at least q of the values at or below it.
-    size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(n)));
+    size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(n) - 1e-9));
     rank = std::clamp<size_t>(rank, 1, n);
     return times[rank - 1];
 }
