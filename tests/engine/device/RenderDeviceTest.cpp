@@ -477,6 +477,7 @@ TEST(RenderDeviceTest, QueuedReadBacksComeBackOldestFirstAsReadBackBufferGivesTh
         EXPECT_FALSE(device.TakeReadBack(rgb, true));  // nothing queued: untouched
         EXPECT_EQ(rgb, std::vector<uint8_t>{9});
         device.Open(4, 2, bits);
+        device.EnableClearColor(true);
         device.SetClearColor(1.0f, 0.0f, 0.0f);
         device.Clear(0);
         const std::vector<uint8_t> red = device.ReadBackBuffer();
