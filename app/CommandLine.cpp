@@ -179,6 +179,14 @@ const OptionEntry kOptions[] = {
          o.dataDir = v;
          return true;
      }},
+    {"--bench", nullptr, "benchmark: play headless as fast as possible, print frame times",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.bench = true; }},
+    {"--bench-json", "FILE", "as --bench, and write the figures to FILE as JSON",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--bench-json needs a file");
+         o.benchJsonPath = v;
+         return o.bench = true;
+     }},
 };
 
 // A video is rendered off-screen at fixed steps, sized for the encoders' 4:2:0 pictures.
@@ -264,7 +272,21 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--watch needs --no-pak or --data DIR (files in an archive do not change)";
         return false;
     }
+    ApplyBenchDefaults(options);
     return CheckVideoOptions(options, error);
+}
+
+void ApplyBenchDefaults(CommandLineOptions& options)
+{
+    if (!options.bench)
+        return;
+    if (options.fps <= 0.0)
+        options.fps = 30.0;
+    options.noVsync = true;
+    if (options.windowed)
+        options.noDialog = true;
+    else
+        options.headless = true;
 }
 
 std::string CommandLineUsage(const char* programName)

@@ -31,6 +31,8 @@ struct CommandLineOptions {
     bool author = false;          // --author: pause, seek and time keys, time shown
     bool watch = false;           // --watch: reload when the script or a data file changes
     std::string dataDir;          // --data: play the files of this folder, no archive
+    bool bench = false;           // play as fast as possible and report the frame times
+    std::string benchJsonPath;    // non-empty: --bench, and the figures go to this file as JSON
 };
 
 // A production time: seconds ("83.5") or minutes and seconds ("1:23.5"), not negative.
@@ -43,6 +45,10 @@ bool HasSwitch(const std::string& commandLine, const char* name);
 // Words that are not options are kept only as part of the joined command line.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options,
                       std::string& error);
+
+// What --bench implies unless asked otherwise: the fixed-step clock at 30 frames/s when no
+// --fps was given, no vertical sync, and headless play unless --windowed asks for a window.
+void ApplyBenchDefaults(CommandLineOptions& options);
 
 // The text printed by --help.
 std::string CommandLineUsage(const char* programName);

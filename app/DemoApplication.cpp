@@ -43,6 +43,12 @@
 
 namespace {
 
+// Frame capture: read-backs still being copied before the oldest is waited for.
+constexpr size_t kReadBacksInFlight = 2;
+
+// The benchmark's floor: one empty frame after this many of the production's.
+constexpr long kFramesPerEmptyFrame = 8;
+
 const char* const kDashes = "------------------------------------------------------------------";
 
 // Author keys (virtual-key codes).
@@ -57,6 +63,15 @@ constexpr double kLongSeek = 30.0;
 
 // Editors write a file in several steps; a reload waits until the files were quiet this long.
 constexpr uint32_t kQuietMilliseconds = 150;
+
+// The benchmark's progress line, on stderr and only when that is a terminal.
+void ShowBenchProgress(const std::string& text, bool last)
+{
+    if (!isatty(STDERR_FILENO))
+        return;
+    std::fprintf(stderr, "\r%s\033[K%s", text.c_str(), last ? "\n" : "");
+    std::fflush(stderr);
+}
 
 float SystemSeconds()
 {
@@ -217,8 +232,14 @@ bool DemoApplication::Init()
     if (options_.watch)
         watcher_ = std::make_unique<FileWatcher>();
     StartFirstTimeline();
-    if (timeline_)
+    if (timeline_) {
         StartExport();
+        if (options_.bench) {
+            bench_ = std::make_unique<BenchRecorder>(benchClock_);
+            benchSection_ = ChooseBenchSection(options_, timeline_->GetScript());
+            timeline_->GetLayers().SetFrameObserver(bench_.get());
+        }
+    }
     frameRate_.Reset(SystemSeconds());
 
     AddHandler(WM_MOVE, static_cast<Handler>(&DemoApplication::OnMove));
@@ -546,26 +567,17 @@ void DemoApplication::DrawAuthorText()
 }
 
 #ifndef STARFALL_WEB
-void DemoApplication::CaptureFrame()
+void DemoApplication::CaptureFrame(std::vector<uint8_t> frame)
 {
-    const std::vector<uint8_t> frame = device_->ReadBackBuffer();
-    if (frame.empty())
-        return;
-    // Files are named by production frame; the capture's own count follows it until a
-    // run starts part-way or seeks.
-    if (frameIndex_ == capture_->GetFrameCount()) {
-        capture_->WriteFrame(frame, device_->GetWidth(), device_->GetHeight());
-        return;
-    }
-    const std::string path = capture_->FramePath(frameIndex_);
-    std::string error;
-    if (!WriteRgbPng(path, frame, device_->GetWidth(), device_->GetHeight(), error))
-        RaiseAppError("Cannot write [%s] : %s", path.c_str(), error.c_str());
+    if (!frame.empty())
+        capture_->WriteFrame(std::move(frame), device_->GetWidth(), device_->GetHeight());
 }
 #endif
 
 void DemoApplication::Frame()
 {
+    if (bench_)
+        bench_->BeginFrame(false);
     if (watcher_)
         PollWatcher();
     if (pendingSeek_) {
@@ -607,18 +619,55 @@ void DemoApplication::Frame()
     if (timeline_ && timeline_->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
     DrawAuthorText();
-
 #ifndef STARFALL_WEB
-    if (capture_)
-        CaptureFrame();
     if (video_ && playing && framesDone_ < videoFrames_)
         video_->AddFrame(device_->ReadBackBuffer());
+#endif
+    FinishFrame();
+
+    if (bench_) {
+        bench_->EndFrame();
+        if (framesDone_ % kFramesPerEmptyFrame == 0)
+            EmptyFrame();
+        const double seconds = bench_->ProductionSeconds();
+        if (seconds - lastProgressSeconds_ >= 0.25) {
+            lastProgressSeconds_ = seconds;
+            char text[160];
+            std::snprintf(text, sizeof text, "bench: %ld frames, %.1f of %.1f s, %.1f frames/s", framesDone_,
+                          static_cast<double>(timeline_->GetElapsed()), static_cast<double>(benchSection_.end),
+                          static_cast<double>(bench_->GetFrames()) / seconds);
+            ShowBenchProgress(text, false);
+        }
+    }
+}
+
+void DemoApplication::FinishFrame()
+{
+#ifndef STARFALL_WEB
+    if (capture_) {
+        // Files are named by production frame: a run that starts part-way or seeks
+        // finishes what is queued and numbers on from the frame it is at.
+        if (frameIndex_ != capture_->GetFrameCount() + static_cast<long>(device_->GetQueuedReadBacks())) {
+            std::vector<uint8_t> frame;
+            while (device_->TakeReadBack(frame, true))
+                CaptureFrame(std::move(frame));
+            capture_->Restart(frameIndex_);
+        }
+        device_->QueueReadBack();
+        // Frames already copied go to the encoders; beyond a few in flight the oldest is
+        // waited for, so the copies run behind the drawing without piling up.
+        std::vector<uint8_t> frame;
+        while (device_->TakeReadBack(frame, device_->GetQueuedReadBacks() > kReadBacksInFlight))
+            CaptureFrame(std::move(frame));
+    }
 #endif
     device_->Present(0);
     device_->Clear(0);
 
     ++framesDone_;
     ++frameIndex_;
+    if (framesDone_ == 1 && bench_)
+        startupMs_ = MillisecondsSinceProcessStart();
     if (fixedStep_)
         fixedStep_->Advance();
     if (progress_ && timeline_)
@@ -626,6 +675,37 @@ void DemoApplication::Frame()
     if (options_.frames > 0 && framesDone_ >= options_.frames) {
         quitRequested_ = true;
         PostQuitMessage(0);
+    }
+}
+
+void DemoApplication::EmptyFrame()
+{
+    bench_->BeginFrame(true);
+    device_->BeginScene();
+    device_->EndScene();
+    font_->Print(nullptr, 10, 10, " ");
+    device_->Present(0);
+    device_->Clear(0);
+    bench_->EndFrame();
+}
+
+void DemoApplication::ReportBench()
+{
+    BenchFigures figures = bench_->Compute();
+    figures.mode = std::to_string(device_->GetWidth()) + "x" + std::to_string(device_->GetHeight()) + "x" +
+                   std::to_string(device_->GetBitsPerPixel());
+    figures.fixedStepFps = options_.fps;
+    figures.startupMs = startupMs_;
+    figures.peakResidentMb = PeakResidentMegabytes();
+    std::fputs(FormatBenchText(figures).c_str(), stdout);
+    std::fflush(stdout);
+    if (!options_.benchJsonPath.empty()) {
+        const std::string json = FormatBenchJson(figures);
+        std::FILE* file = std::fopen(options_.benchJsonPath.c_str(), "wb");
+        const bool written = file != nullptr && std::fwrite(json.data(), 1, json.size(), file) == json.size();
+        const bool closed = file != nullptr && std::fclose(file) == 0;
+        if (!written || !closed)
+            RaiseAppError("Cannot write [%s].", options_.benchJsonPath.c_str());
     }
 }
 

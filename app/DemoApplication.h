@@ -5,8 +5,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
+#include "app/Benchmark.h"
 #include "app/CommandLine.h"
 #include "app/FrameRate.h"
 #include "app/PlaybackSection.h"
@@ -29,9 +31,10 @@ public:
     DemoApplication(const CommandLineOptions& options, FixedStepCounter* fixedStep = nullptr);
     ~DemoApplication() override;
 
-    // The loop; afterwards a video being exported is finished.
-    bool Run() override;
     bool Init() override;
+    // The message loop; then the capture's last frames, the video's end, and with --bench
+    // the report.
+    bool Run() override;
     void Frame() override;
     bool OnKeyDown(uintptr_t wParam, intptr_t lParam) override;
     virtual bool OnMove(uintptr_t wParam, intptr_t lParam);
@@ -87,7 +90,12 @@ private:
     void ShowWatchError(const std::string& text);
     // Time read-out and error text on screen, time in the window title (author, watch).
     void DrawAuthorText();
-    void CaptureFrame();
+    // The end of every production frame: capture, present, clear, the frame count and clock.
+    void FinishFrame();
+    void CaptureFrame(std::vector<uint8_t> frame);
+    // A frame that draws nothing and leaves the demo clock where it is (the benchmark's floor).
+    void EmptyFrame();
+    void ReportBench();
 
     CommandLineOptions options_;
     FixedStepCounter* fixedStep_ = nullptr;
@@ -98,7 +106,9 @@ private:
     Font* font_ = nullptr;
     std::unique_ptr<Timeline> timeline_;
     FrameRateCounter frameRate_;
+#ifndef STARFALL_WEB  // a page has no folder to write frames to
     std::unique_ptr<FrameCapture> capture_;
+#endif
 #ifndef STARFALL_WEB  // a browser has no encoder to feed
     std::unique_ptr<VideoExport> video_;
     long videoFrames_ = 0;  // pictures that fall inside the production's length
@@ -121,4 +131,9 @@ private:
     uint32_t lastChangeTicks_ = 0;
     std::string watchError_;
     std::string shownTitle_;
+    BenchClock benchClock_;
+    std::unique_ptr<BenchRecorder> bench_;
+    BenchSection benchSection_;
+    double startupMs_ = -1.0;
+    double lastProgressSeconds_ = 0.0;
 };

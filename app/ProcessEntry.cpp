@@ -133,6 +133,8 @@ int StarfallMain(int argc, char** argv)
         std::printf("starfall %s (%s)\n", STARFALL_VERSION, kProductionTitle);
         return kExitNormal;
     }
+    if (options.bench)
+        setenv("SDL_AUDIODRIVER", "dummy", 1);  // a benchmark plays the music to nobody
     if (options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         // The environment may choose another output, except for a video: its pictures run

@@ -310,7 +310,21 @@ void RenderDevice::ReplayState(const StateCall& call)
     }
 }
 
-// ---- Fonts and saved transforms ---------------------------------------------------------
+// ---- Read-back, fonts and saved transforms ---------------------------------------------
+
+void RenderDevice::QueueReadBack()
+{
+    queuedReadBacks_.push_back(ReadBackBuffer());
+}
+
+bool RenderDevice::TakeReadBack(std::vector<uint8_t>& rgb, bool)
+{
+    if (queuedReadBacks_.empty())
+        return false;
+    rgb = std::move(queuedReadBacks_.front());
+    queuedReadBacks_.pop_front();
+    return true;
+}
 
 Font* RenderDevice::GetFont(const char* fileName)
 {

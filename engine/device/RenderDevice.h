@@ -1,6 +1,7 @@
 // RenderDevice: the abstract rendering device everything on screen is drawn through.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -160,6 +161,14 @@ public:
     // The frame Present will show, as RGB24, rows top to bottom; empty when the device
     // cannot read it back.
     virtual std::vector<uint8_t> ReadBackBuffer() { return {}; }
+    // Read-back without waiting for the picture (frame capture): QueueReadBack starts
+    // copying the frame Present will show; TakeReadBack hands the queued frames back oldest
+    // first, each as ReadBackBuffer would have returned it. Without wait it answers false
+    // while the oldest copy is still under way; with wait it blocks until it is done.
+    // False (rgb untouched) when nothing is queued. Default: copied at once by ReadBackBuffer.
+    virtual void QueueReadBack();
+    virtual bool TakeReadBack(std::vector<uint8_t>& rgb, bool wait);
+    virtual size_t GetQueuedReadBacks() const { return queuedReadBacks_.size(); }
 
     // The font loaded from fileName, made and cached on first use; the device owns it.
     Font* GetFont(const char* fileName);
@@ -251,6 +260,7 @@ protected:
     std::vector<DriverInfo> drivers_;
     std::map<std::string, std::unique_ptr<Font>> fonts_;
     std::vector<Matrix4> savedTransforms_;
+    std::deque<std::vector<uint8_t>> queuedReadBacks_;
 
 private:
     bool recording_ = false;

@@ -33,6 +33,9 @@ public:
     void SetName(const std::string& text);
     std::string GetName() const { return name; }
     bool IsAutoDelete() const { return autoDelete; }
+    // The script's name of the layer's type (set by the registry that made it; empty otherwise).
+    const std::string& GetTypeName() const { return typeName; }
+    void SetTypeName(const std::string& text) { typeName = text; }
 
     RenderDevice& GetDevice() const { return device; }
     const std::vector<LayerOperation>& GetNestedOperations() const { return nestedOperations; }
@@ -51,6 +54,7 @@ protected:
     RenderDevice& device;
     std::vector<LayerOperation> nestedOperations;
     std::string name;
+    std::string typeName;
     bool autoDelete = true;
 };
 

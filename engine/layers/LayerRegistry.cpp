@@ -16,7 +16,11 @@ std::unique_ptr<Layer> LayerRegistry::CreateLayer(RenderDevice& device,
                                                   const std::vector<LayerOperation>& nestedOperations,
                                                   const std::string& typeName) const {
     auto found = factories_.find(typeName);
-    if (found != factories_.end()) return found->second->Create(device, nestedOperations);
+    if (found != factories_.end()) {
+        std::unique_ptr<Layer> layer = found->second->Create(device, nestedOperations);
+        layer->SetTypeName(typeName);
+        return layer;
+    }
     std::string listing;
     for (const auto& entry : factories_) listing += " - " + entry.first + "\r\n";
     ReportFatal("Could not find LayerEffect [%s].\r\n Available are : \r\n%s", typeName.c_str(), listing.c_str());

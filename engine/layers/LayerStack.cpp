@@ -62,7 +62,15 @@ void LayerStack::Clear() {
 }
 
 void LayerStack::FrameAll() {
-    for (const auto& layer : layers_) layer->Frame();
+    if (observer_ == nullptr) {
+        for (const auto& layer : layers_) layer->Frame();
+        return;
+    }
+    for (const auto& layer : layers_) {
+        observer_->BeforeLayerFrame(*layer);
+        layer->Frame();
+        observer_->AfterLayerFrame(*layer);
+    }
 }
 
 bool LayerStack::RemoveOneExpired() {

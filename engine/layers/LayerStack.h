@@ -6,6 +6,14 @@
 #include <vector>
 #include "engine/layers/Layer.h"
 
+// Told around every layer's Frame (benchmarks time each layer type with it).
+class LayerFrameObserver {
+public:
+    virtual ~LayerFrameObserver() = default;
+    virtual void BeforeLayerFrame(const Layer& layer) = 0;
+    virtual void AfterLayerFrame(const Layer& layer) = 0;
+};
+
 class LayerStack {
 public:
     LayerStack() = default;
@@ -36,7 +44,10 @@ public:
     bool Empty() const { return layers_.empty(); }
     Layer* At(size_t index) const { return layers_[index].get(); }
     bool Contains(const Layer* layer) const;
+    // Not owned; nullptr (the default) to stop.
+    void SetFrameObserver(LayerFrameObserver* observer) { observer_ = observer; }
 
 private:
     std::vector<std::unique_ptr<Layer>> layers_;
+    LayerFrameObserver* observer_ = nullptr;
 };

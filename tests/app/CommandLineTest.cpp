@@ -143,7 +143,7 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 22u);
+    EXPECT_EQ(listed, 24u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
 }
 
@@ -238,4 +238,36 @@ TEST(CommandLine, SectionAuthorAndWatchOptionsAndTheirCombinations)
         EXPECT_FALSE(p.ok) << reason;
         EXPECT_EQ(p.error, reason);
     }
+}
+
+TEST(CommandLine, BenchImpliesFixedStepNoVsyncAndHeadlessUnlessAWindowIsAsked)
+{
+    struct Case {
+        std::vector<const char*> args;
+        bool headless, noDialog;
+        double fps;
+        const char* json;
+    };
+    const Case cases[] = {
+        {{"--bench"}, true, false, 30.0, ""},
+        {{"--bench", "--fps", "25"}, true, false, 25.0, ""},
+        {{"--bench", "--windowed"}, false, true, 30.0, ""},
+        {{"--bench-json", "out.json"}, true, false, 30.0, "out.json"},
+    };
+    for (const Case& c : cases) {
+        Parsed p = Parse(c.args);
+        ASSERT_TRUE(p.ok) << p.error;
+        EXPECT_TRUE(p.options.bench);
+        EXPECT_TRUE(p.options.noVsync);
+        EXPECT_EQ(p.options.headless, c.headless) << c.args[0];
+        EXPECT_EQ(p.options.noDialog, c.noDialog) << c.args[0];
+        EXPECT_EQ(p.options.fps, c.fps);
+        EXPECT_EQ(p.options.benchJsonPath, c.json);
+    }
+    // Without --bench nothing changes, and the JSON file must be named.
+    Parsed plain = Parse({"--windowed"});
+    EXPECT_FALSE(plain.options.bench || plain.options.headless || plain.options.noVsync);
+    EXPECT_EQ(plain.options.fps, 0.0);
+    EXPECT_FALSE(Parse({"--bench-json", ""}).ok);
+    EXPECT_FALSE(Parse({"--bench-json"}).ok);
 }

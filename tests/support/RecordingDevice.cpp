@@ -212,9 +212,9 @@ const char* OpName(Op op)
         "SetFog", "IsPointVisible", "ArePointsVisible", "SetRenderTarget", "GetLight", "SetLight",
         "EnableLight", "SetAmbient", "DrawTestPattern", "Texture::CreateRenderTarget", "Texture::Lock",
         "Texture::Unlock", "Texture::Upload", "Surface::Create", "Surface::Draw", "VertexBuffer::Create",
-        "VertexBuffer::Draw",
+        "VertexBuffer::Draw", "ReadBackBuffer",
     };
-    static_assert(kNames.size() == static_cast<size_t>(Op::VertexBufferDraw) + 1, "one name per operation");
+    static_assert(kNames.size() == static_cast<size_t>(Op::ReadBackBuffer) + 1, "one name per operation");
     const auto index = static_cast<size_t>(op);
     return index < kNames.size() ? kNames[index] : "?";
 }
@@ -365,6 +365,36 @@ bool RecordingDevice::Present(int unused)
 {
     Record(Op::Present, unused);
     return true;
+}
+
+std::vector<uint8_t> RecordingDevice::ReadBackBuffer()
+{
+    Record(Op::ReadBackBuffer);
+    std::vector<uint8_t> rgb;
+    if (!initialised_)
+        return rgb;
+    rgb.reserve(static_cast<size_t>(width_) * height_ * 3);
+    // Each channel's field of the pixel, widened to 8 bits by repeating its top bits.
+    auto channel = [](uint32_t value, uint32_t mask) {
+        if (mask == 0)
+            return uint8_t{0};
+        int shift = 0, bits = 0;
+        while (((mask >> shift) & 1u) == 0) ++shift;
+        while (((mask >> (shift + bits)) & 1u) != 0) ++bits;
+        uint32_t v = (value & mask) >> shift;
+        uint32_t wide = 0;
+        for (int filled = 0; filled < 8; filled += bits)
+            wide = (wide << bits) | v;
+        return static_cast<uint8_t>(wide >> (((8 + bits - 1) / bits) * bits - 8));
+    };
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const uint32_t pixel = BackBufferPixel(x, y);
+            rgb.push_back(channel(pixel, redMask_));
+            rgb.push_back(channel(pixel, greenMask_));
+            rgb.push_back(channel(pixel, blueMask_));
+        }
+    return rgb;
 }
 
 void RecordingDevice::SetOrtho(float width, float height, float nearPlane, float farPlane)

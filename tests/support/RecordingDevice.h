@@ -40,6 +40,7 @@ enum class Op {
     EnableLight, SetAmbient, DrawTestPattern,
     TextureCreateRenderTarget, TextureLock, TextureUnlock, TextureUpload,
     SurfaceCreate, SurfaceDraw, VertexBufferCreate, VertexBufferDraw,
+    ReadBackBuffer,
 };
 // The operation's name as the interface spells it ("SetColorOp", "Surface::Draw"); also
 // how test failures print it.
@@ -304,6 +305,8 @@ public:
     void BeginScene() override;
     void EndScene() override;
     bool Present(int unused) override;
+    // The back buffer as RGB24 (16-bit pixels widened by repeating their top bits).
+    std::vector<uint8_t> ReadBackBuffer() override;
     void SetOrtho(float width, float height, float nearPlane, float farPlane) override;
     void SetProjection(const Matrix4& matrix) override;
     void SetView(const Matrix4& matrix) override;

@@ -19,12 +19,20 @@ void SDLWindowDeleter::operator()(SDL_Window*) const
 {
 }
 #else
-// Keeps SDL's video subsystem up while the device lives.
+// Keeps SDL's video subsystem and its OpenGL library up while the device lives. Without the
+// library's own reference, closing the probe windows would unload the driver, and the
+// device's window would load and initialise it all over again.
 struct SDLVideoUse {
     bool ok = false;
-    SDLVideoUse() { ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }
+    bool library = false;
+    SDLVideoUse()
+    {
+        ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        library = ok && SDL_GL_LoadLibrary(nullptr) == 0;
+    }
     ~SDLVideoUse()
     {
+        if (library) SDL_GL_UnloadLibrary();
         if (ok) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 };
@@ -345,6 +353,20 @@ std::vector<uint8_t> GLDevice::ReadBackBuffer()
     GL_CHECK("ReadBackBuffer");
     BindTarget();
     return rgb;
+}
+
+void GLDevice::QueueReadBack()
+{
+    if (!initialised_) return;
+    FlushBatch();
+    state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+    readBacks_.Queue(width_, height_);
+    BindTarget();
+}
+
+bool GLDevice::TakeReadBack(std::vector<uint8_t>& rgb, bool wait)
+{
+    return readBacks_.Take(rgb, wait);
 }
 
 void GLDevice::PrepareWindowAttributes()

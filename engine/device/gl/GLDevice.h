@@ -11,6 +11,7 @@
 #include "engine/device/gl/GLEnumeration.h"
 #include "engine/device/gl/GLFramebuffer.h"
 #include "engine/device/gl/GLProgramCache.h"
+#include "engine/device/gl/GLReadBackQueue.h"
 #include "engine/device/gl/GLStateCache.h"
 #include "engine/device/gl/GLVertexStream.h"
 
@@ -163,6 +164,10 @@ public:
     void CapMaxTextureSize(int edge);
     // The back buffer as RGB24, rows top to bottom (frame capture, tests).
     std::vector<uint8_t> ReadBackBuffer() override;
+    // Through pixel buffer objects and fences: the copy runs behind the caller.
+    void QueueReadBack() override;
+    bool TakeReadBack(std::vector<uint8_t>& rgb, bool wait) override;
+    size_t GetQueuedReadBacks() const override { return readBacks_.Size(); }
     // Current clear, fog and ambient colours (0xFFrrggbb).
     uint32_t GetClearColor() const { return clearColor_; }
     uint32_t GetFogColor() const { return fogColor_; }
@@ -218,6 +223,7 @@ private:
     GLProgramCache programs_;
     GLVertexStream stream_;
     GLFramebuffer backBuffer_;
+    GLReadBackQueue readBacks_;
     GLuint blitProgram_ = 0;
     GLint blitRect_ = -1, blitTarget_ = -1, blitKeyed_ = -1;
     GLuint blitVertexArray_ = 0;
@@ -226,6 +232,7 @@ private:
     Viewport savedViewport_;
     GLTexture* renderTarget_ = nullptr;
     PrimitiveBatch batch_;
+    std::vector<float> depthScratch_;  // ArePointsVisible's depth rectangle
     uint64_t uniformGeneration_ = 1;
     uint64_t glDraws_ = 0;
     bool vsync_ = true;

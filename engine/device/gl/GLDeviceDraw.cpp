@@ -275,7 +275,8 @@ void GLDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, in
     SetColorArg1(0, ColorArg::Diffuse);
     SetAlphaOp(0, AlphaOp::Disable);
     EnableDepth(true);
-    std::vector<float> depths;
+    // Kept between calls: lens flares ask every frame, and the rectangle is read whole.
+    std::vector<float>& depths = depthScratch_;
     int w = right - left + 1, h = bottom - top + 1;
     if (right >= 0) {
         FlushBatch();

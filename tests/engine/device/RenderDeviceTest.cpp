@@ -467,3 +467,34 @@ TEST(RecordingDeviceTest, CallsCarryTypedArgumentsAndRefuseAWrongType)
     EXPECT_STREQ(OpName(Op::SurfaceDraw), "Surface::Draw");
     EXPECT_STREQ(OpName(Op::VertexBufferDraw), "VertexBuffer::Draw");
 }
+
+TEST(RenderDeviceTest, QueuedReadBacksComeBackOldestFirstAsReadBackBufferGivesThem)
+{
+    for (int bits : {32, 16}) {
+        SCOPED_TRACE(bits);
+        RecordingDevice device;
+        std::vector<uint8_t> rgb{9};
+        EXPECT_FALSE(device.TakeReadBack(rgb, true));  // nothing queued: untouched
+        EXPECT_EQ(rgb, std::vector<uint8_t>{9});
+        device.Open(4, 2, bits);
+        device.EnableClearColor(true);
+        device.SetClearColor(1.0f, 0.0f, 0.0f);
+        device.Clear(0);
+        const std::vector<uint8_t> red = device.ReadBackBuffer();
+        ASSERT_EQ(red.size(), 4u * 2u * 3u);
+        EXPECT_EQ(red[0], 0xFF);
+        EXPECT_EQ(red[1], 0x00);
+        device.QueueReadBack();
+        device.SetClearColor(0.0f, 0.0f, 1.0f);
+        device.Clear(0);
+        device.QueueReadBack();
+        EXPECT_EQ(device.GetQueuedReadBacks(), 2u);
+        ASSERT_TRUE(device.TakeReadBack(rgb, false));
+        EXPECT_EQ(rgb, red);  // the frame as it was when queued, not as it is now
+        ASSERT_TRUE(device.TakeReadBack(rgb, false));
+        EXPECT_EQ(rgb, device.ReadBackBuffer());
+        EXPECT_EQ(rgb[2], 0xFF);
+        EXPECT_FALSE(device.TakeReadBack(rgb, false));
+        EXPECT_EQ(device.GetQueuedReadBacks(), 0u);
+    }
+}

@@ -27,3 +27,41 @@ TEST(GLDeviceClear, ClearColourAndDepthOnlyFlag)
     blue.Fill(0, 0, 32, 24, 0x0000FF);
     EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), blue, "clear_blue", 0));
 }
+
+TEST(GLDeviceReadBack, QueuedCopiesMatchReadBackBufferOfTheirFrame)
+{
+    for (int bits : {32, 16}) {
+        SCOPED_TRACE(bits);
+        // An odd width: rows of 3-byte pixels are not 4-byte aligned.
+        auto device = MakeTestDevice(33, 17, bits);
+        std::vector<uint8_t> rgb{1, 2, 3};
+        EXPECT_FALSE(device->TakeReadBack(rgb, true));
+        EXPECT_EQ(rgb.size(), 3u);
+        std::vector<std::vector<uint8_t>> expected;
+        const float colours[][3] = {{1.0f, 0.5f, 0.0f}, {0.2f, 0.4f, 0.6f}, {0.0f, 0.0f, 1.0f}, {0.9f, 0.1f, 0.3f}};
+        for (const auto& c : colours) {
+            device->SetClearColor(c[0], c[1], c[2]);
+            device->Clear(0);
+            device->DrawTestPattern();
+            device->QueueReadBack();
+            expected.push_back(device->ReadBackBuffer());
+            device->Present(0);
+        }
+        EXPECT_EQ(device->GetQueuedReadBacks(), 4u);
+        // Without waiting the oldest comes back once its copy is done, and only then.
+        int polls = 0;
+        while (!device->TakeReadBack(rgb, false) && polls < 100000)
+            ++polls;
+        ASSERT_LT(polls, 100000);
+        EXPECT_EQ(rgb, expected[0]);
+        for (size_t i = 1; i < expected.size(); ++i) {
+            ASSERT_TRUE(device->TakeReadBack(rgb, true));
+            EXPECT_EQ(rgb, expected[i]) << "frame " << i;
+        }
+        EXPECT_FALSE(device->TakeReadBack(rgb, true));
+        // Buffers are reused for later frames.
+        device->QueueReadBack();
+        ASSERT_TRUE(device->TakeReadBack(rgb, true));
+        EXPECT_EQ(rgb, device->ReadBackBuffer());
+    }
+}

@@ -1,0 +1,246 @@
+// Benchmark mode: timing of frames and layer types, quantiles and the text and JSON reports.
+#include "app/Benchmark.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "app/CommandLine.h"
+#include "engine/layers/Layer.h"
+#include "script/ScriptData.h"
+
+namespace {
+
+double ClockSeconds(clockid_t id)
+{
+    timespec now{};
+    clock_gettime(id, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::string Fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// JSON string body: quotes, backslashes and control characters escaped.
+std::string JsonText(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+double BenchClock::Wall()
+{
+    return ClockSeconds(CLOCK_MONOTONIC);
+}
+
+double BenchClock::ThreadCpu()
+{
+    return ClockSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+BenchSection ChooseBenchSection(const CommandLineOptions& options, const Script& script)
+{
+    // A section given on the command line (--start, --end) narrows the whole production.
+    BenchSection section;
+    section.start = static_cast<float>(options.startTime);
+    for (const TimeBlock& block : script.blocks)
+        for (const LayerOperation& operation : block.operations)
+            if (operation.kind == OperationKind::End && section.end == 0.0f)
+                section.end = block.time;
+    if (options.endTime >= 0.0 && (section.end == 0.0f || options.endTime < section.end))
+        section.end = static_cast<float>(options.endTime);
+    return section;
+}
+
+double Quantile(std::vector<double> times, double q)
+{
+    if (times.empty())
+        return 0.0;
+    std::sort(times.begin(), times.end());
+    const size_t n = times.size();
+    if (q == 0.5)
+        return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2.0;
+    // Nearest rank: the smallest value with at least q of the values at or below it.
+    size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(n) - 1e-9));
+    rank = std::clamp<size_t>(rank, 1, n);
+    return times[rank - 1];
+}
+
+BenchRecorder::BenchRecorder(BenchClock& clock)
+    : clock_(clock)
+{
+}
+
+void BenchRecorder::BeginFrame(bool empty)
+{
+    empty_ = empty;
+    frameStartWall_ = clock_.Wall();
+    frameStartCpu_ = clock_.ThreadCpu();
+}
+
+void BenchRecorder::EndFrame()
+{
+    const double seconds = clock_.Wall() - frameStartWall_;
+    if (empty_) {
+        ++emptyFrames_;
+        emptySeconds_ += seconds;
+        return;
+    }
+    frameSeconds_.push_back(seconds);
+    productionSeconds_ += seconds;
+    frameCpuTotal_ += clock_.ThreadCpu() - frameStartCpu_;
+}
+
+void BenchRecorder::BeforeLayerFrame(const Layer&)
+{
+    layerStartCpu_ = clock_.ThreadCpu();
+}
+
+void BenchRecorder::AfterLayerFrame(const Layer& layer)
+{
+    const double spent = clock_.ThreadCpu() - layerStartCpu_;
+    const std::string& type = layer.GetTypeName();
+    layerCpu_[type.empty() ? "(unnamed)" : type] += spent;
+}
+
+BenchFigures BenchRecorder::Compute() const
+{
+    BenchFigures f;
+    f.frames = GetFrames();
+    f.seconds = productionSeconds_;
+    f.framesPerSecond = f.seconds > 0.0 ? static_cast<double>(f.frames) / f.seconds : 0.0;
+    f.medianMs = Quantile(frameSeconds_, 0.5) * 1000.0;
+    f.p95Ms = Quantile(frameSeconds_, 0.95) * 1000.0;
+    f.p99Ms = Quantile(frameSeconds_, 0.99) * 1000.0;
+    f.maxMs = frameSeconds_.empty() ? 0.0 : *std::max_element(frameSeconds_.begin(), frameSeconds_.end()) * 1000.0;
+    f.emptyFrames = emptyFrames_;
+    f.emptyFramesPerSecond = emptySeconds_ > 0.0 ? static_cast<double>(emptyFrames_) / emptySeconds_ : 0.0;
+    f.ratio = f.emptyFramesPerSecond > 0.0 ? f.framesPerSecond / f.emptyFramesPerSecond : 0.0;
+
+    const double frameWall = productionSeconds_;
+    double layersCpu = 0.0;
+    for (const auto& [type, cpu] : layerCpu_) {
+        f.layers.push_back({type, cpu, frameWall > 0.0 ? cpu / frameWall : 0.0});
+        layersCpu += cpu;
+    }
+    std::stable_sort(f.layers.begin(), f.layers.end(),
+                     [](const LayerTypeTime& a, const LayerTypeTime& b) { return a.cpuSeconds > b.cpuSeconds; });
+    f.otherCpuSeconds = std::max(0.0, frameCpuTotal_ - layersCpu);
+    f.otherShare = frameWall > 0.0 ? f.otherCpuSeconds / frameWall : 0.0;
+    return f;
+}
+
+std::string FormatBenchText(const BenchFigures& f)
+{
+    std::ostringstream out;
+    out << "Benchmark: " << f.mode << ", fixed step " << Fixed(f.fixedStepFps, 2) << " frames/s, " << f.frames
+        << " frames in " << Fixed(f.seconds, 2) << " s\n";
+    out << "frames/s            " << Fixed(f.framesPerSecond, 1) << "\n";
+    out << "empty frames/s      " << Fixed(f.emptyFramesPerSecond, 1) << " (" << f.emptyFrames
+        << " frames between the production's)\n";
+    out << "ratio to empty      " << Fixed(f.ratio, 3) << "\n";
+    out << "frame time ms       median " << Fixed(f.medianMs, 2) << "  p95 " << Fixed(f.p95Ms, 2) << "  p99 "
+        << Fixed(f.p99Ms, 2) << "  max " << Fixed(f.maxMs, 2) << "\n";
+    out << "start-up ms         " << (f.startupMs < 0.0 ? std::string("unknown") : Fixed(f.startupMs, 0)) << "\n";
+    out << "peak resident MiB   "
+        << (f.peakResidentMb < 0.0 ? std::string("unknown") : Fixed(f.peakResidentMb, 1)) << "\n";
+    out << "CPU time per layer type (main thread; share of the frame time):\n";
+    const double perFrame = f.frames > 0 ? 1000.0 / static_cast<double>(f.frames) : 0.0;
+    auto row = [&](const std::string& name, double cpu, double share) {
+        std::string left = "  " + name;
+        left.resize(std::max<size_t>(left.size() + 1, 26), ' ');
+        out << left << Fixed(cpu * perFrame, 3) << " ms/frame  " << Fixed(share * 100.0, 1) << " %\n";
+    };
+    for (const LayerTypeTime& layer : f.layers)
+        row(layer.type, layer.cpuSeconds, layer.share);
+    row("(device, present, rest)", f.otherCpuSeconds, f.otherShare);
+    return out.str();
+}
+
+std::string FormatBenchJson(const BenchFigures& f)
+{
+    std::ostringstream out;
+    out << "{\n";
+    out << "  \"mode\": " << JsonText(f.mode) << ",\n";
+    out << "  \"fixed_step_fps\": " << Fixed(f.fixedStepFps, 3) << ",\n";
+    out << "  \"frames\": " << f.frames << ",\n";
+    out << "  \"seconds\": " << Fixed(f.seconds, 4) << ",\n";
+    out << "  \"frames_per_second\": " << Fixed(f.framesPerSecond, 2) << ",\n";
+    out << "  \"frame_ms\": {\"median\": " << Fixed(f.medianMs, 3) << ", \"p95\": " << Fixed(f.p95Ms, 3)
+        << ", \"p99\": " << Fixed(f.p99Ms, 3) << ", \"max\": " << Fixed(f.maxMs, 3) << "},\n";
+    out << "  \"empty_frames\": " << f.emptyFrames << ",\n";
+    out << "  \"empty_frames_per_second\": " << Fixed(f.emptyFramesPerSecond, 2) << ",\n";
+    out << "  \"ratio_to_empty\": " << Fixed(f.ratio, 4) << ",\n";
+    out << "  \"startup_ms\": " << (f.startupMs < 0.0 ? std::string("null") : Fixed(f.startupMs, 1)) << ",\n";
+    out << "  \"peak_resident_mib\": "
+        << (f.peakResidentMb < 0.0 ? std::string("null") : Fixed(f.peakResidentMb, 2)) << ",\n";
+    out << "  \"layer_cpu\": [";
+    for (size_t i = 0; i < f.layers.size(); ++i) {
+        out << (i ? ",\n    " : "\n    ") << "{\"type\": " << JsonText(f.layers[i].type)
+            << ", \"cpu_seconds\": " << Fixed(f.layers[i].cpuSeconds, 6) << ", \"share\": "
+            << Fixed(f.layers[i].share, 5) << "}";
+    }
+    out << (f.layers.empty() ? "],\n" : "\n  ],\n");
+    out << "  \"other_cpu_seconds\": " << Fixed(f.otherCpuSeconds, 6) << ",\n";
+    out << "  \"other_share\": " << Fixed(f.otherShare, 5) << "\n";
+    out << "}\n";
+    return out.str();
+}
+
+double MillisecondsSinceProcessStart()
+{
+    // Field 22 of /proc/self/stat: the start time in clock ticks after boot.
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');  // the command name may hold spaces
+    if (close == std::string::npos)
+        return -1.0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long startTicks = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 22) {
+            startTicks = std::strtoull(field.c_str(), nullptr, 10);
+            break;
+        }
+    }
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    if (startTicks == 0 || ticksPerSecond <= 0)
+        return -1.0;
+    const double started = static_cast<double>(startTicks) / static_cast<double>(ticksPerSecond);
+    return (ClockSeconds(CLOCK_BOOTTIME) - started) * 1000.0;
+}
+
+double PeakResidentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;  // the value is in kB
+    }
+    return -1.0;
+}

@@ -1,0 +1,96 @@
+// Benchmark mode: frame times, CPU time per layer type, the empty-frame rate and the report.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/layers/LayerStack.h"
+
+struct CommandLineOptions;
+struct Script;
+
+// The clocks a benchmark reads, in seconds (replaced in tests).
+class BenchClock {
+public:
+    virtual ~BenchClock() = default;
+    virtual double Wall();       // monotonic
+    virtual double ThreadCpu();  // CPU time of the calling thread
+};
+
+// The part of the production a benchmark plays, in seconds of the demo clock.
+struct BenchSection {
+    float start = 0.0f;
+    float end = 0.0f;  // where the script's END stands (0 when it has none)
+};
+// The one place the section is chosen: the whole production, narrowed by --start and --end.
+BenchSection ChooseBenchSection(const CommandLineOptions& options, const Script& script);
+
+struct LayerTypeTime {
+    std::string type;
+    double cpuSeconds = 0.0;  // main thread, summed over the run
+    double share = 0.0;       // of the summed frame (wall) time
+};
+
+struct BenchFigures {
+    std::string mode;  // "640x480x32"
+    double fixedStepFps = 0.0;
+    long frames = 0;
+    double seconds = 0.0;  // wall time of the production's frames, summed
+    double framesPerSecond = 0.0;
+    double medianMs = 0.0, p95Ms = 0.0, p99Ms = 0.0, maxMs = 0.0;
+    long emptyFrames = 0;
+    double emptyFramesPerSecond = 0.0;
+    double ratio = 0.0;  // framesPerSecond / emptyFramesPerSecond
+    double startupMs = -1.0;  // process start to the first frame presented; < 0 unknown
+    double peakResidentMb = -1.0;
+    std::vector<LayerTypeTime> layers;  // largest first
+    double otherCpuSeconds = 0.0;       // main-thread frame CPU outside the layers
+    double otherShare = 0.0;
+};
+
+// Value at fraction q (0..1) of the sorted times: the median averages the two middle values,
+// the other quantiles take the nearest rank. 0 for no times.
+double Quantile(std::vector<double> times, double q);
+
+// Collects one run: frames of the production with an empty frame (one that draws nothing)
+// after every few, so both rates see the same machine at the same moments.
+class BenchRecorder : public LayerFrameObserver {
+public:
+    explicit BenchRecorder(BenchClock& clock);
+
+    void BeginFrame(bool empty = false);
+    void EndFrame();
+    void BeforeLayerFrame(const Layer& layer) override;
+    void AfterLayerFrame(const Layer& layer) override;
+
+    long GetFrames() const { return static_cast<long>(frameSeconds_.size()); }
+    long GetEmptyFrames() const { return emptyFrames_; }
+    // Wall seconds of the production's frames so far.
+    double ProductionSeconds() const { return productionSeconds_; }
+
+    BenchFigures Compute() const;
+
+private:
+    BenchClock& clock_;
+    std::vector<double> frameSeconds_;
+    bool empty_ = false;
+    double frameStartWall_ = 0.0;
+    double frameStartCpu_ = 0.0;
+    double frameCpuTotal_ = 0.0;
+    double layerStartCpu_ = 0.0;
+    std::map<std::string, double> layerCpu_;
+    double productionSeconds_ = 0.0;
+    double emptySeconds_ = 0.0;
+    long emptyFrames_ = 0;
+};
+
+// The report printed on stdout.
+std::string FormatBenchText(const BenchFigures& figures);
+// The same figures as one JSON object.
+std::string FormatBenchJson(const BenchFigures& figures);
+
+// Milliseconds since this process started (10 ms resolution); < 0 when unknown.
+double MillisecondsSinceProcessStart();
+// Peak resident memory of this process in MiB; < 0 when unknown.
+double PeakResidentMegabytes();
