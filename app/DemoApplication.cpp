@@ -14,6 +14,7 @@
 #include "app/StartDialogModel.h"
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
+#include "engine/core/Interrupt.h"
 #include "engine/device/Font.h"
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
@@ -164,6 +165,13 @@ bool DemoApplication::Init()
     font_ = device_->GetFont("font1.png");
     timeline_ = std::make_unique<Timeline>(*device_);
     timeline_->Parse("Script.txt");
+    // As if F1-F9 were pressed before the first frame, under the same condition.
+    if (options_.speed > 0) {
+        if (!timeline_->TimeStretch())
+            RaiseAppError("--speed %d is refused: the script does not allow time stretching.",
+                          options_.speed);
+        ClockSetRate(static_cast<float>(options_.speed));
+    }
     timeline_->Start();
     frameRate_.Reset(SystemSeconds());
 
@@ -207,6 +215,12 @@ void DemoApplication::SelectWithoutDialog()
 
 void DemoApplication::Frame()
 {
+    // A stop signal ends the run between frames, so a captured frame is always whole.
+    if (InterruptRequested() != 0) {
+        quitRequested_ = true;
+        PostQuitMessage(0);
+        return;
+    }
     device_->BeginScene();
     if (!timeline_->Step())
         PostQuitMessage(0);

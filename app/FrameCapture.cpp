@@ -3,7 +3,9 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -52,7 +54,7 @@ bool WriteRgbPng(const std::string& path, const std::vector<uint8_t>& rgb, int w
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file) {
-        error = "cannot create the file";
+        error = std::string("cannot create the file: ") + std::strerror(errno);
         return false;
     }
     PngWriteState state;
@@ -79,8 +81,9 @@ bool WriteRgbPng(const std::string& path, const std::vector<uint8_t>& rgb, int w
     png_write_info(state.png, state.info);
     png_write_image(state.png, rows.data());
     png_write_end(state.png, nullptr);
-    if (std::fflush(file.get()) != 0) {
-        error = "write failed";
+    // A full disk shows only when the buffered bytes go out, at the flush or the close.
+    if (std::fflush(file.get()) != 0 || std::fclose(file.release()) != 0) {
+        error = std::strerror(errno);
         return false;
     }
     return true;
@@ -104,9 +107,19 @@ std::string FrameCapture::FramePath(long index) const
 
 void FrameCapture::WriteFrame(const std::vector<uint8_t>& rgb, int width, int height)
 {
+    // Written under a temporary name and renamed when complete: an error or a stop
+    // never leaves a partial frame under the final name.
     const std::string path = FramePath(next_);
+    const std::string partial = path + ".part";
     std::string error;
-    if (!WriteRgbPng(path, rgb, width, height, error))
+    bool written = WriteRgbPng(partial, rgb, width, height, error);
+    if (written && std::rename(partial.c_str(), path.c_str()) != 0) {
+        error = std::strerror(errno);
+        written = false;
+    }
+    if (!written) {
+        std::remove(partial.c_str());
         RaiseAppError("Cannot write [%s] : %s", path.c_str(), error.c_str());
+    }
     ++next_;
 }

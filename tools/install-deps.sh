@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth xdg-utils x11-apps
   ccache openbox
   python3-numpy python3-pil
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

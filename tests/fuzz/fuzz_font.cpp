@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.Add("font.png", data, size);
     IgnoringFatalErrors([] {
         RecordingDevice device;
-        device.Open(640, 480, 32);
+        device.Open(64, 48, 32);  // small: a fresh device per input stays cheap
         Font font(&device, "font.png");
         font.PrintText(nullptr, 10, 10, "Starfall 0123 ~!{}\n\x7f\x80");
         font.MeasureText(0, "Vireo");

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.Add("scene.mdl", data, size);
     IgnoringFatalErrors([] {
         RecordingDevice device;
-        device.Open(640, 480, 32);
+        device.Open(64, 48, 32);  // small: a fresh device per input stays cheap
         Scene scene(device);
         scene.Load("scene.mdl");
         scene.LoadTextures();

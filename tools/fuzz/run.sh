@@ -6,7 +6,8 @@
 #   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSTARFALL_FUZZ=ON -DSTARFALL_TESTS=OFF
 #   cmake --build build-fuzz --target fuzz_targets
 # Findings land in $FUZZ_WORK/findings/TARGET/ (default build-fuzz/fuzz-work); the exit status
-# is non-zero when the target found a crash, leak, timeout or sanitizer report.
+# is non-zero when the target found a crash, leak, timeout or sanitizer report. One input may
+# take FUZZ_TIMEOUT seconds (default 60: generous, a loaded machine stalls the sanitizers).
 set -euo pipefail
 if [[ $# -lt 2 ]]; then
   echo "usage: $0 TARGET SECONDS [libFuzzer options]" >&2
@@ -29,7 +30,8 @@ if [[ ! -d $corpus ]]; then
   exit 2
 fi
 mkdir -p "$work/corpus/$name" "$work/findings/$name" "$work/cwd"
-options=(-max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
+work=$(cd "$work" && pwd)  # the target runs in $work/cwd
+options=(-max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout="${FUZZ_TIMEOUT:-60}"
          -print_final_stats=1 -close_fd_mask=2 -artifact_prefix="$work/findings/$name/")
 dictionary=$root/tests/fuzz/$name.dict
 [[ -f $dictionary ]] && options+=(-dict="$dictionary")

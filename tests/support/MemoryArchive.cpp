@@ -1,5 +1,5 @@
-// Shared pieces of the fuzz targets: the in-memory archive and the data files they start from.
-#include "FuzzSupport.h"
+// MemoryArchive: files held in memory as the process-wide archive, for tests and fuzz targets.
+#include "support/MemoryArchive.h"
 #include <cstring>
 #include <fstream>
 #include <iterator>
