@@ -138,6 +138,13 @@ const OptionEntry kOptions[] = {
      }},
     {"--no-pak", nullptr, "open no archive: data comes from the current directory",
      [](const char*, CommandLineOptions& o, std::string&) { return o.noPak = true; }},
+    {"--speed", "K", "play K times faster (1-9), as F1-F9; refused unless the script allows it",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         long k = 0;
+         if (!ParseLong(v, 1, k) || k > 9) return Fail(e, "--speed needs a whole number from 1 to 9");
+         o.speed = static_cast<int>(k);
+         return true;
+     }},
     {"--no-vsync", nullptr, "do not wait for the vertical blank when presenting",
      [](const char*, CommandLineOptions& o, std::string&) { return o.noVsync = true; }},
     {"--video", "FILE", "export to FILE (.mp4, .mkv or .webm) with the soundtrack, headless",

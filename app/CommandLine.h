@@ -18,6 +18,7 @@ struct CommandLineOptions {
     std::string captureDir;       // non-empty: write every presented frame here
     bool hasSeed = false;
     unsigned seed = 0;
+    int speed = 0;                // 1..9: playback rate from the start, as F1-F9 (0: not set)
     std::string pakPath;          // non-empty: open this archive instead of the embedded one
     int modeWidth = 640;
     int modeHeight = 480;

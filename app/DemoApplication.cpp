@@ -29,6 +29,7 @@
 #include "app/TimelineSeek.h"
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
+#include "engine/core/Interrupt.h"
 #include "engine/device/Font.h"
 #include "engine/core/Log.h"
 #include "engine/device/ModuleList.h"
@@ -343,6 +344,13 @@ void DemoApplication::StartFirstTimeline()
     try {
         Script script;
         ParseScriptFile("Script.txt", script);
+        // As if F1-F9 were pressed before the first frame, under the same condition.
+        if (options_.speed > 0) {
+            if (!script.timeStretch)
+                RaiseAppError("--speed %d is refused: the script does not allow time stretching.",
+                              options_.speed);
+            ClockSetRate(static_cast<float>(options_.speed));
+        }
         playingScript_ = script;
         lastTime_ = section_.start;
         if (section_.start <= 0.0) {
@@ -576,6 +584,12 @@ void DemoApplication::CaptureFrame(std::vector<uint8_t> frame)
 
 void DemoApplication::Frame()
 {
+    // A stop signal ends the run between frames, so a captured frame is always whole.
+    if (InterruptRequested() != 0) {
+        quitRequested_ = true;
+        PostQuitMessage(0);
+        return;
+    }
     if (bench_)
         bench_->BeginFrame(false);
     if (watcher_)

@@ -108,7 +108,7 @@ bool EncodeRgbPng(const std::vector<uint8_t>& rgb, int width, int height, std::v
 
 bool WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error)
 {
-    const std::string temporary = path + ".tmp";
+    const std::string temporary = path + ".part";
     if (!WriteBytes(temporary, bytes, error))
         return false;
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -222,7 +222,7 @@ void FrameCapture::WorkerLoop()
 void FrameCapture::Write(Job& job)
 {
     const std::string path = FramePath(job.index);
-    const std::string temporary = path + ".tmp";
+    const std::string temporary = path + ".part";
     std::vector<uint8_t> png;
     std::string reason;
     bool ok = EncodeRgbPng(job.rgb, job.width, job.height, png, reason) && WriteBytes(temporary, png, reason);

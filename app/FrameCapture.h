@@ -11,7 +11,7 @@
 // PNG of 8-bit RGB rows (top row first, width * 3 bytes each) into png. False with a reason.
 bool EncodeRgbPng(const std::vector<uint8_t>& rgb, int width, int height, std::vector<uint8_t>& png,
                   std::string& error);
-// Writes bytes to path.tmp in the same folder, then renames it to path, so path never holds
+// Writes bytes to path.part in the same folder, then renames it to path, so path never holds
 // a partial file. False with a reason (the temporary file removed).
 bool WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 // EncodeRgbPng, then WriteFileWhole.

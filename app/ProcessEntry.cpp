@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -21,6 +22,7 @@
 #include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
+#include "engine/core/Interrupt.h"
 #include "pak/EmbeddedResource.h"
 
 namespace {
@@ -38,6 +40,11 @@ void HideMainWindow()
         if (application->GetWindow())
             SDL_HideWindow(application->GetWindow());
     }
+}
+
+void OnStopSignal(int signalNumber)
+{
+    RequestInterrupt(signalNumber);
 }
 
 // Shows the dialog for an error that escaped (the one of the kind it is).
@@ -96,6 +103,10 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
             if (options.fileList)
                 WriteFileList("FileList.txt");
         });
+    } catch (const Interrupted& stop) {
+        // Stopped from outside while loading: no report, only the display given back.
+        RestoreDisplay();
+        status = kExitSignalBase + stop.GetSignal();
     } catch (...) {
         ReportEscapedError(std::current_exception());
         status = kExitFatalError;
@@ -105,6 +116,28 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
 }
 
 }  // namespace
+
+void InstallStopSignals()
+{
+    // SDL would turn the signals into a quit event (a normal end); ours say how it ended.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void RestoreDisplay()
+{
+    Application* application = GetCurrentApplication();
+    if (application == nullptr || application->GetWindow() == nullptr)
+        return;
+    SDL_SetWindowFullscreen(application->GetWindow(), 0);
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_HideWindow(application->GetWindow());
+}
 
 void InstallTerminateReport()
 {
@@ -159,7 +192,10 @@ int StarfallMain(int argc, char** argv)
     }
     EnableThrowTraces(true);
     InstallTerminateReport();
-    const int status = RunApplication(options, fixedStep.get());
+    InstallStopSignals();
+    int status = RunApplication(options, fixedStep.get());
+    if (const int stop = InterruptRequested(); stop != 0 && status == kExitNormal)
+        status = kExitSignalBase + stop;
     EnableThrowTraces(false);
     if (fixedStep)
         ClockSetCounter(nullptr);

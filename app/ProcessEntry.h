@@ -5,6 +5,8 @@
 constexpr int kExitNormal = 0;
 constexpr int kExitFatalError = 1;
 constexpr int kExitUsage = 2;
+// A stop signal ends the player with this plus the signal's number (130 for SIGINT, 143 for SIGTERM).
+constexpr int kExitSignalBase = 128;
 
 // Runs the whole player; returns the process exit status.
 int StarfallMain(int argc, char** argv);
@@ -16,3 +18,9 @@ void InstallTerminateReport();
 // True when a display can be reached: DISPLAY or WAYLAND_DISPLAY is set, or the
 // environment chose an SDL video driver itself.
 bool HasDisplay();
+
+// SIGINT and SIGTERM ask the player to stop (the first one; a second ends it at once):
+// between frames in playback, at the next data file during loading.
+void InstallStopSignals();
+// Leaves full screen and shows the cursor again (when there is a window).
+void RestoreDisplay();

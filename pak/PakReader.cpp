@@ -49,7 +49,8 @@ uint32_t PakReader::Read(void* destination, uint32_t count)
 {
     if (file_ != nullptr)
         return static_cast<uint32_t>(std::fread(destination, 1, count, file_));
-    if (!memory_ || position_ >= size_)
+    // A zero count may come with no destination at all (an empty buffer's data()).
+    if (!memory_ || position_ >= size_ || count == 0)
         return 0;
     // Never past the embedded bytes: a read that would run over returns what remains.
     uint64_t available = size_ - position_;

@@ -16,6 +16,7 @@ PACKAGES=(
   libassimp-dev
   ffmpeg desktop-file-utils man-db groff-base
   emscripten libstb-dev chromium
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include "engine/core/Archive.h"
+#include "engine/core/Interrupt.h"
 
 static Archive* g_archive = nullptr;
 
@@ -133,6 +134,8 @@ File::~File()
 
 bool File::Open(const char* name)
 {
+    // Loading reads file after file; a stop request must not wait for all of them.
+    ThrowIfInterrupted();
     if (stream_ != nullptr || name == nullptr || name[0] == '\0')
         return false;
     name_ = name;

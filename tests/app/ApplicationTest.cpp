@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/ProcessEntry.h"
 #include "engine/core/Fatal.h"
 
 namespace {
@@ -286,4 +287,23 @@ TEST_F(ApplicationTest, ProcessorExceptionInAFrameLeavesTheLoopAsANamedApplicati
         EXPECT_STREQ(error.what(), "Integer divided by Zero.");
     }
     EXPECT_EQ(app.frames, 3);
+}
+
+// A stop signal during loading gives the display back before the process ends: the full-
+// screen window leaves full screen and the cursor shows again.
+TEST_F(ApplicationTest, RestoreDisplayLeavesFullScreenAndShowsTheCursor)
+{
+    RestoreDisplay();  // no application: nothing to do, no crash
+    ProbeApplication application;
+    ASSERT_TRUE(application.Init());
+    SDL_Window* window = application.GetWindow();
+    ASSERT_NE(window, nullptr);
+    SDL_ShowWindow(window);
+    ASSERT_EQ(SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP), 0) << SDL_GetError();
+    ASSERT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    RestoreDisplay();
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN, 0u);
 }

@@ -67,7 +67,7 @@ TEST(CommandLine, OptionsAreParsedAndNoneSpellsASwitch)
 {
     Parsed p = Parse({"--no-dialog", "--headless", "--windowed", "--no-vsync", "--fps", "29.97",
                       "--frames", "12", "--capture", "out", "--seed", "4294967295", "--mode",
-                      "800x600x16", "--pak", "my.pak", "--help", "--version"});
+                      "800x600x16", "--pak", "my.pak", "--help", "--version", "--speed", "9"});
     ASSERT_TRUE(p.ok) << p.error;
     const CommandLineOptions& o = p.options;
     EXPECT_TRUE(o.noDialog && o.headless && o.windowed && o.noVsync && o.help && o.version);
@@ -80,6 +80,7 @@ TEST(CommandLine, OptionsAreParsedAndNoneSpellsASwitch)
     EXPECT_EQ(o.modeHeight, 600);
     EXPECT_EQ(o.modeBits, 16);
     EXPECT_EQ(o.pakPath, "my.pak");
+    EXPECT_EQ(o.speed, 9);
     EXPECT_FALSE(o.logWindow);
     EXPECT_FALSE(o.fileList);
 
@@ -92,6 +93,8 @@ TEST(CommandLine, OptionsAreParsedAndNoneSpellsASwitch)
     EXPECT_EQ(defaults.options.frames, 0);
     EXPECT_EQ(defaults.options.fps, 0.0);
     EXPECT_FALSE(defaults.options.hasSeed);
+    EXPECT_EQ(defaults.options.speed, 0);
+    EXPECT_EQ(Parse({"--speed", "1"}).options.speed, 1);
     // Plain words are allowed anywhere.
     EXPECT_TRUE(Parse({"LogWindow", "--headless", "whatever"}).ok);
 }
@@ -104,6 +107,7 @@ TEST(CommandLine, MalformedOptionsAreRejectedWithAReason)
         {"--seed", "-1"}, {"--seed", "4294967296"}, {"--seed", "x"}, {"--mode", "640x480"},
         {"--mode", "640x480x24"}, {"--mode", "0x0x32"}, {"--mode", "640x480x32x"},
         {"--capture"}, {"--capture", ""}, {"--pak"}, {"--bogus"}, {"--pak", "a", "--no-pak"},
+        {"--speed"}, {"--speed", "0"}, {"--speed", "10"}, {"--speed", "2.5"}, {"--speed", "-1"},
     };
     ExpectAllRejected(bad);
 }
@@ -143,7 +147,7 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 24u);
+    EXPECT_EQ(listed, 25u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
 }
 

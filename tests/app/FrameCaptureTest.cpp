@@ -169,7 +169,7 @@ TEST(FrameCapture, AFailedFrameStopsTheCaptureNamesItsFileAndLeavesNoPartialFile
     // Nothing after the failed frame took a final name, and no temporary file stayed.
     EXPECT_FALSE(fs::exists(dir / "frame_000002.png"));
     for (const auto& entry : fs::directory_iterator(dir))
-        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
     // Later frames keep raising the error rather than writing silently past the gap.
     EXPECT_THROW(capture.WriteFrame(NumberedFrame(40, w, h), w, h), AppError);
 }
@@ -183,10 +183,10 @@ TEST(FrameCapture, WholeFileWritesReplaceAtomicallyAndReportFailures)
     ASSERT_TRUE(WriteFileWhole(path, {1, 2, 3}, error)) << error;
     ASSERT_TRUE(WriteFileWhole(path, {4, 5}, error)) << error;
     EXPECT_EQ(fs::file_size(path), 2u);
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    EXPECT_FALSE(fs::exists(path + ".part"));
     // A full device: the write fails, the old file stays whole, no temporary is left.
     if (fs::exists("/dev/full")) {
-        fs::create_symlink("/dev/full", dir / "full.bin.tmp");
+        fs::create_symlink("/dev/full", dir / "full.bin.part");
         EXPECT_FALSE(WriteFileWhole((dir / "full.bin").string(), std::vector<uint8_t>(1 << 16, 7), error));
         EXPECT_NE(error.find("write failed"), std::string::npos) << error;
         EXPECT_FALSE(fs::exists(dir / "full.bin"));

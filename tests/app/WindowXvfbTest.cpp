@@ -264,6 +264,39 @@ TEST_F(WindowOnXvfb, EscapeInAWindowEndsThePlayerCleanly)
     EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
 }
 
+TEST_F(WindowOnXvfb, StopSignalsInFullScreenEndThePlayerPromptlyWithTheirStatus)
+{
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber);
+        const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / ("signal-" + std::to_string(signalNumber));
+        WritePictureProduction(dir, "red.png", EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)), 60);
+        struct Plan {
+            std::string stderrPath;
+            int signalNumber;
+            bool sent = false;
+        } plan{(dir / ".stderr.txt").string(), signalNumber};
+        const auto started = std::chrono::steady_clock::now();
+        PlayerRun run = RunProcess(
+            STARFALL_EXE, {"--no-dialog", "--no-pak", "--mode", "320x240x32", "LogWindow"}, dir.string(),
+            {{"DISPLAY", server_.Name()}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", "x11"},
+             {"SDL_AUDIODRIVER", "dummy"}},
+            90.0,
+            [](int pid, void* data) {
+                auto& p = *static_cast<Plan*>(data);
+                WaitForLogLine(pid, p.stderrPath, "Loaded [ red.png ]", 60);
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                p.sent = kill(pid, p.signalNumber) == 0;
+            },
+            &plan);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_TRUE(plan.sent);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 128 + signalNumber) << run.err;
+        EXPECT_LT(seconds, 55.0) << "ended by the script, not by the signal";
+        EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
+    }
+}
+
 TEST_F(WindowOnXvfb, EscapeInTheStartDialogQuitsWithoutWindowOrError)
 {
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "dialog";

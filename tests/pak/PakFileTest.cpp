@@ -308,3 +308,32 @@ TEST(PakFile, ImpossibleSizesReadAsFailedWithoutLargeAllocations)
         EXPECT_LT(probe.Largest(), 4096u);
     }
 }
+
+// Found by fuzzing: an entry whose packed size is 0 read zero bytes into an empty buffer's
+// null data (undefined behaviour in the copy). Such entries, with any data size, read as
+// failures; zero-byte reads from the archive source are harmless in every position.
+TEST(PakFile, EntriesWithNoPackedBytesReadAsFailures)
+{
+    for (uint32_t dataSize : {0u, 1u, 100u}) {
+        SCOPED_TRACE(dataSize);
+        RawEntry entry = NamedEntry("empty.txt");
+        entry.packedSize = 0;
+        entry.dataSize = dataSize;
+        entry.dataOffset = 0;  // inside the archive: the empty read happens
+        Embedded embedded("NOPACKED.PAK", RawArchive({entry}, 1));
+        PakFile pak;
+        ASSERT_TRUE(pak.Open("nopacked.pak"));
+        std::vector<uint8_t> buffer(dataSize + 1);
+        EXPECT_FALSE(pak.ReadFile("empty.txt", buffer.data()));
+    }
+    PakReader reader;
+    static const uint8_t kBytes[1] = {7};
+    RegisterEmbeddedResource("ONEBYTE.PAK", kBytes, 1);
+    ASSERT_TRUE(reader.Open("onebyte.pak"));
+    EXPECT_EQ(reader.Read(nullptr, 0), 0u);
+    uint8_t out = 0;
+    EXPECT_EQ(reader.Read(&out, 1), 1u);
+    EXPECT_EQ(out, 7);
+    EXPECT_EQ(reader.Read(nullptr, 0), 0u);
+    UnregisterEmbeddedResource("ONEBYTE.PAK");
+}

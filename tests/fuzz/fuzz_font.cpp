@@ -1,0 +1,20 @@
+// Fuzz target: a font sheet cut from PNG bytes, then text printed with it.
+#include <cstddef>
+#include <cstdint>
+#include "FuzzSupport.h"
+#include "engine/device/Font.h"
+#include "support/RecordingDevice.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    MemoryArchive archive;
+    archive.Add("font.png", data, size);
+    IgnoringFatalErrors([] {
+        RecordingDevice device;
+        device.Open(64, 48, 32);  // small: a fresh device per input stays cheap
+        Font font(&device, "font.png");
+        font.PrintText(nullptr, 10, 10, "Starfall 0123 ~!{}\n\x7f\x80");
+        font.MeasureText(0, "Vireo");
+    });
+    return 0;
+}
