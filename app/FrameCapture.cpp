@@ -57,7 +57,7 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std:
         savedErrno = errno;
     }
     if (!ok) {
-        error = std::string("write failed (") + std::strerror(savedErrno) + ")";
+        error = std::strerror(savedErrno);
         std::remove(path.c_str());
     }
     return ok;
@@ -177,7 +177,9 @@ void FrameCapture::Finish()
 {
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return finished_ == next_ || !error_.empty(); });
+        // Even after a failure: frames still with the workers remove their temporary files
+        // only when they are done, and nothing may be left behind once this returns.
+        changed_.wait(lock, [this] { return finished_ == next_; });
     }
     RaiseIfFailed();
 }
@@ -195,8 +197,12 @@ void FrameCapture::RaiseIfFailed()
 {
     std::string error;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
         error = error_;
+        // Frames still with the workers remove their temporary files when they are done:
+        // once the error is raised, nothing of the capture may be left behind.
+        if (!error.empty())
+            changed_.wait(lock, [this] { return finished_ == next_; });
     }
     if (!error.empty())
         RaiseAppError("%s", error.c_str());
