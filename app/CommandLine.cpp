@@ -204,6 +204,8 @@ bool CheckVideoOptions(CommandLineOptions& options, std::string& error)
             return Fail(error, "--video-quality needs --video");
         return true;
     }
+    if (options.loop)
+        return Fail(error, "--video and --loop exclude each other (the video would never end)");
     const VideoFormat* format = FindVideoFormat(options.videoPath);
     if (format == nullptr)
         return Fail(error, "--video needs a file name ending in .mp4, .mkv or .webm");

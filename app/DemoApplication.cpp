@@ -65,15 +65,6 @@ constexpr double kLongSeek = 30.0;
 // Editors write a file in several steps; a reload waits until the files were quiet this long.
 constexpr uint32_t kQuietMilliseconds = 150;
 
-// The benchmark's progress line, on stderr and only when that is a terminal.
-void ShowBenchProgress(const std::string& text, bool last)
-{
-    if (!isatty(STDERR_FILENO))
-        return;
-    std::fprintf(stderr, "\r%s\033[K%s", text.c_str(), last ? "\n" : "");
-    std::fflush(stderr);
-}
-
 float SystemSeconds()
 {
 #ifdef STARFALL_WEB
@@ -251,9 +242,19 @@ bool DemoApplication::Init()
 void DemoApplication::StartExport()
 {
 #ifndef STARFALL_WEB  // a page has neither files to write nor a terminal to show progress on
-    if (options_.videoPath.empty() && options_.captureDir.empty())
+    if (options_.videoPath.empty() && options_.captureDir.empty() && !options_.bench)
         return;
-    const double length = ProductionLength(timeline_->GetScript(), options_.fps, options_.frames);
+    // The length in production time: the first END, narrowed by --end and by --frames
+    // counted from the section's first frame.
+    const long firstFrame = options_.fps > 0.0 ? section_.FirstFrame(options_.fps) : 0;
+    double length = ProductionLength(timeline_->GetScript(), options_.fps, 0);
+    if (section_.HasEnd() && (length <= 0.0 || section_.end < length))
+        length = section_.end;
+    if (options_.frames > 0 && options_.fps > 0.0) {
+        const double limit = static_cast<double>(firstFrame + options_.frames) / options_.fps;
+        if (length <= 0.0 || limit < length)
+            length = limit;
+    }
     if (!options_.videoPath.empty()) {
         if (length <= 0.0)
             RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "
@@ -264,8 +265,9 @@ void DemoApplication::StartExport()
         encoding.height = device_->GetHeight();
         encoding.fps = options_.fps;
         encoding.quality = options_.videoQuality;
+        encoding.soundStart = static_cast<double>(firstFrame) / options_.fps;
         // The picture at the END time itself belongs to the next, unplayed interval.
-        videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)));
+        videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)) - firstFrame);
         video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
     }
     // Log lines on the console would tear the line apart.
@@ -278,6 +280,15 @@ bool DemoApplication::Run()
 {
     try {
         Application::Run();
+#ifndef STARFALL_WEB
+        // The frames still being read back or encoded, then the first write error if any.
+        if (capture_) {
+            std::vector<uint8_t> frame;
+            while (device_->TakeReadBack(frame, true))
+                CaptureFrame(std::move(frame));
+            capture_->Finish();
+        }
+#endif
     } catch (...) {
         // Nothing half-written stays behind.
 #ifndef STARFALL_WEB
@@ -292,6 +303,12 @@ bool DemoApplication::Run()
     if (video_)
         video_->Finish();
 #endif
+    if (bench_) {
+        // A short run still measures its floor on enough frames.
+        while (bench_->GetEmptyFrames() < 100)
+            EmptyFrame();
+        ReportBench();
+    }
     return false;
 }
 
@@ -643,15 +660,6 @@ void DemoApplication::Frame()
         bench_->EndFrame();
         if (framesDone_ % kFramesPerEmptyFrame == 0)
             EmptyFrame();
-        const double seconds = bench_->ProductionSeconds();
-        if (seconds - lastProgressSeconds_ >= 0.25) {
-            lastProgressSeconds_ = seconds;
-            char text[160];
-            std::snprintf(text, sizeof text, "bench: %ld frames, %.1f of %.1f s, %.1f frames/s", framesDone_,
-                          static_cast<double>(timeline_->GetElapsed()), static_cast<double>(benchSection_.end),
-                          static_cast<double>(bench_->GetFrames()) / seconds);
-            ShowBenchProgress(text, false);
-        }
     }
 }
 

@@ -135,5 +135,4 @@ private:
     std::unique_ptr<BenchRecorder> bench_;
     BenchSection benchSection_;
     double startupMs_ = -1.0;
-    double lastProgressSeconds_ = 0.0;
 };

@@ -50,10 +50,18 @@ std::vector<std::string> FfmpegArguments(const VideoFormat& format, const VideoE
                                      "-framerate", rate, "-i", "pipe:0"};
     if (encoding.withSound) {
         // The music may be shorter or longer than the pictures: silence fills the rest and
-        // the sound stops with the last picture.
-        for (const char* arg : {"-i", "pipe:3", "-map", "0:v", "-map", "1:a", "-af", "apad",
-                                "-shortest"})
+        // the sound stops with the last picture. A section starts it part-way: trimmed as
+        // decoded, since an input seek on a pipe lands in the wrong place.
+        std::string filter = "apad";
+        if (encoding.soundStart > 0.0) {
+            char trim[64];
+            std::snprintf(trim, sizeof trim, "atrim=start=%.6f,asetpts=N/SR/TB,", encoding.soundStart);
+            filter = trim + filter;
+        }
+        for (const char* arg : {"-i", "pipe:3", "-map", "0:v", "-map", "1:a", "-af"})
             args.emplace_back(arg);
+        args.push_back(filter);
+        args.emplace_back("-shortest");
     }
     if (format.webm) {
         for (const char* arg : {"-c:v", "libvpx-vp9", "-b:v", "0", "-deadline", "good",

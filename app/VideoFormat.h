@@ -22,6 +22,7 @@ struct VideoEncoding {
     double fps = kDefaultVideoFps;
     int quality = -1;          // CRF; -1: the format's default
     bool withSound = false;    // a soundtrack arrives on file descriptor 3
+    double soundStart = 0.0;   // seconds into the soundtrack the video starts at (--start)
 };
 
 // ffmpeg's arguments (program name first): raw RGB frames on standard input, the

@@ -174,6 +174,7 @@ TEST(CommandLine, VideoExportIsHeadlessAtFixedStepsWithAQualityCheckedPerFormat)
         {"--video", "x.webm", "--video-quality", "64"}, {"--video", "x.mp4", "--video-quality", "-1"},
         {"--video", "x.mp4", "--video-quality", "high"}, {"--video-quality", "20"},
         {"--video", "x.mp4", "--mode", "641x480x32"}, {"--video", "x.mp4", "--mode", "640x481x32"},
+        {"--video", "x.mp4", "--loop"},
     };
     ExpectAllRejected(bad);
     EXPECT_NE(Parse({"--video", "x.mp4", "--video-quality", "52"}).error.find("0 to 51"), std::string::npos);

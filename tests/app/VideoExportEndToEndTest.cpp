@@ -163,6 +163,28 @@ std::string FakeFfmpeg(const fs::path& dir, const std::string& body)
 
 }  // namespace
 
+TEST(VideoExport, ASectionHoldsItsOwnPicturesAndTheMusicFromItsStart)
+{
+    const fs::path dir = MakeProduction("section");
+    PlayerRun run = Play(dir, ExportArgs("part.mp4", {"--start", "0.2", "--end", "0.8"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path file = dir / "part.mp4";
+    // Frames 5 to 19 (0.2 s to 0.76 s).
+    EXPECT_EQ(Probe(file, "stream=nb_read_frames", "v:0"), 15.0);
+    EXPECT_NEAR(Probe(file, "format=duration"), 0.6, 1.0 / kFps + 0.001);
+    // The tone starts at production time 0.5 s: 0.3 s into the section's video.
+    const std::vector<int16_t> sound = Sound(file);
+    size_t onset = 0;
+    while (onset < sound.size() && std::abs(sound[onset]) < 3000) ++onset;
+    EXPECT_NEAR(onset / 8000.0, 0.3, 1.0 / kFps) << "sound onset";
+    const std::vector<uint8_t> blue = CentrePixel(FrameAt(file, 0.1));
+    ASSERT_EQ(blue.size(), 3u);
+    EXPECT_GT(blue[2], 230);
+    const std::vector<uint8_t> red = CentrePixel(FrameAt(file, 0.4));
+    ASSERT_EQ(red.size(), 3u);
+    EXPECT_GT(red[0], 230);
+}
+
 TEST(VideoExport, PicturesAndSoundKeepTimeAndLastAsLongAsTheProduction)
 {
     const fs::path dir = MakeProduction("sync");

@@ -70,6 +70,11 @@ TEST(VideoFormat, FfmpegReadsRawFramesAndTheSoundPipeAndStopsWithThePictures)
     // The container is named: the temporary name's extension says nothing.
     EXPECT_TRUE(Has(mp4, {"-f", "mp4", "o.mp4.part"}));
     EXPECT_TRUE(Has(mp4, {"-nostdin"}));
+    // A video of a section starts its soundtrack where the section starts.
+    encoding.soundStart = 12.5;
+    EXPECT_TRUE(Has(FfmpegArguments(*FindVideoFormat("o.mp4"), encoding, "t"),
+                    {"-af", "atrim=start=12.500000,asetpts=N/SR/TB,apad", "-shortest"}));
+    encoding.soundStart = 0.0;
 
     encoding.quality = 40;
     const std::vector<std::string> webm = FfmpegArguments(*FindVideoFormat("o.webm"), encoding, "t");
