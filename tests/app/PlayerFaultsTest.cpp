@@ -213,7 +213,10 @@ TEST(PlayerFaults, ACaptureFolderMadeReadOnlyMidRunIsAFatalErrorNamingTheFrame)
     // Refused when the frame's file is created, or (a later instant) when it is renamed.
     EXPECT_NE(run.err.find("Cannot write [shots/frame_"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
-    EXPECT_GE(CheckFramesWhole(dir / "shots", 1), 4);
+    // Each encoder thread may have created its frame's temporary file before the folder
+    // turned read-only; such a file can no longer be removed there.
+    const int encoders = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    EXPECT_GE(CheckFramesWhole(dir / "shots", encoders), 4);
 }
 
 TEST(PlayerFaults, ASoundDeviceThatDisappearsDoesNotStopThePicture)
