@@ -228,7 +228,6 @@ bool DemoApplication::Init()
         StartExport();
         if (options_.bench) {
             bench_ = std::make_unique<BenchRecorder>(benchClock_);
-            benchSection_ = ChooseBenchSection(options_, timeline_->GetScript());
             timeline_->GetLayers().SetFrameObserver(bench_.get());
         }
     }

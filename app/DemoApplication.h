@@ -133,6 +133,5 @@ private:
     std::string shownTitle_;
     BenchClock benchClock_;
     std::unique_ptr<BenchRecorder> bench_;
-    BenchSection benchSection_;
     double startupMs_ = -1.0;
 };

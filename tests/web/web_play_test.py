@@ -4,7 +4,7 @@ page served from 127.0.0.1; its frames are compared with the native player's hea
 capture of the same fixed steps, and the start screen, the error page for a broken
 archive and the decoded music are checked.
 
-    web_play_test.py --web-dir build-web --native build/starfall [--frames-spec ...]
+    web_play_test.py --web-dir build-web --native build/starfall [--fps F] [--capture I,J,...] [--only PARTS]
 
 The page reports to the server that served it (the page's report=1 parameter): every
 event is a JSON POST to /report. Exit status 0 when every check passes."""
