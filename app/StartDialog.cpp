@@ -8,6 +8,7 @@
 #include "app/StartDialogModel.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/Image.h"
+#include "engine/core/Interrupt.h"
 #include "engine/core/Log.h"
 #include "engine/device/RenderDevice.h"
 
@@ -15,6 +16,9 @@ namespace {
 
 constexpr int kResponseStart = 1;
 constexpr int kResponseQuit = 0;
+constexpr int kResponseInterrupted = 2;
+// How often the open dialog looks for a stop signal: the handler only records it.
+constexpr guint kInterruptPollMs = 50;
 
 struct DialogState {
     StartDialogModel* model = nullptr;
@@ -81,6 +85,15 @@ void OnModeChanged(GtkComboBox* combo, gpointer data)
     if (state.refilling)
         return;
     state.model->SelectMode(gtk_combo_box_get_active(combo));
+}
+
+// A SIGINT or SIGTERM while the dialog waits for the user closes it at once.
+gboolean PollInterrupt(gpointer dialog)
+{
+    if (InterruptRequested() == 0)
+        return G_SOURCE_CONTINUE;
+    gtk_dialog_response(GTK_DIALOG(dialog), kResponseInterrupted);
+    return G_SOURCE_CONTINUE;
 }
 
 void OnButton(GtkButton* button, gpointer response)
@@ -225,6 +238,7 @@ bool StartDialog::Run(RenderDevice& device, const std::string& caption)
 
     gtk_widget_show_all(dialog);
     gtk_widget_grab_focus(state.start);
+    const guint poll = g_timeout_add(kInterruptPollMs, PollInterrupt, dialog);
     bool started = false;
     for (;;) {
         const int response = gtk_dialog_run(GTK_DIALOG(dialog));
@@ -236,8 +250,10 @@ bool StartDialog::Run(RenderDevice& device, const std::string& caption)
         }
         break;
     }
+    g_source_remove(poll);
     gtk_widget_destroy(dialog);
     FlushGtkEvents();
+    ThrowIfInterrupted();
 
     if (!started)
         return false;

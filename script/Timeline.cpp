@@ -2,14 +2,37 @@
 #include "script/Timeline.h"
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
+#include "engine/core/Image.h"
+#include "engine/core/ImagePrefetch.h"
 #include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
 #include "engine/layers/LayerRegistry.h"
 #include "script/ScriptParser.h"
 #include "sound/SoundSystem.h"
+
+namespace {
+
+// Every parameter value of the operations (nested ones too) that names an image file.
+void CollectImageNames(const std::vector<LayerOperation>& operations, std::vector<std::string>& names)
+{
+    for (const LayerOperation& operation : operations) {
+        if (operation.kind != OperationKind::Create)
+            continue;
+        for (const ParameterAssignment& assignment : operation.assignments) {
+            const std::string ext = UpperExtension(assignment.value.c_str());
+            if (ext == "JPG" || ext == "PNG")
+                names.push_back(assignment.value);
+        }
+        CollectImageNames(operation.children, names);
+    }
+}
+
+}  // namespace
 
 Timeline::Timeline(RenderDevice& device) : device_(device) {
     font_ = device_.GetFont("font1.png");
@@ -81,13 +104,26 @@ void Timeline::StartMusic(float position) {
 }
 
 void Timeline::Begin(bool loadingImage) {
+    // Only the first negative block is preloaded, and of it only its CREATE operations.
+    auto preload = std::find_if(script_.blocks.begin(), script_.blocks.end(),
+                                [](const TimeBlock& block) { return block.time < 0.0f; });
+#ifndef STARFALL_WEB
+    // The preload's images are decoded on other cores while this thread shows the loading
+    // image, uploads the images already decoded and sets the layers up.
+    std::unique_ptr<ImagePrefetch> prefetch;
+    if (preload != script_.blocks.end()) {
+        std::vector<std::string> names;
+        CollectImageNames(preload->operations, names);
+        const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+        prefetch = std::make_unique<ImagePrefetch>(std::move(names), device_.GetDisplayFormat(), std::min(cores - 1, 4u));
+        SetImagePrefetch(prefetch.get());
+    }
+#endif
+
     if (loadingImage && !script_.loadingImage.empty()) DrawLoadingImage();
 
     for (TimeBlock& block : script_.blocks) block.fired = false;
 
-    // Only the first negative block is preloaded, and of it only its CREATE operations.
-    auto preload = std::find_if(script_.blocks.begin(), script_.blocks.end(),
-                                [](const TimeBlock& block) { return block.time < 0.0f; });
     if (preload != script_.blocks.end()) {
         preload->fired = true;
         for (const LayerOperation& operation : preload->operations)

@@ -5,9 +5,22 @@
 #include <cstring>
 #include <utility>
 
-static char g_appMessage[1024];
-static char g_libraryMessage[2048];
-static bool g_libraryErrorPending = false;
+// Per thread: an error is formatted, thrown and reported on the thread that raised it, so a
+// worker's failure never overwrites the main thread's message.
+static thread_local char g_appMessage[1024];
+static thread_local char g_libraryMessage[2048];
+static thread_local bool g_libraryErrorPending = false;
+static thread_local bool g_quiet = false;
+
+QuietFatalErrors::QuietFatalErrors() : previous_(g_quiet)
+{
+    g_quiet = true;
+}
+
+QuietFatalErrors::~QuietFatalErrors()
+{
+    g_quiet = previous_;
+}
 
 static void FormatInto(char* buffer, size_t size, const char* format, va_list args)
 {
@@ -66,7 +79,7 @@ const char* GetAppLastMessage()
 
 void DebugOutput(const char* text)
 {
-    if (text == nullptr)
+    if (text == nullptr || g_quiet)
         return;
     std::fputs(text, stderr);
     size_t length = std::strlen(text);

@@ -40,7 +40,8 @@ public:
 // debugger output, sets the pending flag and throws CUserException.
 [[noreturn]] void ReportFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Set by ReportFatal and never cleared; the last message stays readable.
+// Set by ReportFatal and never cleared; the last message stays readable. Each thread has
+// its own message and flag.
 bool IsLibraryErrorPending();
 const char* GetLibraryLastMessage();
 // Forgets the pending library error and its message (tests only).
@@ -50,3 +51,16 @@ const char* GetAppLastMessage();
 
 // "Debugger output": the platform's diagnostic channel (stderr here).
 void DebugOutput(const char* text);
+
+// While alive, the errors its thread raises are thrown without being written to the
+// debugger output: for a worker whose failures the main thread repeats and reports itself.
+class QuietFatalErrors {
+public:
+    QuietFatalErrors();
+    ~QuietFatalErrors();
+    QuietFatalErrors(const QuietFatalErrors&) = delete;
+    QuietFatalErrors& operator=(const QuietFatalErrors&) = delete;
+
+private:
+    bool previous_;
+};

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <map>
+#include <mutex>
 #include <strings.h>
 #include <sys/stat.h>
 #include "engine/core/Archive.h"
@@ -28,8 +29,16 @@ static std::map<std::string, std::string>& UsedFiles()
     return usedFiles;
 }
 
+// Files are opened on image-decoding workers too.
+static std::mutex& UsedFilesLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 static void RegisterUsedFile(const std::string& name, const std::string& diskPath)
 {
+    std::lock_guard<std::mutex> guard(UsedFilesLock());
     UsedFiles()[name] = diskPath;
 }
 
@@ -279,18 +288,20 @@ bool WriteFileList(const char* outputName)
     if (output == nullptr)
         return false;
     bool ok = true;
-    for (const auto& used : UsedFiles())
-        ok = std::fprintf(output, "%s\n", used.first.c_str()) >= 0 && ok;
+    for (const std::string& used : GetUsedFiles())
+        ok = std::fprintf(output, "%s\n", used.c_str()) >= 0 && ok;
     return std::fclose(output) == 0 && ok;
 }
 
 std::vector<std::pair<std::string, std::string>> GetUsedFilePaths()
 {
+    std::lock_guard<std::mutex> guard(UsedFilesLock());
     return {UsedFiles().begin(), UsedFiles().end()};
 }
 
 std::vector<std::string> GetUsedFiles()
 {
+    std::lock_guard<std::mutex> guard(UsedFilesLock());
     std::vector<std::string> names;
     for (const auto& used : UsedFiles())
         names.push_back(used.first);
@@ -299,5 +310,6 @@ std::vector<std::string> GetUsedFiles()
 
 void ClearUsedFilesForTesting()
 {
+    std::lock_guard<std::mutex> guard(UsedFilesLock());
     UsedFiles().clear();
 }

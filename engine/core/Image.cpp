@@ -3,12 +3,14 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #ifndef STARFALL_WEB  // the web build reads both formats with ImageReadersWeb.cpp
 #include <png.h>
 #include <jpeglib.h>
 #include <jerror.h>
 #endif
 #include "engine/core/Fatal.h"
+#include "engine/core/ImagePrefetch.h"
 #include "engine/core/File.h"
 #include "engine/core/Log.h"
 
@@ -372,36 +374,50 @@ std::vector<uint8_t> ConvertRGB24ToXRGB32(const std::vector<uint8_t>& rgb, uint3
     return out;
 }
 
-std::vector<uint8_t> LoadGFX(const char* fileName, bool convert, const DisplayFormat& display,
-                             uint32_t& width, uint32_t& height)
+std::vector<uint8_t> DecodeImage(const char* fileName, uint32_t& width, uint32_t& height)
 {
     const std::string ext = UpperExtension(fileName);
     const bool jpeg = ext == "JPG";
     if (!jpeg && ext != "PNG")
         ReportFatal("LoadGFX : Unable to load file [%s], unsupported file type [%s]", fileName, ext.c_str());
 
-    uint32_t w = 0, h = 0;
     std::vector<uint8_t> pixels;
     if (jpeg) {
-        JpegLoad(fileName, w, h);
-        CheckImageSize("JpegLoad", fileName, w, h);
-        JpegLoad(fileName, pixels, w, h);
+        JpegLoad(fileName, width, height);
+        CheckImageSize("JpegLoad", fileName, width, height);
+        JpegLoad(fileName, pixels, width, height);
     } else {
-        PngLoad(fileName, w, h);
-        CheckImageSize("PngLoad", fileName, w, h);
-        PngLoad(fileName, pixels, w, h);
+        PngLoad(fileName, width, height);
+        CheckImageSize("PngLoad", fileName, width, height);
+        PngLoad(fileName, pixels, width, height);
     }
-    width = w;
-    height = h;
-    const uint32_t count = w * h;
+    return pixels;
+}
 
+std::vector<uint8_t> ConvertForDisplay(std::vector<uint8_t> rgb, uint32_t count, bool convert,
+                                       const DisplayFormat& display)
+{
     if (convert && display.bitsPerPixel == 16) {
-        ConvertRGB24To16(pixels, count, display.redMask);
-        return pixels;
+        ConvertRGB24To16(rgb, count, display.redMask);
+        return rgb;
     }
     if (!convert || display.bitsPerPixel == 32)
-        return ConvertRGB24ToXRGB32(pixels, count);
-    return pixels;
+        return ConvertRGB24ToXRGB32(rgb, count);
+    return rgb;
+}
+
+std::vector<uint8_t> LoadGFX(const char* fileName, bool convert, const DisplayFormat& display,
+                             uint32_t& width, uint32_t& height)
+{
+    std::vector<uint8_t> pixels;
+    ImagePrefetch* prefetch = GetImagePrefetch();
+    if (prefetch != nullptr && prefetch->Take(fileName, convert, display, pixels, width, height))
+        return pixels;
+    uint32_t w = 0, h = 0;
+    pixels = DecodeImage(fileName, w, h);
+    width = w;
+    height = h;
+    return ConvertForDisplay(std::move(pixels), w * h, convert, display);
 }
 
 std::vector<uint8_t> ResampleNearest(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight,

@@ -18,9 +18,18 @@ void PngLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, u
 void JpegLoad(const char* fileName, uint32_t& width, uint32_t& height);
 void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height);
 
+// The header and pixel passes of a .png or .jpg (any case) with the size checked between
+// them: RGB24 pixels, rows top to bottom. Failures are fatal (an unknown type as LoadGFX's).
+std::vector<uint8_t> DecodeImage(const char* fileName, uint32_t& width, uint32_t& height);
+
+// LoadGFX's conversion of count decoded RGB24 pixels (see below).
+std::vector<uint8_t> ConvertForDisplay(std::vector<uint8_t> rgb, uint32_t count, bool convert,
+                                       const DisplayFormat& display);
+
 // Reads a .png or .jpg (any case) into pixels and sets width and height. convert true:
 // RGB565/RGB555 on a 16-bit display (by red mask 0xF800 / 0x7C00), XRGB32 on a 32-bit one,
-// RGB24 for any other depth. convert false: XRGB32.
+// RGB24 for any other depth. convert false: XRGB32. An image the installed ImagePrefetch
+// has decoded is taken from it instead of being decoded again.
 std::vector<uint8_t> LoadGFX(const char* fileName, bool convert, const DisplayFormat& display,
                              uint32_t& width, uint32_t& height);
 

@@ -2,8 +2,20 @@
 #include "engine/core/Log.h"
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 static LogCallback g_logCallback = nullptr;
+static thread_local DeferredLog* g_capture = nullptr;
+
+DeferredLog::DeferredLog() : previous_(g_capture)
+{
+    g_capture = this;
+}
+
+DeferredLog::~DeferredLog()
+{
+    g_capture = previous_;
+}
 
 void SetLogCallback(LogCallback callback)
 {
@@ -17,7 +29,7 @@ LogCallback GetLogCallback()
 
 void LogLine(const char* format, ...)
 {
-    if (g_logCallback == nullptr || format == nullptr)
+    if ((g_logCallback == nullptr && g_capture == nullptr) || format == nullptr)
         return;
     char text[1024];
     va_list args;
@@ -26,5 +38,8 @@ void LogLine(const char* format, ...)
     if (std::vsnprintf(text, sizeof(text), format, args) < 0)
         text[0] = '\0';
     va_end(args);
-    g_logCallback(text);
+    if (g_capture != nullptr)
+        g_capture->Add(text);
+    else
+        g_logCallback(text);
 }

@@ -238,6 +238,41 @@ protected:
                           90.0, &PressEscapeWhenPlaying, &context_);
     }
 
+    struct SignalledRun {
+        PlayerRun run;
+        bool sent = false;
+        double seconds = 0.0;
+    };
+    // Runs the player in dir on the private server and sends it signalNumber half a second
+    // after readyLine is logged.
+    SignalledRun Signal(const fs::path& dir, const std::vector<std::string>& args, const std::string& readyLine,
+                        int signalNumber)
+    {
+        struct Plan {
+            std::string stderrPath;
+            std::string readyLine;
+            int signalNumber;
+            bool sent = false;
+        } plan{(dir / ".stderr.txt").string(), readyLine, signalNumber};
+        const auto started = std::chrono::steady_clock::now();
+        SignalledRun result;
+        result.run = RunProcess(
+            STARFALL_EXE, args, dir.string(),
+            {{"DISPLAY", server_.Name()}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", "x11"},
+             {"SDL_AUDIODRIVER", "dummy"}},
+            90.0,
+            [](int pid, void* data) {
+                auto& p = *static_cast<Plan*>(data);
+                WaitForLogLine(pid, p.stderrPath, p.readyLine, 60);
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                p.sent = kill(pid, p.signalNumber) == 0;
+            },
+            &plan);
+        result.sent = plan.sent;
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return result;
+    }
+
     XKeyboard keyboard_;
     XvfbServer server_;
     PressContext context_{nullptr, "", "", "", false};
@@ -270,30 +305,32 @@ TEST_F(WindowOnXvfb, StopSignalsInFullScreenEndThePlayerPromptlyWithTheirStatus)
         SCOPED_TRACE(signalNumber);
         const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / ("signal-" + std::to_string(signalNumber));
         WritePictureProduction(dir, "red.png", EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)), 60);
-        struct Plan {
-            std::string stderrPath;
-            int signalNumber;
-            bool sent = false;
-        } plan{(dir / ".stderr.txt").string(), signalNumber};
-        const auto started = std::chrono::steady_clock::now();
-        PlayerRun run = RunProcess(
-            STARFALL_EXE, {"--no-dialog", "--no-pak", "--mode", "320x240x32", "LogWindow"}, dir.string(),
-            {{"DISPLAY", server_.Name()}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", "x11"},
-             {"SDL_AUDIODRIVER", "dummy"}},
-            90.0,
-            [](int pid, void* data) {
-                auto& p = *static_cast<Plan*>(data);
-                WaitForLogLine(pid, p.stderrPath, "Loaded [ red.png ]", 60);
-                std::this_thread::sleep_for(std::chrono::milliseconds(500));
-                p.sent = kill(pid, p.signalNumber) == 0;
-            },
-            &plan);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        EXPECT_TRUE(plan.sent);
-        EXPECT_FALSE(run.timedOut);
-        EXPECT_EQ(run.exitCode, 128 + signalNumber) << run.err;
-        EXPECT_LT(seconds, 55.0) << "ended by the script, not by the signal";
-        EXPECT_EQ(run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.err;
+        const SignalledRun run = Signal(dir, {"--no-dialog", "--no-pak", "--mode", "320x240x32", "LogWindow"},
+                                        "Loaded [ red.png ]", signalNumber);
+        EXPECT_TRUE(run.sent);
+        EXPECT_FALSE(run.run.timedOut);
+        EXPECT_EQ(run.run.exitCode, 128 + signalNumber) << run.run.err;
+        EXPECT_LT(run.seconds, 55.0) << "ended by the script, not by the signal";
+        EXPECT_EQ(run.run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.run.err;
+    }
+}
+
+TEST_F(WindowOnXvfb, StopSignalsInTheStartDialogCloseItAndEndThePlayerWithTheirStatus)
+{
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber);
+        const fs::path dir =
+            fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / ("dialog-signal-" + std::to_string(signalNumber));
+        WritePictureProduction(dir, "red.png", EncodePng(8, 8, SolidRgb(8, 8, 255, 0, 0)), 60);
+        WriteTestFile((dir / "Vireointro.png").string(), EncodePng(256, 114, SolidRgb(256, 114, 20, 40, 200)));
+        const SignalledRun run = Signal(dir, {"--no-pak", "LogWindow"}, "Finished enumerating devices.", signalNumber);
+        EXPECT_TRUE(run.sent);
+        EXPECT_FALSE(run.run.timedOut);
+        EXPECT_EQ(run.run.exitCode, 128 + signalNumber) << run.run.err;
+        EXPECT_LT(run.seconds, 30.0) << "the dialog stayed open after the signal";
+        // Nothing was started: no script read, no error report.
+        EXPECT_EQ(run.run.err.find("Loaded [ red.png ]"), std::string::npos) << run.run.err;
+        EXPECT_EQ(run.run.err.find("Starfall Trailer, By Vireo! - "), std::string::npos) << run.run.err;
     }
 }
 

@@ -65,14 +65,22 @@ GLuint BuildGLProgram(const char* vertexSource, const char* fragmentSource, cons
 
 GLProgram& GLProgramCache::Get(const PipelineKey& key, GLStateCache& state)
 {
-    uint64_t packed = key.Pack();
-    auto found = programs_.find(packed);
-    if (found != programs_.end()) return *found->second;
+    const uint64_t packed = key.Pack();
+    auto found = byKey_.find(packed);
+    if (found != byKey_.end()) return *found->second;
+
+    const std::string vs = GenerateVertexShader(key);
+    const std::string fs = GenerateFragmentShader(key);
+    std::string source = vs;
+    source += '\0';  // a boundary no generated line contains
+    source += fs;
+    if (auto same = bySource_.find(source); same != bySource_.end()) {
+        byKey_.emplace(packed, same->second.get());
+        return *same->second;
+    }
 
     auto program = std::make_unique<GLProgram>();
     program->key = key;
-    std::string vs = GenerateVertexShader(key);
-    std::string fs = GenerateFragmentShader(key);
     program->id = BuildGLProgram(vs.c_str(), fs.c_str(), "pipeline");
     GLuint id = program->id;
     program->worldView = glGetUniformLocation(id, "uWorldView");
@@ -93,6 +101,7 @@ GLProgram& GLProgramCache::Get(const PipelineKey& key, GLStateCache& state)
     glUniform1i(glGetUniformLocation(id, "uTexture1"), 1);
     GL_CHECK("program set-up");
     GLProgram& result = *program;
-    programs_.emplace(packed, std::move(program));
+    byKey_.emplace(packed, &result);
+    bySource_.emplace(std::move(source), std::move(program));
     return result;
 }

@@ -1,7 +1,8 @@
-// Compiled GLSL programs of the emulated pipeline, one per PipelineKey, with uniform locations (internal).
+// Compiled GLSL programs of the emulated pipeline, found by PipelineKey, with uniform locations (internal).
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include "engine/device/gl/GLError.h"
 #include "engine/device/gl/GLShaderGen.h"
@@ -9,7 +10,7 @@
 
 struct GLProgram {
     GLuint id = 0;
-    PipelineKey key;
+    PipelineKey key;  // the first key that asked for it (keys sharing it generate the same code)
     // The device's uniform generation this program last received (0: never).
     uint64_t uniformGeneration = 0;
     GLint worldView = -1, projection = -1, pixelOffset = -1, normalMatrix = -1;
@@ -26,11 +27,20 @@ GLuint BuildGLProgram(const char* vertexSource, const char* fragmentSource, cons
 
 class GLProgramCache {
 public:
-    // The program for key, built on first use (binding it through state).
+    // The program for key, built on first use (binding it through state). Keys whose
+    // generated code is the same share one program: every program costs the driver
+    // memory and a compile, and many keys differ only in settings the code ignores.
     GLProgram& Get(const PipelineKey& key, GLStateCache& state);
-    size_t GetSize() const { return programs_.size(); }
-    void Clear() { programs_.clear(); }
+    // Programs built (distinct code), and keys seen.
+    size_t GetSize() const { return bySource_.size(); }
+    size_t GetKeyCount() const { return byKey_.size(); }
+    void Clear()
+    {
+        byKey_.clear();
+        bySource_.clear();
+    }
 
 private:
-    std::unordered_map<uint64_t, std::unique_ptr<GLProgram>> programs_;
+    std::unordered_map<uint64_t, GLProgram*> byKey_;
+    std::unordered_map<std::string, std::unique_ptr<GLProgram>> bySource_;  // vertex + fragment code
 };
