@@ -52,6 +52,7 @@ bool GLReadBackQueue::Take(std::vector<uint8_t>& rgb, bool wait)
     glDeleteSync(p.fence);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, p.buffer);
 #ifdef STARFALL_WEB  // WebGL 2 maps no buffers; the page never captures frames
+    (void)rgb;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     ReportFatal("OpenGL read-back failed : queued read-backs are not available in a browser");
 #else
