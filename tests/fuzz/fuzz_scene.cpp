@@ -17,8 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.Add("font1.png", font);
     archive.Add("scene.mdl", data, size);
     IgnoringFatalErrors([] {
-        RecordingDevice device;
-        device.Open(64, 48, 32);  // small: a fresh device per input stays cheap
+        // Small from the start: a fresh device per input stays cheap (a full-size back
+        // buffer made and zeroed for every input took most of the time).
+        RecordingDevice device(64, 48);
+        device.Open(64, 48, 32);
         Scene scene(device);
         scene.Load("scene.mdl");
         scene.LoadTextures();

@@ -160,7 +160,7 @@ void RecordingVertexBuffer::Draw()
 
 // ---- Device ----------------------------------------------------------------------------
 
-RecordingDevice::RecordingDevice()
+RecordingDevice::RecordingDevice(int width, int height)
 {
     DriverInfo driver;
     driver.name = "Recording Driver";
@@ -174,14 +174,13 @@ RecordingDevice::RecordingDevice()
     driver.AddDevice(device);
     AddDriver(driver);
 
-    // Usable for image work before Init: a 640x480x32 display.
-    width_ = 640;
-    height_ = 480;
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
     bitsPerPixel_ = bitsPerPixelCopy_ = 32;
     redMask_ = 0x00FF0000;
     greenMask_ = 0x0000FF00;
     blueMask_ = 0x000000FF;
-    aspect_ = 0.75f;
+    aspect_ = width_ > 0 ? static_cast<float>(height_) / static_cast<float>(width_) : 0.75f;
     backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
     // Stage 0 passes the texture's alpha on until told otherwise.
     stages[0].alphaOp = AlphaOp::SelectArg1;

@@ -233,7 +233,8 @@ class RecordingDevice : public RenderDevice {
 public:
     // Offers one driver ("Recording Driver") with one device whose modes are 640x480,
     // 800x600 and 1024x768 at 16 and 32 bits. Not initialised: call Open or Init.
-    RecordingDevice();
+    // Usable for image work before Init as a width x height x 32 display.
+    explicit RecordingDevice(int width = 640, int height = 480);
     ~RecordingDevice() override;
 
     // Selects the first driver and device and initialises at width x height x bits.
