@@ -535,8 +535,10 @@ void DemoApplication::PollWatcher()
 void DemoApplication::Reload(const std::set<std::string>& changedPaths)
 {
     for (const auto& [name, path] : GetUsedFilePaths())
-        if (changedPaths.count(path) != 0)
+        if (changedPaths.count(path) != 0) {
             ForgetCachedImage(*device_, name);
+            device_->RetireFont(name);
+        }
     const double at = GetProductionTime();
     const bool wasPlaying = timeline_ != nullptr;
     try {

@@ -11,12 +11,16 @@ RenderDevice::~RenderDevice()
     // it still exists; anything left is dropped without calling into the departed device.
     for (auto& entry : fonts_)
         entry.second->DetachFromDevice();
+    for (auto& font : retiredFonts_)
+        font->DetachFromDevice();
     fonts_.clear();
+    retiredFonts_.clear();
 }
 
 void RenderDevice::DestroyFonts()
 {
     fonts_.clear();
+    retiredFonts_.clear();
 }
 
 // ---- Enumeration and selection ---------------------------------------------------------
@@ -336,6 +340,16 @@ Font* RenderDevice::GetFont(const char* fileName)
     Font* result = font.get();
     fonts_[name] = std::move(font);
     return result;
+}
+
+bool RenderDevice::RetireFont(const std::string& fileName)
+{
+    auto it = fonts_.find(fileName);
+    if (it == fonts_.end())
+        return false;
+    retiredFonts_.push_back(std::move(it->second));
+    fonts_.erase(it);
+    return true;
 }
 
 void RenderDevice::PushTransform(const Matrix4& matrix)

@@ -172,6 +172,10 @@ public:
 
     // The font loaded from fileName, made and cached on first use; the device owns it.
     Font* GetFont(const char* fileName);
+    // The font sheet changed on disk: the next GetFont of fileName reads it again, while
+    // the font handed out so far stays valid for its holders until the device goes.
+    // False when no font of that name is cached.
+    bool RetireFont(const std::string& fileName);
     // Saved-transform stack: callers park matrices here; the device never reads it.
     void PushTransform(const Matrix4& matrix);
     Matrix4 PopTransform();  // identity when empty
@@ -259,6 +263,7 @@ protected:
     MapCache mapCache_;
     std::vector<DriverInfo> drivers_;
     std::map<std::string, std::unique_ptr<Font>> fonts_;
+    std::vector<std::unique_ptr<Font>> retiredFonts_;
     std::vector<Matrix4> savedTransforms_;
     std::deque<std::vector<uint8_t>> queuedReadBacks_;
 

@@ -20,6 +20,7 @@
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "engine/core/MapCache.h"
+#include "engine/device/Font.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
 #include "support/AppTestKit.h"
@@ -349,6 +350,15 @@ TEST_F(AuthorPlaybackTest, WatchReloadsChangedFilesAndKeepsThePreviousScriptAfte
     ASSERT_NE(blue, nullptr);
     EXPECT_NE(blue, red);
     EXPECT_EQ(device_->GetMapCache().GetRetiredCount(), 0u) << "the old picture went with the old script";
+
+    // A changed font sheet is read again; the font the old script printed with stays valid.
+    Font* oldFont = device_->GetFont("font1.png");
+    ASSERT_EQ(oldFont->GetHeight(), 4);
+    WriteFile(dir / "font1.png", SmallFontSheet(7));
+    ASSERT_TRUE(frameUntil([&] { return device_->GetFont("font1.png") != oldFont; }));
+    EXPECT_EQ(device_->GetFont("font1.png")->GetHeight(), 7);
+    EXPECT_EQ(oldFont->GetHeight(), 4);
+    EXPECT_EQ(Names(), "Four Pic");
 
     // An error that comes while the new script plays: shown, and the script before it returns.
     const float now = Elapsed();
