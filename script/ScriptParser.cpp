@@ -217,6 +217,20 @@ void ParseScriptFile(const std::string& fileName, Script& script) {
     File file;
     if (!file.Open(fileName.c_str())) ReportFatal("Cannot open file [%s].", fileName.c_str());
     const std::vector<uint8_t> bytes = file.ReadAll();
-    ParseScriptText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), script);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // Lines are read as CR LF: saved with LF alone, each line loses its last character (an
+    // END; turns into END). Read as before, but tell the author why the script misbehaves.
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r') {
+            char warning[512];
+            std::snprintf(warning, sizeof warning,
+                          "Warning: [%s] line %zu ends without CR: lines are read as CR LF, so the "
+                          "last character of each line without CR is dropped.",
+                          fileName.c_str(), static_cast<size_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1);
+            DebugOutput(warning);
+            break;
+        }
+    }
+    ParseScriptText(text, script);
     if (script.logScript) WriteScriptLog(script.blocks);
 }

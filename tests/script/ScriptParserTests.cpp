@@ -288,6 +288,32 @@ TEST(ScriptParser, ReadsFilesAndWritesTheLogOnlyWhenAsked) {
     ParseScriptFile("logged.txt", logged);
     EXPECT_TRUE(fs::exists("ScriptLog.html"));
 
+    // Line ends without CR are read as before, with one warning naming the first such line.
+    struct Case {
+        const char* text;
+        const char* warning;  // nullptr: none
+    } cases[] = {
+        {"TIME 1 {\r\nEND;\r\n};\r\n", nullptr},
+        {"TIME 1 {\r\nEND;\r\n};", nullptr},
+        {"TIME 1 {\nEND;\n};\n", "Warning: [lf.txt] line 1 ends without CR"},
+        {"TIME 1 {\r\nEND;\n};\r\n", "Warning: [lf.txt] line 2 ends without CR"},
+        {"\n", "Warning: [lf.txt] line 1 ends without CR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream("lf.txt", std::ios::binary) << c.text;
+        testing::internal::CaptureStderr();
+        Script script;
+        ParseScriptFile("lf.txt", script);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        if (c.warning == nullptr) {
+            EXPECT_EQ(printed, "");
+        } else {
+            EXPECT_EQ(printed.rfind(c.warning, 0), 0u) << printed;
+            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        }
+    }
+
     Script missing;
     try {
         ParseScriptFile("NoSuchScript.txt", missing);
