@@ -2,12 +2,14 @@
 #include "app/ChildProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 extern char** environ;
@@ -81,7 +83,7 @@ void UniqueFd::Reset(int fd)
     fd_ = fd;
 }
 
-bool WriteAll(int fd, const void* data, size_t length)
+bool WriteAll(int fd, const void* data, size_t length, int stallMs)
 {
     const char* bytes = static_cast<const char*>(data);
     while (length > 0) {
@@ -89,7 +91,18 @@ bool WriteAll(int fd, const void* data, size_t length)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return false;
+            // Full: wait for the reader to take some, but not for ever when it hangs.
+            pollfd ready{fd, POLLOUT, 0};
+            const int polled = poll(&ready, 1, stallMs);
+            if (polled == 0) {
+                errno = ETIMEDOUT;
+                return false;
+            }
+            if (polled < 0 && errno != EINTR)
+                return false;
+            continue;
         }
         bytes += written;
         length -= static_cast<size_t>(written);
@@ -145,6 +158,9 @@ bool ChildProcess::Start(const std::vector<std::string>& args, bool extraInput, 
     pid_ = pid;
     input_ = std::move(inputWrite);
     extraInput_ = std::move(extraWrite);
+    for (const UniqueFd* end : {&input_, &extraInput_})
+        if (end->IsOpen())
+            fcntl(end->Get(), F_SETFL, fcntl(end->Get(), F_GETFL) | O_NONBLOCK);
     errorWrite.Reset();  // the child holds its own copy: end of file arrives when it ends
     errorReader_ = std::thread(&ChildProcess::CollectErrorOutput, this, std::move(errorRead));
     return true;
@@ -165,14 +181,31 @@ void ChildProcess::CollectErrorOutput(UniqueFd fd)
     }
 }
 
-ChildProcess::Status ChildProcess::Wait()
+ChildProcess::Status ChildProcess::Wait(int timeoutMs)
 {
     Status status;
     CloseInput();
     CloseExtraInput();
     if (pid_ > 0) {
         int raw = 0;
-        while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+        bool reaped = false;
+        if (timeoutMs >= 0) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            for (;;) {
+                const pid_t done = waitpid(pid_, &raw, WNOHANG);
+                if (done == pid_ || (done < 0 && errno != EINTR)) {
+                    reaped = done == pid_;
+                    break;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    kill(pid_, SIGKILL);
+                    status.timedOut = true;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        while (!reaped && waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
         }
         pid_ = -1;
         status.exited = WIFEXITED(raw);

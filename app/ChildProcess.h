@@ -41,8 +41,9 @@ private:
 };
 
 // Writes every byte, going on after interruptions; false (errno set) when the reader is
-// gone or the write fails.
-bool WriteAll(int fd, const void* data, size_t length);
+// gone or the write fails, or with ETIMEDOUT when the reader took nothing for stallMs
+// milliseconds (negative: waits for ever). The descriptor may be blocking or not.
+bool WriteAll(int fd, const void* data, size_t length, int stallMs = -1);
 
 class ChildProcess {
 public:
@@ -53,7 +54,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts args[0], searched in PATH, with args. Its standard input is a pipe; with
-    // extraInput, descriptor 3 is a second input pipe. Standard output is discarded and
+    // extraInput, descriptor 3 is a second input pipe (our ends do not block: see WriteAll). Standard output is discarded and
     // the error output kept. False with errno's reason on failure (ENOENT: not found).
     bool Start(const std::vector<std::string>& args, bool extraInput, std::string& error);
 
@@ -67,9 +68,11 @@ public:
     struct Status {
         bool exited = false;   // ended by itself; otherwise killed by signal
         int code = 0;          // exit code, or the signal number
+        bool timedOut = false; // still running after the time given to Wait: killed
     };
-    // Closes both inputs and waits for the end.
-    Status Wait();
+    // Closes both inputs and waits for the end; a child still running after timeoutMs
+    // milliseconds (negative: no limit) is killed.
+    Status Wait(int timeoutMs = -1);
     // Everything the program wrote to its error output (the last 64 KiB); after Wait.
     const std::string& GetErrorOutput() const { return errorOutput_; }
 

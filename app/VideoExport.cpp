@@ -69,10 +69,22 @@ double ProductionLength(const Script& script, double fps, long frameLimit)
     return length;
 }
 
+namespace {
+
+// "2 s", "0.3 s": a duration for a message.
+std::string Seconds(int milliseconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", milliseconds / 1000.0);
+    return text;
+}
+
+}  // namespace
+
 VideoExport::VideoExport(const std::string& path, const VideoEncoding& encoding,
-                         std::vector<uint8_t> soundtrack)
+                         std::vector<uint8_t> soundtrack, std::chrono::milliseconds stall)
     : path_(path), temporaryPath_(TemporaryName(path)), encoding_(encoding),
-      soundtrack_(std::move(soundtrack))
+      soundtrack_(std::move(soundtrack)), stallMs_(static_cast<int>(stall.count()))
 {
     const VideoFormat* format = FindVideoFormat(path_);
     if (format == nullptr)
@@ -89,7 +101,7 @@ VideoExport::VideoExport(const std::string& path, const VideoEncoding& encoding,
         // Its own thread: ffmpeg reads sound and pictures in the order of their time
         // stamps, so feeding both from one thread could wait on a full pipe forever.
         soundFeeder_ = std::thread([this, fd = ffmpeg_.TakeExtraInput()] {
-            WriteAll(fd.Get(), soundtrack_.data(), soundtrack_.size());
+            WriteAll(fd.Get(), soundtrack_.data(), soundtrack_.size(), stallMs_);
         });
     }
 }
@@ -129,8 +141,10 @@ void VideoExport::AddFrame(const std::vector<uint8_t>& rgb)
     if (rgb.size() != expected)
         Fail("a picture of " + std::to_string(rgb.size()) + " bytes arrived where " +
              std::to_string(expected) + " were expected");
-    if (!WriteAll(ffmpeg_.InputFd(), rgb.data(), rgb.size())) {
+    if (!WriteAll(ffmpeg_.InputFd(), rgb.data(), rgb.size(), stallMs_)) {
         const int writeError = errno;
+        if (writeError == ETIMEDOUT)
+            Fail("ffmpeg took no picture for " + Seconds(stallMs_) + "; it was stopped");
         const ChildProcess::Status status = ffmpeg_.Wait();
         if (writeError == EPIPE && !(status.exited && status.code == 0))
             Fail(DescribeFfmpegFailure(status.exited, status.code, ffmpeg_.GetErrorOutput()));
@@ -145,8 +159,10 @@ void VideoExport::Finish()
         return;
     if (frames_ == 0)
         Fail("the production ended before its first picture");
-    const ChildProcess::Status status = ffmpeg_.Wait();
+    const ChildProcess::Status status = ffmpeg_.Wait(stallMs_);
     StopFeedingSound();
+    if (status.timedOut)
+        Fail("ffmpeg had not finished " + Seconds(stallMs_) + " after the last picture; it was stopped");
     if (!status.exited || status.code != 0)
         Fail(DescribeFfmpegFailure(status.exited, status.code, ffmpeg_.GetErrorOutput()));
     std::error_code error;

@@ -1,5 +1,6 @@
 // Export of the rendered production to a video file through the ffmpeg program.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -14,9 +15,11 @@ class VideoExport {
 public:
     // Starts ffmpeg writing to a temporary file beside path (format by path's extension);
     // soundtrack holds the music file's bytes, empty for a silent video. An application
-    // error naming the cause when ffmpeg cannot be started.
+    // error naming the cause when ffmpeg cannot be started. An ffmpeg that takes nothing
+    // for stall, or has not ended stall after the last picture, is taken for hung: it is
+    // stopped and the export fails.
     VideoExport(const std::string& path, const VideoEncoding& encoding,
-                std::vector<uint8_t> soundtrack);
+                std::vector<uint8_t> soundtrack, std::chrono::milliseconds stall = std::chrono::minutes(2));
     // Unfinished: ffmpeg is stopped and the temporary file removed; the final name is
     // never touched.
     ~VideoExport();
@@ -44,6 +47,7 @@ private:
     BrokenPipeIgnored brokenPipeIgnored_;
     ChildProcess ffmpeg_;
     std::thread soundFeeder_;
+    int stallMs_;
     bool finished_ = false;
     long frames_ = 0;
 };

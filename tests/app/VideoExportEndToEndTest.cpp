@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/VideoExport.h"
+#include "engine/core/Fatal.h"
 #include "support/PlayerProcess.h"
 #include "support/TestImages.h"
 
@@ -343,6 +346,48 @@ std::string PlayOnTerminal(const fs::path& dir, const std::vector<std::string>& 
 }
 
 }  // namespace
+
+TEST(VideoExport, AnFfmpegThatHangsIsStoppedAndTheExportFailsNamingIt)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "video-hang";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "out");
+    struct Case {
+        const char* what;
+        const char* body;   // the fake ffmpeg
+        const char* cause;  // after "Cannot export the video [FILE] : "
+    } cases[] = {
+        {"reads-nothing", "exec sleep 60\n", "ffmpeg took no picture for 0.3 s; it was stopped."},
+        {"never-ends", "cat > /dev/null\nexec sleep 60\n",
+         "ffmpeg had not finished 0.3 s after the last picture; it was stopped."},
+    };
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setenv("PATH", FakeFfmpeg(dir / c.what, c.body).c_str(), 1);
+        const std::string output = (dir / "out" / "video.mp4").string();
+        const auto started = std::chrono::steady_clock::now();
+        std::string error;
+        try {
+            VideoEncoding encoding;
+            encoding.width = 64;
+            encoding.height = 48;
+            VideoExport video(output, encoding, {}, std::chrono::milliseconds(300));
+            const std::vector<uint8_t> picture(64 * 48 * 3, 128);
+            for (int frame = 0; frame < 100; ++frame)  // far more than a pipe holds
+                video.AddFrame(picture);
+            video.Finish();
+        } catch (const AppError& raised) {
+            error = raised.what();
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(error, "Cannot export the video [" + output + "] : " + c.cause);
+        EXPECT_LT(seconds, 10.0) << "the hung ffmpeg was waited for";
+        EXPECT_TRUE(FolderEntries(dir / "out").empty());
+    }
+    setenv("PATH", path.c_str(), 1);
+}
 
 TEST(VideoExport, ProgressLineShowsOnATerminalUnlessQuiet)
 {
