@@ -141,6 +141,12 @@ static void PngRun(const char* fileName, bool pixels, std::vector<uint8_t>* rgb,
         ReportFatal("PngLoad : Error while reading PNG.");
     }
     png_set_read_fn(png, &context, PngReadFromFile);
+    // Chunks the decoder has no use for are skipped without being read into memory: libpng
+    // allocates as much as a text, profile or unknown chunk's header claims, gigabytes for
+    // a file of a few bytes. None of them changes the pixels read here.
+    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, 8);
 
     std::vector<png_bytep> rows;
     uint32_t w = 0, h = 0;

@@ -134,6 +134,17 @@ std::string PngClaiming(uint32_t width, uint32_t height)
     return png;
 }
 
+// A 4 x 4 PNG with a chunk of the given type after its header that claims length bytes
+// (and holds a few).
+std::string PngWithChunkClaiming(const char* type, uint32_t length)
+{
+    std::string png = EncodePng(4, 4, SolidRgb(4, 4, 10, 20, 30));
+    std::string chunk(8, '\0');
+    PutBig32(chunk, 0, length);
+    chunk.replace(4, 4, type, 4);
+    return png.insert(33, chunk + "date:2026 and more text");  // after the signature and IHDR
+}
+
 // A JPEG whose frame header claims width x height.
 std::string JpegClaiming(uint16_t width, uint16_t height)
 {
@@ -165,7 +176,7 @@ TEST(HostileData, EveryProductionFileCutShortLoadsOrFailsCleanly)
         EXPECT_EQ(ReadAsThePlayerDoes(file.name, device), Outcome::Loaded);
         for (size_t length : CutPointsFor(file)) {
             archive.Add(file.name, file.bytes.substr(0, length));
-            AllocationProbe probe;
+            AllocationProbe probe(AllocationProbe::Count::MallocToo);
             ReadAsThePlayerDoes(file.name, device);
             // Nothing here is bigger than a 512 x 512 picture or a scene's buffers.
             EXPECT_LT(probe.Largest(), 16u << 20) << "cut at " << length;
@@ -200,6 +211,9 @@ TEST(HostileData, AbsurdHeadersAreRefusedBeforeAnythingLargeIsAllocated)
         {"JPEG at the edge cap but over the byte cap", "big.jpg", JpegClaiming(16384, 16384)},
         {"JPEG 65535 x 1", "wide.jpg", JpegClaiming(65535, 1)},
         {"font sheet 65536 x 65536", "font1.png", PngClaiming(65536, 65536)},
+        {"PNG text chunk of 2^31 - 1 bytes", "text.png", PngWithChunkClaiming("tEXt", 0x7FFFFFFF)},
+        {"PNG unknown critical chunk of 600 MB", "critical.png", PngWithChunkClaiming("Xtda", 600000000)},
+        {"font sheet with a chunk of 600 MB", "font1.png", PngWithChunkClaiming("Xtda", 600000000)},
         {"scene with 2^32 - 1 meshes", "huge.mdl", hugeMeshCount},
     };
     RecordingDevice device;
@@ -208,7 +222,8 @@ TEST(HostileData, AbsurdHeadersAreRefusedBeforeAnythingLargeIsAllocated)
         SCOPED_TRACE(c.what);
         MemoryArchive archive;
         archive.Add(c.name, c.bytes);
-        AllocationProbe probe;
+        // The C readers' own allocations count too (libpng allocated what a chunk claimed).
+        AllocationProbe probe(AllocationProbe::Count::MallocToo);
         EXPECT_EQ(ReadAsThePlayerDoes(c.name, device), Outcome::Fatal);
         EXPECT_LT(probe.Largest(), 1u << 20);
     }

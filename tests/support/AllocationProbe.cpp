@@ -1,19 +1,32 @@
-// Test helper: every operator new variant counts its request, then uses malloc.
+// Test helper: every operator new variant counts its request, then uses malloc; malloc,
+// calloc and realloc count theirs when asked (outside sanitizer builds, whose runtime owns them).
 #include "support/AllocationProbe.h"
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
 static std::atomic<int> g_activeProbes{0};
+static std::atomic<int> g_mallocProbes{0};
 static std::atomic<size_t> g_largest{0};
 
-static void Record(size_t size)
+static void Keep(size_t size)
 {
-    if (g_activeProbes.load(std::memory_order_relaxed) == 0)
-        return;
     size_t seen = g_largest.load(std::memory_order_relaxed);
     while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
     }
+}
+
+static void Record(size_t size)
+{
+    if (g_activeProbes.load(std::memory_order_relaxed) != 0)
+        Keep(size);
+}
+
+[[maybe_unused]] static void RecordMalloc(size_t size)
+{
+    if (g_mallocProbes.load(std::memory_order_relaxed) != 0)
+        Keep(size);
 }
 
 static void* Allocate(size_t size, size_t alignment, bool mayThrow)
@@ -59,14 +72,56 @@ void operator delete[](void* memory, size_t, std::align_val_t) noexcept { std::f
 void operator delete(void* memory, std::align_val_t, const std::nothrow_t&) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::align_val_t, const std::nothrow_t&) noexcept { std::free(memory); }
 
-AllocationProbe::AllocationProbe()
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define STARFALL_PROBE_MALLOC 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define STARFALL_PROBE_MALLOC 0
+#endif
+#endif
+#ifndef STARFALL_PROBE_MALLOC
+#define STARFALL_PROBE_MALLOC 1
+#endif
+
+#if STARFALL_PROBE_MALLOC
+// The C libraries (libpng, libjpeg, zlib) allocate with malloc: their requests count too.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* memory, size_t size);
+
+void* malloc(size_t size) noexcept
+{
+    RecordMalloc(size);
+    return __libc_malloc(size);
+}
+
+void* calloc(size_t count, size_t size) noexcept
+{
+    RecordMalloc(size != 0 && count > SIZE_MAX / size ? SIZE_MAX : count * size);
+    return __libc_calloc(count, size);
+}
+
+void* realloc(void* memory, size_t size) noexcept
+{
+    RecordMalloc(size);
+    return __libc_realloc(memory, size);
+}
+}
+#endif
+
+AllocationProbe::AllocationProbe(Count count) : count_(count)
 {
     g_largest = 0;
     ++g_activeProbes;
+    if (count_ == Count::MallocToo)
+        ++g_mallocProbes;
 }
 
 AllocationProbe::~AllocationProbe()
 {
+    if (count_ == Count::MallocToo)
+        --g_mallocProbes;
     --g_activeProbes;
 }
 
