@@ -400,15 +400,25 @@ std::vector<uint8_t> DecodeImage(const char* fileName, uint32_t& width, uint32_t
     return pixels;
 }
 
+DisplayLayout LayoutForDisplay(bool convert, const DisplayFormat& display)
+{
+    if (convert && display.bitsPerPixel == 16)
+        return DisplayLayout::RGB16;
+    return !convert || display.bitsPerPixel == 32 ? DisplayLayout::XRGB32 : DisplayLayout::RGB24;
+}
+
 std::vector<uint8_t> ConvertForDisplay(std::vector<uint8_t> rgb, uint32_t count, bool convert,
                                        const DisplayFormat& display)
 {
-    if (convert && display.bitsPerPixel == 16) {
+    switch (LayoutForDisplay(convert, display)) {
+    case DisplayLayout::RGB16:
         ConvertRGB24To16(rgb, count, display.redMask);
         return rgb;
-    }
-    if (!convert || display.bitsPerPixel == 32)
+    case DisplayLayout::XRGB32:
         return ConvertRGB24ToXRGB32(rgb, count);
+    case DisplayLayout::RGB24:
+        break;
+    }
     return rgb;
 }
 

@@ -22,7 +22,12 @@ void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, 
 // them: RGB24 pixels, rows top to bottom. Failures are fatal (an unknown type as LoadGFX's).
 std::vector<uint8_t> DecodeImage(const char* fileName, uint32_t& width, uint32_t& height);
 
-// LoadGFX's conversion of count decoded RGB24 pixels (see below).
+// The pixel layout LoadGFX makes of a decoded image (see below); 16-bit also depends on the
+// display's red mask.
+enum class DisplayLayout { XRGB32, RGB16, RGB24 };
+DisplayLayout LayoutForDisplay(bool convert, const DisplayFormat& display);
+
+// LoadGFX's conversion of count decoded RGB24 pixels.
 std::vector<uint8_t> ConvertForDisplay(std::vector<uint8_t> rgb, uint32_t count, bool convert,
                                        const DisplayFormat& display);
 

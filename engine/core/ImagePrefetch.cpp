@@ -22,18 +22,6 @@ ImagePrefetch* GetImagePrefetch()
     return g_prefetch;
 }
 
-namespace {
-
-// What LoadGFX makes of a decoded image: 1 = XRGB32, 2 = 16-bit, 3 = RGB24.
-int OutputKind(bool convert, const DisplayFormat& display)
-{
-    if (convert && display.bitsPerPixel == 16)
-        return 2;
-    return !convert || display.bitsPerPixel == 32 ? 1 : 3;
-}
-
-}  // namespace
-
 ImagePrefetch::ImagePrefetch(std::vector<std::string> names, const DisplayFormat& display, unsigned threads,
                              size_t maxWaitingBytes)
     : display_(display), maxWaitingBytes_(maxWaitingBytes)
@@ -117,8 +105,9 @@ void ImagePrefetch::Work()
 bool ImagePrefetch::Take(const std::string& name, bool convert, const DisplayFormat& display,
                          std::vector<uint8_t>& pixels, uint32_t& width, uint32_t& height)
 {
-    const int kind = OutputKind(convert, display);
-    if (kind != OutputKind(true, display_) || (kind == 2 && display.redMask != display_.redMask))
+    const DisplayLayout layout = LayoutForDisplay(convert, display);
+    if (layout != LayoutForDisplay(true, display_) ||
+        (layout == DisplayLayout::RGB16 && display.redMask != display_.redMask))
         return false;
     std::vector<std::string> log;
     {

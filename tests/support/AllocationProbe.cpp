@@ -10,28 +10,19 @@ static std::atomic<int> g_activeProbes{0};
 static std::atomic<int> g_mallocProbes{0};
 static std::atomic<size_t> g_largest{0};
 
-static void Keep(size_t size)
+// Keeps the largest request while any probe of the given kind is alive.
+static void Record(const std::atomic<int>& probes, size_t size)
 {
+    if (probes.load(std::memory_order_relaxed) == 0)
+        return;
     size_t seen = g_largest.load(std::memory_order_relaxed);
     while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
     }
 }
 
-static void Record(size_t size)
-{
-    if (g_activeProbes.load(std::memory_order_relaxed) != 0)
-        Keep(size);
-}
-
-[[maybe_unused]] static void RecordMalloc(size_t size)
-{
-    if (g_mallocProbes.load(std::memory_order_relaxed) != 0)
-        Keep(size);
-}
-
 static void* Allocate(size_t size, size_t alignment, bool mayThrow)
 {
-    Record(size);
+    Record(g_activeProbes, size);
     if (size == 0)
         size = 1;
     void* memory = nullptr;
@@ -92,19 +83,19 @@ void* __libc_realloc(void* memory, size_t size);
 
 void* malloc(size_t size) noexcept
 {
-    RecordMalloc(size);
+    Record(g_mallocProbes, size);
     return __libc_malloc(size);
 }
 
 void* calloc(size_t count, size_t size) noexcept
 {
-    RecordMalloc(size != 0 && count > SIZE_MAX / size ? SIZE_MAX : count * size);
+    Record(g_mallocProbes, size != 0 && count > SIZE_MAX / size ? SIZE_MAX : count * size);
     return __libc_calloc(count, size);
 }
 
 void* realloc(void* memory, size_t size) noexcept
 {
-    RecordMalloc(size);
+    Record(g_mallocProbes, size);
     return __libc_realloc(memory, size);
 }
 }
