@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/CommandLine.h"
+#include "app/PlaybackSection.h"
 #include "engine/layers/Layer.h"
 #include "script/ScriptData.h"
 
@@ -66,12 +67,7 @@ BenchSection ChooseBenchSection(const CommandLineOptions& options, const Script&
     // A section given on the command line (--start, --end) narrows the whole production.
     BenchSection section;
     section.start = static_cast<float>(options.startTime);
-    for (const TimeBlock& block : script.blocks)
-        for (const LayerOperation& operation : block.operations)
-            if (operation.kind == OperationKind::End && section.end == 0.0f)
-                section.end = block.time;
-    if (options.endTime >= 0.0 && (section.end == 0.0f || options.endTime < section.end))
-        section.end = static_cast<float>(options.endTime);
+    section.end = static_cast<float>(PlaybackSection::FromOptions(options).StopTime(script, 0.0, 0));
     return section;
 }
 

@@ -246,14 +246,7 @@ void DemoApplication::StartExport()
     // The length in production time: the first END, narrowed by --end and by --frames
     // counted from the section's first frame.
     const long firstFrame = options_.fps > 0.0 ? section_.FirstFrame(options_.fps) : 0;
-    double length = ProductionLength(timeline_->GetScript(), options_.fps, 0);
-    if (section_.HasEnd() && (length <= 0.0 || section_.end < length))
-        length = section_.end;
-    if (options_.frames > 0 && options_.fps > 0.0) {
-        const double limit = static_cast<double>(firstFrame + options_.frames) / options_.fps;
-        if (length <= 0.0 || limit < length)
-            length = limit;
-    }
+    const double length = section_.StopTime(timeline_->GetScript(), options_.fps, options_.frames);
     if (!options_.videoPath.empty()) {
         if (length <= 0.0)
             RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "

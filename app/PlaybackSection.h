@@ -2,6 +2,8 @@
 #pragma once
 #include "app/CommandLine.h"
 
+struct Script;
+
 // The one place that decides which frames a run draws: the player's frame loop, --capture's
 // numbering, and any other frame-based output (encoding a video, benchmarks) read it here.
 // Frame k of a production at F frames per second is drawn at production time k / F, so a
@@ -21,4 +23,7 @@ struct PlaybackSection {
     long EndFrame(double fps) const { return HasEnd() ? FrameAt(end, fps) : -1; }
     // With a free-running clock: whether a frame at production time `elapsed` lies past the section.
     bool IsOver(double elapsed) const { return HasEnd() && elapsed >= end; }
+    // Production seconds the run stops at: the script's first END, narrowed by `end` and, at
+    // fixed steps (fps > 0), by `frames` frames counted from the first; 0 when it never stops.
+    double StopTime(const Script& script, double fps, long frames) const;
 };

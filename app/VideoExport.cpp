@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "engine/core/Fatal.h"
-#include "script/ScriptData.h"
 
 namespace {
 
@@ -47,26 +46,6 @@ std::string DescribeFfmpegFailure(bool exited, int code, const std::string& erro
     if (!last.empty())
         cause += ": " + last;
     return cause;
-}
-
-double ProductionLength(const Script& script, double fps, long frameLimit)
-{
-    double length = 0.0;
-    for (const TimeBlock& block : script.blocks) {
-        const bool ends = std::any_of(block.operations.begin(), block.operations.end(),
-                                      [](const LayerOperation& op) { return op.kind == OperationKind::End; });
-        // Blocks are sorted, and a negative one (other than the preload) fires at once.
-        if (ends) {
-            length = std::max(0.0, static_cast<double>(block.time));
-            break;
-        }
-    }
-    if (frameLimit > 0 && fps > 0.0) {
-        const double limit = static_cast<double>(frameLimit) / fps;
-        if (length <= 0.0 || limit < length)
-            length = limit;
-    }
-    return length;
 }
 
 namespace {

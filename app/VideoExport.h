@@ -9,8 +9,6 @@
 #include "app/ChildProcess.h"
 #include "app/VideoFormat.h"
 
-struct Script;
-
 class VideoExport {
 public:
     // Starts ffmpeg writing to a temporary file beside path (format by path's extension);
@@ -55,7 +53,3 @@ private:
 // Why ffmpeg failed, from its exit status and error output: the disk being full is named
 // as such, otherwise the status and ffmpeg's last message.
 std::string DescribeFfmpegFailure(bool exited, int code, const std::string& errorOutput);
-
-// The production's length in seconds as a player at fixed steps sees it: the first END,
-// or frameLimit frames at fps when that comes first; 0 when it never ends.
-double ProductionLength(const Script& script, double fps, long frameLimit);

@@ -91,17 +91,8 @@ add_custom_command(OUTPUT ${STARFALL_HOST_PAKWRITER}
   COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR}/host --target pakwriter
   DEPENDS ${STARFALL_HOST_PAKWRITER_SOURCES}
   COMMENT "Building the archive writer for this machine")
-file(GLOB_RECURSE STARFALL_DATA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
-set(STARFALL_DATA_INPUT)
-if(EXISTS ${CMAKE_SOURCE_DIR}/data)
-  set(STARFALL_DATA_INPUT ${CMAKE_SOURCE_DIR}/data)
-endif()
-set(STARFALL_PAK ${CMAKE_BINARY_DIR}/Starfall.pak)
-add_custom_command(OUTPUT ${STARFALL_PAK}
-  COMMAND ${STARFALL_HOST_PAKWRITER} --quiet -o ${STARFALL_PAK} ${STARFALL_DATA_INPUT}
-  DEPENDS ${STARFALL_HOST_PAKWRITER} ${STARFALL_DATA_FILES}
-  COMMENT "Packing data/ into Starfall.pak")
-add_custom_target(starfall_pak DEPENDS ${STARFALL_PAK})
+include(${CMAKE_SOURCE_DIR}/tools/PackData.cmake)
+starfall_pack_data(${STARFALL_HOST_PAKWRITER} ${STARFALL_HOST_PAKWRITER})
 add_dependencies(starfall starfall_pak)
 
 # The page and its script are copied beside the program.

@@ -21,6 +21,7 @@
 #include "engine/core/File.h"
 #include "engine/core/MapCache.h"
 #include "engine/device/Font.h"
+#include "script/ScriptData.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
 #include "support/AppTestKit.h"
@@ -101,6 +102,50 @@ TEST(PlaybackSection, FramesOfASectionFollowTheFullRunsNumbering)
     EXPECT_TRUE(section.IsOver(3.5));
     EXPECT_EQ(PlaybackSection{}.EndFrame(10.0), -1);
     EXPECT_FALSE(PlaybackSection{}.IsOver(1.0e9));
+}
+
+TEST(PlaybackSection, StopTimeIsTheFirstEndNarrowedByTheSectionAndTheFrameLimit)
+{
+    const auto block = [](float time, std::vector<OperationKind> kinds) {
+        TimeBlock made;
+        made.time = time;
+        for (OperationKind kind : kinds) {
+            made.operations.emplace_back();
+            made.operations.back().kind = kind;
+        }
+        return made;
+    };
+    Script endsAt3;
+    endsAt3.blocks = {block(-1.0f, {OperationKind::Create}), block(3.0f, {OperationKind::Update, OperationKind::End}),
+                      block(9.0f, {OperationKind::End})};
+    Script endsAtOnce;  // an END in a block before the start fires at once
+    endsAtOnce.blocks = {block(-2.0f, {OperationKind::End})};
+    const Script never;
+    const struct {
+        const Script& script;
+        double start, end, fps;
+        long frames;
+        double want;
+    } cases[] = {
+        {never, 0, -1, 25, 0, 0.0},      // never stops
+        {never, 0, -1, 25, 50, 2.0},     // only the frame limit
+        {never, 0, 1.5, 25, 0, 1.5},     // only --end
+        {endsAt3, 0, -1, 25, 0, 3.0},    // the first END, not the later one
+        {endsAt3, 0, -1, 25, 50, 2.0},   // the limit comes first
+        {endsAt3, 0, -1, 25, 500, 3.0},  // END comes first
+        {endsAt3, 0, -1, 0, 50, 3.0},    // frames without fixed steps say nothing
+        {endsAt3, 1, -1, 25, 25, 2.0},   // frames count from the section's first frame
+        {endsAt3, 0, 2.5, 25, 0, 2.5},   // --end before END
+        {endsAt3, 0, 7.0, 25, 0, 3.0},   // --end past END changes nothing
+        {endsAtOnce, 0, -1, 25, 0, 0.0},
+    };
+    for (const auto& c : cases) {
+        PlaybackSection section;
+        section.start = c.start;
+        section.end = c.end;
+        EXPECT_DOUBLE_EQ(section.StopTime(c.script, c.fps, c.frames), c.want)
+            << c.start << " " << c.end << " " << c.fps << " " << c.frames;
+    }
 }
 
 // A seek builds its timeline on a pinned clock: the new layers' clocks read the seek time at

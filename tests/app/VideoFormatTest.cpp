@@ -1,4 +1,4 @@
-// Video formats, ffmpeg's command line, failure texts and the production's length.
+// Video formats, ffmpeg's command line, and failure texts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,25 +7,12 @@
 
 #include "app/VideoExport.h"
 #include "app/VideoFormat.h"
-#include "script/ScriptData.h"
 
 namespace {
 
 bool Has(const std::vector<std::string>& args, const std::vector<std::string>& run)
 {
     return std::search(args.begin(), args.end(), run.begin(), run.end()) != args.end();
-}
-
-TimeBlock Block(float time, std::vector<OperationKind> kinds)
-{
-    TimeBlock block;
-    block.time = time;
-    for (OperationKind kind : kinds) {
-        LayerOperation op;
-        op.kind = kind;
-        block.operations.push_back(op);
-    }
-    return block;
 }
 
 }  // namespace
@@ -106,22 +93,4 @@ TEST(VideoFormat, FfmpegFailuresAreDescribedByTheirCause)
     // A runaway message is cut.
     const std::string cut = DescribeFfmpegFailure(true, 1, std::string(5000, 'x'));
     EXPECT_LT(cut.size(), 400u);
-}
-
-TEST(VideoFormat, ProductionLengthIsTheFirstEndOrTheFrameLimit)
-{
-    Script script;
-    EXPECT_EQ(ProductionLength(script, 25.0, 0), 0.0);  // never ends
-    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 50), 2.0);
-    script.blocks.push_back(Block(-1.0f, {OperationKind::Create}));
-    script.blocks.push_back(Block(3.0f, {OperationKind::Update, OperationKind::End}));
-    script.blocks.push_back(Block(9.0f, {OperationKind::End}));
-    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 0), 3.0);
-    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 50), 2.0);   // the limit comes first
-    EXPECT_DOUBLE_EQ(ProductionLength(script, 25.0, 500), 3.0);  // END comes first
-    EXPECT_DOUBLE_EQ(ProductionLength(script, 0.0, 50), 3.0);    // frames without fixed steps say nothing
-    // An END in a block before the start fires at once.
-    Script early;
-    early.blocks.push_back(Block(-2.0f, {OperationKind::End}));
-    EXPECT_EQ(ProductionLength(early, 25.0, 0), 0.0);
 }
