@@ -44,8 +44,9 @@
 
 namespace {
 
-// Frame capture: read-backs still being copied before the oldest is waited for.
-constexpr size_t kReadBacksInFlight = 2;
+// Frame capture (not in the web build): read-backs still being copied before the oldest is
+// waited for.
+[[maybe_unused]] constexpr size_t kReadBacksInFlight = 2;
 
 // The benchmark's floor: one empty frame after this many of the production's.
 constexpr long kFramesPerEmptyFrame = 8;
@@ -622,8 +623,9 @@ void DemoApplication::Frame()
     }
 
     device_->BeginScene();
-    // The frame in which the script ends shows nothing of the production.
-    bool playing = timeline_ != nullptr;
+    // The frame in which the script ends shows nothing of the production (the video export,
+    // which the web build lacks, must not take it).
+    [[maybe_unused]] bool playing = timeline_ != nullptr;
     if (timeline_ && !StepTimeline()) {
         playing = false;
         if (section_.loop)
