@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The web build in a real browser: headless Chromium (WebGL 2 on SwiftShader) plays the
 page served from 127.0.0.1; its frames are compared with the native player's headless
-capture of the same fixed steps, and the start screen, the error page for a broken
-archive and the decoded music are checked.
+capture of the same fixed steps (also from start=T, and with F1-F9 pressed during the
+run), and the start screen, the error page for a broken archive, the decoded music, its
+sync and Escape are checked.
 
     web_play_test.py --web-dir build-web --native build/starfall [--fps F] [--capture I,J,...] [--only PARTS]
 
@@ -153,13 +154,13 @@ class WebTest:
         self.check(not any(e['event'] in ('frame', 'ended', 'error') for e in events),
                    'start screen: nothing plays before Start')
 
-    def native_frames(self, fps, seed, frames, mode='640x480'):
-        folder = os.path.join(self.work, 'native-' + mode)
+    def native_frames(self, fps, seed, frames, mode='640x480', extra=()):
+        folder = os.path.join(self.work, 'native-%s-%s%s' % (mode, fps, ''.join(extra)))
         os.makedirs(folder, exist_ok=True)
         env = dict(os.environ, SDL_AUDIODRIVER='dummy')
         started = time.time()
         subprocess.run([self.args.native, '--headless', '--fps', str(fps), '--seed', str(seed),
-                        '--frames', str(frames), '--mode', mode + 'x32', '--capture', folder + '/'],
+                        '--frames', str(frames), '--mode', mode + 'x32', '--capture', folder + '/'] + list(extra),
                        check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print('     native capture: %.1f s' % (time.time() - started), flush=True)
         return folder
@@ -194,13 +195,33 @@ class WebTest:
             position += max(length, 1)
         return seconds
 
-    def test_frames(self, fps=None, capture=None, mode='640x480', music=True):
-        fps, seed = fps or self.args.fps, 1
+    def test_frames(self, fps=None, capture=None, mode='640x480', music=True, start=None, keys=None, bound=None):
+        """Frames read from the canvas against the native player's. With start=T the page's
+        frame k is the native run's frame first + k (a run from T numbers its files from T's
+        frame). With keys=CODE@I,... (F1-F9 pressed after frame I) the native run plays at 1x
+        and the page's frame k is its frame at the same production time."""
+        fps, seed, bound = fps or self.args.fps, 1, bound or self.args.bound
         indices = [int(i) for i in (capture or self.args.capture).split(',')]
         frames = max(indices) + 1
-        native = self.native_frames(fps, seed, frames, mode)
+        first = int(round(float(start) * float(fps))) if start else 0
+        presses = [(int(code), int(after)) for code, after in (p.split('@') for p in keys.split(','))] if keys else []
+
+        def native_index(k):
+            # A key pressed after frame j is taken before frame j + 1 is drawn: the step to
+            # j + 1 has already passed at the old rate, every later step goes at the new one.
+            rate, steps = 1, 0
+            for step in range(1, k + 1):
+                rate = next((code - 111 for code, after in presses if after == step - 2), rate)
+                steps += rate
+            return first + steps
+        extra = ['--start', start] if start else []
+        native = self.native_frames(fps, seed, max(map(native_index, indices)) + 1 - first, mode, extra)
         query = 'report=1&autostart=1&fps=%s&seed=%d&frames=%d&capture=%s&mode=%s' % (
             fps, seed, frames, ','.join(map(str, indices)), mode)
+        if start:
+            query += '&start=' + start
+        if keys:
+            query += '&keys=' + keys
         started = time.time()
 
         def done(events):
@@ -220,19 +241,20 @@ class WebTest:
                 continue
             png = base64.b64decode(shots[index].split(',', 1)[1])
             web = numpy.asarray(Image.open(io.BytesIO(png)).convert('RGB')).astype(numpy.int32)
-            path = os.path.join(native, 'frame_%06d.png' % index)
+            shown = native_index(index)
+            path = os.path.join(native, 'frame_%06d.png' % shown)
             expected = numpy.asarray(Image.open(path).convert('RGB')).astype(numpy.int32)
             if web.shape != expected.shape:
                 self.check(False, 'frame %d: size %s, native %s' % (index, web.shape, expected.shape))
                 continue
             difference = numpy.abs(web - expected).mean(axis=(0, 1))
             worst = float(difference.max())
-            ok = worst <= self.args.bound
-            self.check(ok, '%s frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
-                mode, index, index / float(fps), ' '.join('%.2f' % d for d in difference), self.args.bound,
+            ok = worst <= bound
+            self.check(ok, '%s%s frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
+                mode, (' start=' + start if start else '') + (' keys=' + keys if keys else ''), index, shown / float(fps), ' '.join('%.2f' % d for d in difference), bound,
                 float(expected.mean())))
             if not ok or self.args.keep:
-                out = os.path.join(self.args.output, 'web_frame_%06d.png' % index)
+                out = os.path.join(self.args.output, 'web_frame_%06d.png' % shown)
                 os.makedirs(self.args.output, exist_ok=True)
                 open(out, 'wb').write(png)
                 print('     written: ' + out)
@@ -317,7 +339,7 @@ def main():
     parser.add_argument('--timeout', type=float, default=600)
     parser.add_argument('--output', default=os.path.join(os.getcwd(), 'web-test-output'))
     parser.add_argument('--keep', action='store_true')
-    parser.add_argument('--only', default='start,frames,mode,broken,sync,keys')
+    parser.add_argument('--only', default='start,frames,mode,section,speed,broken,sync,keys')
     args = parser.parse_args()
     for required in ('starfall.html', 'starfall.js', 'starfall.wasm', 'Starfall.pak'):
         if not os.path.exists(os.path.join(args.web_dir, required)):
@@ -334,6 +356,14 @@ def main():
         if 'mode' in only:
             # Another size: the canvas takes the mode, and the picture still matches.
             test.test_frames(fps='25', capture='40', mode='800x600', music=False)
+        if 'section' in only:
+            # start=T plays as the native --start T: the first frame and one well after it.
+            test.test_frames(fps='25', capture='0,40', music=False, start='20')
+        if 'speed' in only:
+            # F3, F9 and F1 in turn: each frame shows the production time the rates add up to.
+            # The last frames fall where the picture moves fast (4-5 s), and the bound is tight
+            # enough there that a frame two steps off fails.
+            test.test_frames(fps='25', capture='1,2,6,16,35', music=False, keys='114@0,120@5,112@15', bound=1.0)
         if 'broken' in only:
             test.test_broken_archives()
         if 'sync' in only:
