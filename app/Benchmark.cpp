@@ -65,10 +65,8 @@ double BenchClock::ThreadCpu()
 BenchSection ChooseBenchSection(const CommandLineOptions& options, const Script& script)
 {
     // A section given on the command line (--start, --end) narrows the whole production.
-    BenchSection section;
-    section.start = static_cast<float>(options.startTime);
-    section.end = static_cast<float>(PlaybackSection::FromOptions(options).StopTime(script, 0.0, 0));
-    return section;
+    const PlaybackSection section = PlaybackSection::FromOptions(options);
+    return {static_cast<float>(section.start), static_cast<float>(section.StopTime(script, 0.0, 0))};
 }
 
 double Quantile(std::vector<double> times, double q)

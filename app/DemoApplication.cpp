@@ -244,8 +244,6 @@ void DemoApplication::StartExport()
 #ifndef STARFALL_WEB  // a page has neither files to write nor a terminal to show progress on
     if (options_.videoPath.empty() && options_.captureDir.empty() && !options_.bench)
         return;
-    // The length in production time: the first END, narrowed by --end and by --frames
-    // counted from the section's first frame.
     const long firstFrame = options_.fps > 0.0 ? section_.FirstFrame(options_.fps) : 0;
     const double length = section_.StopTime(timeline_->GetScript(), options_.fps, options_.frames);
     if (!options_.videoPath.empty()) {

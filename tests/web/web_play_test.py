@@ -215,6 +215,7 @@ class WebTest:
                 steps += rate
             return first + steps
         extra = ['--start', start] if start else []
+        label = mode + (' start=' + start if start else '') + (' keys=' + keys if keys else '')
         native = self.native_frames(fps, seed, max(map(native_index, indices)) + 1 - first, mode, extra)
         query = 'report=1&autostart=1&fps=%s&seed=%d&frames=%d&capture=%s&mode=%s' % (
             fps, seed, frames, ','.join(map(str, indices)), mode)
@@ -250,8 +251,8 @@ class WebTest:
             difference = numpy.abs(web - expected).mean(axis=(0, 1))
             worst = float(difference.max())
             ok = worst <= bound
-            self.check(ok, '%s%s frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
-                mode, (' start=' + start if start else '') + (' keys=' + keys if keys else ''), index, shown / float(fps), ' '.join('%.2f' % d for d in difference), bound,
+            self.check(ok, '%s frame %d (%.2f s): mean difference per channel %s (bound %.1f), brightness %.1f' % (
+                label, index, shown / float(fps), ' '.join('%.2f' % d for d in difference), bound,
                 float(expected.mean())))
             if not ok or self.args.keep:
                 out = os.path.join(self.args.output, 'web_frame_%06d.png' % shown)
