@@ -269,3 +269,62 @@ TEST_F(SceneLayersGLTest, NearestSmokeSpriteHidesTheOnesBehindIt)
     EXPECT_TRUE(Near(kWidth / 2, kHeight / 2, nearAlpha * 0x010101u, 4));
     player->Release();
 }
+
+// Sprites of the three kinds that face the camera, each with a texture red in its upper
+// left quarter, drawn at the view's middle over black with clockwise culling on (the
+// stream turns culling off itself).
+enum class SpriteKind { Smoke, Flies, Stream };
+
+std::string SpriteName(SpriteKind kind)
+{
+    const char* names[] = {"Smoke", "Flies", "Stream"};
+    return names[static_cast<int>(kind)];
+}
+
+class SpriteGLTest : public SceneLayersGLTest, public ::testing::WithParamInterface<SpriteKind> {};
+
+TEST_P(SpriteGLTest, TextureRunsFromTheRightAndTheFrontFaceIsKept)
+{
+    const std::string corner = "\"corner.png\"";
+    MdlFile file = CameraScene({});
+    // A stream from just before the eye (0.2 units away) upwards.
+    if (GetParam() == SpriteKind::Stream)
+        file.lights = {{"Jet.ParticleGenSrc.c1.m" + corner, {0, 0, -9.8f}, {}, 1},
+                       {"Jet.ParticleGenDest", {0, 1, -9.8f}, {}, 1}};
+    OPEN_OR_SKIP(file, 32, {{"corner.png", QuarterPng(4, 0xFF0000, 0xFFFFFF)}});
+    device_->SetClearColor(0, 0, 0);
+    device_->Clear(0);
+    ClockSetSeed(3);
+    std::vector<LayerOperation> modifiers;
+    // Smoke: one particle standing at the origin (no spread, no drift), half-size 1 to 2
+    // units; a fly: at the origin at time 0, half-size 1.5.
+    if (GetParam() == SpriteKind::Smoke)
+        modifiers.push_back(ModifierOperation("Smoke", "S",
+                                              {{"Texture", "corner.png"}, {"NBParticle", "1"}, {"Effect", "1"},
+                                               {"LifeTimeParticules", "100"}}));
+    if (GetParam() == SpriteKind::Flies)
+        modifiers.push_back(ModifierOperation("Flies", "F",
+                                              {{"Texture", "corner.png"}, {"XScale", "1.5"}, {"YScale", "1.5"}}));
+    auto player = Make<MDLPlayer>(std::move(modifiers), {{"NearPlane", "0.1"}});
+    device_->SetCullMode(CullMode::Clockwise);  // as a scene's meshes leave it
+    FrameAt(*player, 0.0);
+    if (GetParam() == SpriteKind::Stream) {
+        // 100 s on, the stream's particle is reborn at its source and drawn there, 0.2
+        // units across at 0.2 units: about as large on screen as the others.
+        device_->Clear(0);
+        FrameAt(*player, 100.0);
+    }
+    Capture("sprite-" + SpriteName(GetParam()));
+    // Texel (0, 0) sits at the sprite's corner up and to the camera's right; a mirrored or
+    // flipped texture puts the red elsewhere, a culled sprite leaves all black.
+    const int d = 6;
+    EXPECT_TRUE(Near(kWidth / 2 + d, kHeight / 2 - d, 0xFF0000, 8));
+    EXPECT_TRUE(Near(kWidth / 2 - d, kHeight / 2 - d, 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(kWidth / 2 - d, kHeight / 2 + d, 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(kWidth / 2 + d, kHeight / 2 + d, 0xFFFFFF, 8));
+    player->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SpriteGLTest,
+                         ::testing::Values(SpriteKind::Smoke, SpriteKind::Flies, SpriteKind::Stream),
+                         [](const ::testing::TestParamInfo<SpriteKind>& info) { return SpriteName(info.param); });
