@@ -281,6 +281,11 @@ std::string SpriteName(SpriteKind kind)
     return names[static_cast<int>(kind)];
 }
 
+void PrintTo(SpriteKind kind, std::ostream* out)
+{
+    *out << SpriteName(kind);
+}
+
 class SpriteGLTest : public SceneLayersGLTest, public ::testing::WithParamInterface<SpriteKind> {};
 
 TEST_P(SpriteGLTest, TextureRunsFromTheRightAndTheFrontFaceIsKept)
