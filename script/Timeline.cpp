@@ -85,11 +85,14 @@ void Timeline::DrawLoadingImage() {
 
 void Timeline::Start() {
     Begin(true);
+    // The loading image stays up until the music has been read and started.
     StartMusic(0.0f);
+    DestroyLoadingTexture();
 }
 
 bool Timeline::StartAt(long frames, const std::function<void()>& advanceFrame, bool loadingImage) {
     Begin(loadingImage);
+    DestroyLoadingTexture();
     for (long frame = 0; frame < frames; ++frame) {
         if (!RunFrame(false)) return false;
         advanceFrame();
@@ -134,7 +137,9 @@ void Timeline::Begin(bool loadingImage) {
 
     for (size_t i = 0; i < layers_.Size(); ++i) layers_.At(i)->Restart(-1.0f);
     startTime_ = ClockNow();
+}
 
+void Timeline::DestroyLoadingTexture() {
     if (loadingTexture_ != nullptr) {
         device_.DestroyTexture(loadingTexture_);
         loadingTexture_ = nullptr;

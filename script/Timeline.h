@@ -56,8 +56,10 @@ public:
 
 private:
     Layer* ApplyCreate(const LayerOperation& operation);
-    // Start without the music; the loading image when asked and the script names one.
+    // Start without the music; the loading image when asked and the script names one
+    // (left on screen and in memory until DestroyLoadingTexture).
     void Begin(bool loadingImage);
+    void DestroyLoadingTexture();
     // One frame of Step; draws the layers and descriptions only when draw is set.
     bool RunFrame(bool draw);
     void DrawLoadingImage();

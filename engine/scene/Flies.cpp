@@ -1,4 +1,4 @@
-// Flies: straight legs at 4 units per second, a new heading whenever a fly leaves its shell.
+// Flies: sprites drifting up and out at 4 units per second, a new heading whenever a fly is outside its shell.
 #include "engine/scene/Flies.h"
 
 #include "engine/device/RenderDevice.h"
@@ -31,19 +31,14 @@ void Flies::Init()
     MDLModifier::Init();
     ScaleQuad(quad_);
     flies_.assign(BoundedCount(NBFlies, kMaxFlies, "NBFlies", GetName()), Fly{});
-    // Every fly starts halfway through the shell, heading anywhere.
-    const float radius = (ZoneMin + ZoneMax) * 0.5f;
-    for (Fly& fly : flies_) {
-        Vector3 d = RandomDirection();
-        const float length = Length(d);
-        fly.base = length > 1e-6f ? d * (radius / length) : Vector3{radius, 0, 0};
-        fly.direction = RandomDirection();
-    }
 }
 
-Vector3 Flies::OffsetAt(const Fly& fly, float t) const
+Vector3 Flies::OffsetAt(const Fly& fly, float t)
 {
-    return fly.base + fly.direction * (4.0f * (t - fly.legStart));
+    const float travel = 4.0f * t;
+    Vector3 offset = fly.base + fly.direction * travel;
+    offset.y += travel;
+    return offset;
 }
 
 void Flies::Render()
@@ -57,25 +52,11 @@ void Flies::Render()
     ViewAxes(device_.GetView(), right, up, forward);
 
     for (Fly& fly : flies_) {
-        // A restart moves the clock back: legs never start in the future.
-        if (fly.legStart > t)
-            fly.legStart = t;
-        Vector3 offset = OffsetAt(fly, t);
+        const Vector3 offset = OffsetAt(fly, t);
         const float distance = Length(offset);
-        if (distance <= ZoneMin || distance >= ZoneMax) {
-            // A new leg from the shell's edge nearest to the fly (a long frame may carry
-            // it past); the heading is flipped when it would lead further out.
-            if (distance >= ZoneMax && distance > 0)
-                offset = offset * (ZoneMax / distance);
-            else if (distance > 0)
-                offset = offset * (ZoneMin / distance);
-            fly.base = offset;
-            fly.legStart = t;
+        // The turn shows from the next frame on: this frame draws where the old heading led.
+        if (distance <= ZoneMin || distance >= ZoneMax)
             fly.direction = RandomDirection();
-            const float along = Dot(fly.direction, offset);
-            if ((distance >= ZoneMax && along > 0) || (distance <= ZoneMin && along < 0))
-                fly.direction = fly.direction * -1.0f;
-        }
         const Vector3 at = p + offset;
         Vertex quad[4];
         for (int c = 0; c < 4; ++c) {

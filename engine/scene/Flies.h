@@ -3,11 +3,11 @@
 #include <vector>
 #include "engine/scene/MDLModifier.h"
 
-// A fly moves in a straight line from where it last turned.
+// A fly's place is worked out afresh from its base every frame, so a new heading moves
+// it at once to where that heading would have taken it since time 0.
 struct Fly {
-    Vector3 base;       // offset from the object where the current leg began
-    Vector3 direction;  // each component in -1..1; the fly covers 4 x direction per second
-    float legStart = 0; // local time at which the leg began
+    Vector3 base;       // offset from the object; zero at creation
+    Vector3 direction;  // each component in -1..1; zero until the first turn
 };
 
 class Flies : public MDLModifier {
@@ -17,11 +17,12 @@ public:
 
     Flies(RenderDevice& device, Scene& scene);
 
-    // The common Init, the quad scaled, NBFlies flies (bounded) inside the shell.
+    // The common Init, the quad scaled, NBFlies flies (bounded), all at the object.
     void Init() override;
     const std::vector<Fly>& GetFlies() const { return flies_; }
-    // Where fly i is at local time t, as an offset from the object.
-    Vector3 OffsetAt(const Fly& fly, float t) const;
+    // Where a fly is at local time t, as an offset from the object: base + 4t x direction,
+    // rising a further 4t.
+    static Vector3 OffsetAt(const Fly& fly, float t);
 
 protected:
     void Render() override;

@@ -21,13 +21,9 @@ FocalMDL::FocalMDL(RenderDevice& device, const std::vector<LayerOperation>& nest
     AddStringAccessor(0, "AlphaMap", &AlphaMap);
     AddStringAccessor(1, "MDLFile", &MDLFile);
     // Seen from +z the picture is mirrored in x, so u runs from the right. Stage 1 (the
-    // scene's picture) takes the same coordinates: with none it would show one texel.
+    // scene's picture) keeps coordinates 0: the glow takes the colour of its corner texel.
     MakeMirroredQuad(quad_);
     PlaceQuad(quad_, 10.0f, 10.0f * device.GetAspect(), 0.0f, 0.0f);
-    for (Vertex& v : quad_) {
-        v.u1 = v.u0;
-        v.v1 = v.v0;
-    }
 }
 
 FocalMDL::~FocalMDL()

@@ -1,30 +1,12 @@
 // MDLPlayer: scene loading, fog set-up, camera selection and the per-frame order of scene and modifiers.
 #include "engine/scene/MDLPlayer.h"
 
-#include <cstdio>
 #include "engine/device/RenderDevice.h"
 #include "engine/layers/LayerRegistry.h"
 #include "engine/layers/ScreenSpace.h"
 #include "engine/scene/NameRules.h"
 
 static LayerRegistrar<MDLPlayer> mdlPlayerRegistrar("MDLPlayer");
-
-namespace {
-
-// The float after marker up to the next unquoted point. Every occurrence is tried in turn,
-// so ".d" in a word such as ".dyna" does not hide a later ".d10".
-bool FogNumber(const std::string& name, const char* marker, float& value)
-{
-    for (size_t at = name.find(marker); at != std::string::npos; at = name.find(marker, at + 1)) {
-        std::string text;
-        FindNameText(name.substr(at), marker, text);
-        if (std::sscanf(text.c_str(), "%f", &value) == 1)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 MDLPlayer::MDLPlayer(RenderDevice& device, const std::vector<LayerOperation>& nestedOperations)
     : Layer(device, nestedOperations), scene_(std::make_unique<Scene>(device))
@@ -83,9 +65,9 @@ bool MDLPlayer::FogFromLight(const SceneLight& light, Fog& fog)
         return false;
     fog = Fog{};
     // A marker without a readable number leaves its value at 0.
-    FogNumber(name, ".s", fog.start);
-    FogNumber(name, ".e", fog.end);
-    FogNumber(name, ".d", fog.density);
+    FindNameFloat(name, ".s", fog.start);
+    FindNameFloat(name, ".e", fog.end);
+    FindNameFloat(name, ".d", fog.density);
     fog.red = light.red;
     fog.green = light.green;
     fog.blue = light.blue;

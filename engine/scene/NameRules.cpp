@@ -100,16 +100,18 @@ bool FindNameNumber(const std::string& name, const char* marker, long& value)
 
 bool FindNameFloat(const std::string& name, const char* marker, float& value)
 {
-    std::string text;
-    if (!FindNameText(name, marker, text))
-        return false;
-    const char* start = text.c_str();
-    char* end = nullptr;
-    const float number = std::strtof(start, &end);
-    if (end == start)
-        return false;
-    value = number;
-    return true;
+    for (size_t at = name.find(marker); at != std::string::npos; at = name.find(marker, at + 1)) {
+        std::string text;
+        FindNameText(name.substr(at), marker, text);
+        const char* start = text.c_str();
+        char* end = nullptr;
+        const float number = std::strtof(start, &end);
+        if (end != start) {
+            value = number;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FindNameText(const std::string& name, const char* marker, std::string& value)

@@ -33,7 +33,8 @@ bool IsAlphaTextureName(const std::string& name);
 // The decimal number after marker (e.g. ".f"), read up to the next point or the end.
 // Looks at every occurrence of marker in turn; false when none is followed by a number.
 bool FindNameNumber(const std::string& name, const char* marker, long& value);
-// The same for a float (fog markers ".s", ".e", ".d").
+// The same for a float up to the next unquoted point (fog markers ".s", ".e", ".d"), so
+// ".d" in a word such as ".dyna" does not hide a later ".d10".
 bool FindNameFloat(const std::string& name, const char* marker, float& value);
 // The text after the first occurrence of marker up to the next point that is not inside
 // double quotes; the quotes are dropped ("m\"a.png\"" gives a.png). False without marker.

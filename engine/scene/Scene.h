@@ -133,4 +133,5 @@ private:
     ViewFrustum frustum_;
     uint32_t stateBlock_ = 0;
     int meshesDrawn_ = 0;
+    size_t rotationVisitsLeft_ = 0;  // parent rotations still allowed this frame
 };

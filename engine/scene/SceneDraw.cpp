@@ -22,6 +22,10 @@ void Scene::Draw(float frame)
         object->updated = false;
         object->flags &= ~kFlagDriven;
     }
+    // A tree needs at most one visit per (ancestor, descendant) pair; only a file whose
+    // children are shared over and over (each sharing doubling the paths) reaches the cap.
+    const size_t n = animatedObjects_.size();
+    rotationVisitsLeft_ = n * n;
     for (SceneObject* object : animatedObjects_)
         UpdateObject(*object, t);
     CullStaticObjects();
@@ -81,6 +85,9 @@ void Scene::UpdateObject(SceneObject& object, float t)
 
 void Scene::ApplyParentRotation(SceneObject& object, const Matrix4& rotation, float t)
 {
+    if (rotationVisitsLeft_ == 0)
+        return;
+    --rotationVisitsLeft_;
     // The descendant's own matrix first, so that the rotation is not lost when its turn
     // in the list comes later.
     UpdateObject(object, t);

@@ -1,6 +1,7 @@
 // Scene loading: objects built from the file's records, then the loading steps that tie them together.
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "engine/core/Log.h"
@@ -62,11 +63,21 @@ void FillTrack(Track& track, const MdlTrackRecord& record)
     CopyVectorKeys(track.scale, record.scale);
 }
 
-bool IsAncestor(const SceneObject* candidate, const SceneObject* object)
+// True when target hangs somewhere below root; each object is looked at once, so a
+// child shared by several parents does not make the search grow with the paths.
+bool HangsBelow(const SceneObject* target, const SceneObject* root)
 {
-    for (const SceneObject* o = object; o; o = o->parent)
-        if (o == candidate)
+    std::vector<const SceneObject*> pending(root->children.begin(), root->children.end());
+    std::unordered_set<const SceneObject*> seen;
+    while (!pending.empty()) {
+        const SceneObject* o = pending.back();
+        pending.pop_back();
+        if (o == target)
             return true;
+        if (!seen.insert(o).second)
+            continue;
+        pending.insert(pending.end(), o->children.begin(), o->children.end());
+    }
     return false;
 }
 
@@ -218,13 +229,15 @@ void Scene::MoveAlphaMeshesLast()
 
 void Scene::BindTracks()
 {
+    // Camera and target tracks are assigned in turn, so a later matching track replaces
+    // an earlier one; any other object keeps the first track of its name.
     for (const auto& track : tracks_) {
         const std::string name = ToLower(track->GetName());
         for (Camera* camera : cameras_) {
             const std::string cameraName = ToLower(camera->GetName());
-            if (name == cameraName && !camera->track)
+            if (name == cameraName)
                 camera->track = track.get();
-            if ((name == cameraName + ".target" || name == cameraName + ".cible") && !camera->target->track)
+            if (name == cameraName + ".target" || name == cameraName + ".cible")
                 camera->target->track = track.get();
         }
         for (SceneObject* object : objects_)
@@ -238,9 +251,9 @@ void Scene::LinkChildren()
     for (SceneObject* object : objects_) {
         for (const std::string& childName : object->pendingChildren) {
             SceneObject* child = FindObject(childName);
-            // An object hangs below one parent only, and never below itself or its own
+            // An object may hang below several parents, but never below itself or its own
             // descendants: the hierarchy is walked every frame.
-            if (!child || child->parent || IsAncestor(child, object))
+            if (!child || child == object || HangsBelow(object, child))
                 continue;
             child->parent = object;
             object->children.push_back(child);

@@ -300,6 +300,26 @@ TEST_F(TimelineTest, MusicPlaysFromMemoryAndStopsBeforeTheLayersGo) {
                                                   "release:Top:silent", "log:Destroying Layer [Top]"}));
 }
 
+TEST_F(TimelineTest, LoadingImageStaysUpUntilTheMusicHasStarted) {
+    SoundSystem::Init();
+    // Music that cannot be read stops the start with the loading image still alive...
+    try {
+        StartScript("LOADINGIMG loading.png;\r\nMUSICSTREAM missing.mp3;\r\n");
+        ADD_FAILURE() << "a missing music file must be fatal";
+    } catch (const CUserException&) {
+    }
+    EXPECT_EQ(device.Count(Op::DestroyTexture), 0);
+    EXPECT_EQ(device.liveTextures, 1);
+    timeline.reset();
+    EXPECT_EQ(device.liveTextures, 0);
+    // ...and music that plays finds it gone once Start returns.
+    device.ClearCalls();
+    StartScript("LOADINGIMG loading.png;\r\nMUSICSTREAM music.wav;\r\n");
+    EXPECT_TRUE(SoundSystem::IsPlaying());
+    EXPECT_EQ(device.Count(Op::DestroyTexture), 1);
+    EXPECT_EQ(device.liveTextures, 0);
+}
+
 TEST_F(TimelineTest, MusicFailuresAreFatal) {
     SoundSystem::Init();
     try {

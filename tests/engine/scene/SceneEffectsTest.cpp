@@ -231,29 +231,45 @@ TEST(SceneEffectsTest, StreamSpritesAreFadedAndOnlyVisibleOnesDrawn)
     file.lights = {{"S.ParticleGenSrc.c8.m\"dot.png\"", {0, 0, 0}, {}, 1},
                    {"S.ParticleGenDest", {0, 1, 0}, {}, 1}};
     LoadedScene loaded(file, {{"dot.png", Png()}});
+    const ParticleStream& stream = *loaded.scene->GetStreams()[0];
     clock.Advance(1.0);
+    loaded.scene->Draw(0);
+    // 100 s on every life (at most 10 s) is over: each particle is reborn at the source,
+    // age 0, fade 1, in the middle of the view.
+    clock.Advance(99.0);
     loaded.device.ClearCalls();
     loaded.scene->Draw(0);
-    const ParticleStream& stream = *loaded.scene->GetStreams()[0];
     const auto visibility = loaded.device.All(Op::ArePointsVisible);
     ASSERT_EQ(visibility.size(), 1u);
     EXPECT_EQ(visibility[0]->As<int>(), 8);
     const auto sprites = HaloDraws(loaded.device);
-    // Particles that flew off screen are not drawn; every drawn one carries its fade.
-    std::multiset<uint32_t> expected, drawn;
-    for (const ParticleStream::Particle& p : stream.GetParticles()) {
-        TransformedVertex projected;
-        if (loaded.device.ProjectPoint(p.position.x, p.position.y, p.position.z, 640, 480, projected)) {
-            const uint32_t grey = static_cast<uint32_t>(p.fade * 255.0f);
-            expected.insert(grey << 16 | grey << 8 | grey);
-        }
-    }
+    ASSERT_EQ(sprites.size(), 8u);
     for (const RecordedCall* sprite : sprites) {
         ASSERT_EQ(sprite->Vertices().size(), 4u);
-        drawn.insert(sprite->Vertices()[0].color);
+        EXPECT_EQ(sprite->Vertices()[0].color, 0xFFFFFFu);
+        float cx = 0, cy = 0;
+        for (const Vertex& v : sprite->Vertices()) {
+            cx += v.x / 4;
+            cy += v.y / 4;
+        }
+        EXPECT_NEAR(cx, 0.0f, 1e-5f);
+        EXPECT_NEAR(cy, 0.0f, 1e-5f);
     }
-    EXPECT_EQ(drawn, expected);
     EXPECT_FALSE(loaded.device.alphaBlend);
+    // 2.5 s later the lives (5 to 9 s) give fades 1 - 2.5 / life; gravity has taken the
+    // particles 250 units down, far out of the view: none is drawn.
+    clock.Advance(2.5);
+    loaded.device.ClearCalls();
+    loaded.scene->Draw(0);
+    EXPECT_TRUE(HaloDraws(loaded.device).empty());
+    for (const ParticleStream::Particle& p : stream.GetParticles()) {
+        const float life = 2.5f / (1.0f - p.fade);
+        EXPECT_NEAR(life, std::round(life), 1e-3f) << p.fade;
+        EXPECT_GE(std::round(life), 5.0f);
+        EXPECT_LE(std::round(life), 9.0f);
+    }
+    // Points the device calls hidden are not drawn either.
+    clock.Advance(100.0);
     loaded.device.SetPointsVisibleForTest(false);
     loaded.device.ClearCalls();
     loaded.scene->Draw(0);

@@ -1,4 +1,4 @@
-// Headless rendering checks of the scene layers on the OpenGL device: fog, the glow quad, dots, smoke order.
+// Headless rendering checks of the scene layers on the OpenGL device: fog, the glow quad, dots, sprites.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,6 +6,7 @@
 #include "engine/device/gl/GLDevice.h"
 #include "engine/effects/DotEffect.h"
 #include "engine/scene/FocalMDL.h"
+#include "engine/scene/ParticleStream.h"
 #include "engine/scene/Smoke.h"
 #include "support/GLTestSupport.h"
 #include "support/HeadlessGL.h"
@@ -26,6 +27,34 @@ MdlMeshRecord QuadAt(const std::string& name, float size, Vector3 centre)
     return mesh;
 }
 
+// QuadAt in one colour (0xRRGGBB) instead of white.
+MdlMeshRecord ColouredQuadAt(const std::string& name, float size, Vector3 centre, uint32_t colour)
+{
+    MdlMeshRecord mesh = QuadAt(name, size, centre);
+    for (MdlVertexRecord& v : mesh.vertices)
+        v.color = colour;
+    return mesh;
+}
+
+// A white wall filling Camera01's view with, in front of it, a quad of colour over the
+// view's upper left quarter (x < -0.5 and y > 0.5 in the scene: left and up from -z).
+std::vector<MdlMeshRecord> UpperLeftOnWall(uint32_t colour, uint32_t wall = 0xFFFFFF)
+{
+    return {ColouredQuadAt("Corner", 30, {-15.5f, 15.5f, -1}, colour), ColouredQuadAt("Wall", 100, {0, 0, 0}, wall)};
+}
+
+// size x size RGB: the upper left quarter in one colour, the rest in another.
+std::string QuarterPng(int size, uint32_t upperLeft, uint32_t rest)
+{
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const uint32_t c = x < size / 2 && y < size / 2 ? upperLeft : rest;
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+        }
+    return EncodePng(size, size, rgb);
+}
+
 // Camera01 at (0, 0, -10) looking at the origin, 200 frames, with the given meshes and lights.
 MdlFile CameraScene(std::vector<MdlMeshRecord> meshes, std::vector<MdlLightRecord> lights = {})
 {
@@ -39,10 +68,12 @@ MdlFile CameraScene(std::vector<MdlMeshRecord> meshes, std::vector<MdlLightRecor
 
 class SceneLayersGLTest : public ::testing::Test {
 protected:
-    // Opens the device at bits per pixel with file as "scene.mdl"; false (test skipped) without OpenGL.
-    bool Open(const MdlFile& file, int bits = 32)
+    // Opens the device at bits per pixel with file as "scene.mdl" and the given images
+    // besides the player's; false (test skipped) without OpenGL.
+    bool Open(const MdlFile& file, int bits = 32, const std::vector<std::pair<std::string, std::string>>& images = {})
     {
         auto files = PlayerTestImages();
+        files.insert(files.end(), images.begin(), images.end());
         files.emplace_back("scene.mdl", MdlBytes(file));
         pak_ = std::make_unique<ScopedTestPak>(files);
         std::string reason;
@@ -117,17 +148,34 @@ TEST_F(SceneLayersGLTest, PlayerFogsTheFarMeshInTheFogLightsColour)
     player->Release();
 }
 
-TEST_F(SceneLayersGLTest, FocalGlowQuadBlendsTheScenePictureAtTheFade)
+TEST_F(SceneLayersGLTest, FocalGlowTakesTheScenesCornerTexelsThroughItsAlphaMap)
 {
-    // The white quad fills the middle of the view; the background is the blue clear colour.
-    OPEN_OR_SKIP(CameraScene({QuadAt("Quad", 4, {0, 0, 0})}));
-    auto focal = Make<FocalMDL>({}, {{"RisingTime", "1"}, {"StableTime", "1"}, {"FallingTime", "1"}});
-    FrameAt(*focal, 0.5);  // fade 0.5: alpha 127
-    Capture("focal-glow");
-    // Where the scene is white the glow (chromic white x scene white) keeps it white; over
-    // the blue background the glow samples the target's black and darkens it by half.
-    EXPECT_TRUE(Near(kWidth / 2, kHeight / 2, 0xFFFFFF));
-    EXPECT_TRUE(Near(3, 3, 0x000080));
+    // The scene: red in the upper left quarter of the view, white elsewhere. The glow's
+    // alpha map is opaque in its lower right quarter only. The glow's colour is the scene
+    // picture at (0, 0): filtered and wrapped, that point blends the four corner texels,
+    // one red and three white: (255, 191, 191).
+    std::vector<uint8_t> rgb(8 * 8 * 3, 0);
+    for (int y = 4; y < 8; ++y)
+        for (int x = 4; x < 8; ++x)
+            for (int k = 0; k < 3; ++k)
+                rgb[(y * 8 + x) * 3 + k] = 255;
+    OPEN_OR_SKIP(CameraScene(UpperLeftOnWall(0xFF0000)), 32, {{"lowerright.png", EncodePng(8, 8, rgb)}});
+    auto focal = Make<FocalMDL>({}, {{"RisingTime", "1"}, {"StableTime", "1"}, {"FallingTime", "1"},
+                                     {"AlphaMap", "lowerright.png"}});
+    struct Case {
+        double seconds;
+        uint32_t lowerRight;  // the glow over the white scene at the envelope's fade
+    };
+    // Fade 1 shows the glow's colour; fade 0.5 (alpha 127) half of it over white.
+    for (const Case& c : {Case{1.5, 0xFFBFBF}, Case{0.5, 0xFFDFDF}}) {
+        FrameAt(*focal, c.seconds);
+        Capture("focal-glow-" + std::to_string(static_cast<int>(c.seconds * 10)));
+        EXPECT_TRUE(Near(kWidth / 4, kHeight / 4, 0xFF0000)) << c.seconds;          // the scene's red
+        EXPECT_TRUE(Near(3 * kWidth / 4, kHeight / 4, 0xFFFFFF)) << c.seconds;      // white, no glow
+        EXPECT_TRUE(Near(kWidth / 4, 3 * kHeight / 4, 0xFFFFFF)) << c.seconds;      // white, no glow
+        EXPECT_TRUE(Near(3 * kWidth / 4, 3 * kHeight / 4, c.lowerRight, 8)) << c.seconds;
+        device_->BeginScene();
+    }
     focal->Release();
 }
 
@@ -153,6 +201,32 @@ TEST_P(DotEffectGLTest, AWhiteSceneBecomesASolidSquareOfDots)
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, DotEffectGLTest, ::testing::Values(16, 32));
+
+TEST_F(SceneLayersGLTest, DotEffectReadsTheTargetTopRowFirstAndLaysRowZeroAtTheBottom)
+{
+    // The scene is lit in the upper left quarter of the view only.
+    OPEN_OR_SKIP(CameraScene(UpperLeftOnWall(0xFFFFFF, 0x000000)));
+    device_->SetClearColor(0, 0, 0);
+    device_->Clear(0);
+    auto dots = Make<DotEffect>({}, {{"TextureMap", "dot.png"}});
+    FrameAt(*dots, 0.5);
+    Capture("dots-upper-left");
+    // Intensity r x 64 + c is the texel of row r from the top, column c from the left.
+    const auto& intensities = dots->GetIntensities();
+    struct Case {
+        int row, column;
+        uint8_t intensity;
+    };
+    for (const Case& c : {Case{4, 4, 31}, Case{26, 26, 31}, Case{4, 59, 0}, Case{59, 4, 0}, Case{59, 59, 0}})
+        EXPECT_EQ(intensities[c.row * 64 + c.column], c.intensity) << "row " << c.row << " column " << c.column;
+    // Row r is drawn at y = r / 64 - 0.5 seen from (0, 0, -5): row 0 lowest, so the lit
+    // quarter shows in the lower left of the grid (a grid 23 pixels high around the middle).
+    EXPECT_TRUE(Near(kWidth / 2 - 6, kHeight / 2 + 6, 0xFFFFFF, 10));
+    EXPECT_TRUE(Near(kWidth / 2 - 6, kHeight / 2 - 6, 0x000000, 10));
+    EXPECT_TRUE(Near(kWidth / 2 + 6, kHeight / 2 + 6, 0x000000, 10));
+    EXPECT_TRUE(Near(kWidth / 2 + 6, kHeight / 2 - 6, 0x000000, 10));
+    dots->Release();
+}
 
 TEST_F(SceneLayersGLTest, DotEffectOfABlackSceneShowsNothing)
 {
@@ -195,3 +269,67 @@ TEST_F(SceneLayersGLTest, NearestSmokeSpriteHidesTheOnesBehindIt)
     EXPECT_TRUE(Near(kWidth / 2, kHeight / 2, nearAlpha * 0x010101u, 4));
     player->Release();
 }
+
+// Sprites of the three kinds that face the camera, each with a texture red in its upper
+// left quarter, drawn at the view's middle over black with clockwise culling on (the
+// stream turns culling off itself).
+enum class SpriteKind { Smoke, Flies, Stream };
+
+std::string SpriteName(SpriteKind kind)
+{
+    const char* names[] = {"Smoke", "Flies", "Stream"};
+    return names[static_cast<int>(kind)];
+}
+
+void PrintTo(SpriteKind kind, std::ostream* out)
+{
+    *out << SpriteName(kind);
+}
+
+class SpriteGLTest : public SceneLayersGLTest, public ::testing::WithParamInterface<SpriteKind> {};
+
+TEST_P(SpriteGLTest, TextureRunsFromTheRightAndTheFrontFaceIsKept)
+{
+    const std::string corner = "\"corner.png\"";
+    MdlFile file = CameraScene({});
+    // A stream from just before the eye (0.2 units away) upwards.
+    if (GetParam() == SpriteKind::Stream)
+        file.lights = {{"Jet.ParticleGenSrc.c1.m" + corner, {0, 0, -9.8f}, {}, 1},
+                       {"Jet.ParticleGenDest", {0, 1, -9.8f}, {}, 1}};
+    OPEN_OR_SKIP(file, 32, {{"corner.png", QuarterPng(4, 0xFF0000, 0xFFFFFF)}});
+    device_->SetClearColor(0, 0, 0);
+    device_->Clear(0);
+    ClockSetSeed(3);
+    std::vector<LayerOperation> modifiers;
+    // Smoke: one particle standing at the origin (no spread, no drift), half-size 1 to 2
+    // units; a fly: at the origin at time 0, half-size 1.5.
+    if (GetParam() == SpriteKind::Smoke)
+        modifiers.push_back(ModifierOperation("Smoke", "S",
+                                              {{"Texture", "corner.png"}, {"NBParticle", "1"}, {"Effect", "1"},
+                                               {"LifeTimeParticules", "100"}}));
+    if (GetParam() == SpriteKind::Flies)
+        modifiers.push_back(ModifierOperation("Flies", "F",
+                                              {{"Texture", "corner.png"}, {"XScale", "1.5"}, {"YScale", "1.5"}}));
+    auto player = Make<MDLPlayer>(std::move(modifiers), {{"NearPlane", "0.1"}});
+    device_->SetCullMode(CullMode::Clockwise);  // as a scene's meshes leave it
+    FrameAt(*player, 0.0);
+    if (GetParam() == SpriteKind::Stream) {
+        // 100 s on, the stream's particle is reborn at its source and drawn there, 0.2
+        // units across at 0.2 units: about as large on screen as the others.
+        device_->Clear(0);
+        FrameAt(*player, 100.0);
+    }
+    Capture("sprite-" + SpriteName(GetParam()));
+    // Texel (0, 0) sits at the sprite's corner up and to the camera's right; a mirrored or
+    // flipped texture puts the red elsewhere, a culled sprite leaves all black.
+    const int d = 6;
+    EXPECT_TRUE(Near(kWidth / 2 + d, kHeight / 2 - d, 0xFF0000, 8));
+    EXPECT_TRUE(Near(kWidth / 2 - d, kHeight / 2 - d, 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(kWidth / 2 - d, kHeight / 2 + d, 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(kWidth / 2 + d, kHeight / 2 + d, 0xFFFFFF, 8));
+    player->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SpriteGLTest,
+                         ::testing::Values(SpriteKind::Smoke, SpriteKind::Flies, SpriteKind::Stream),
+                         [](const ::testing::TestParamInfo<SpriteKind>& info) { return SpriteName(info.param); });

@@ -154,12 +154,14 @@ TEST(SceneLoadingTest, TracksBindByNameIgnoringCaseAndCameraTargetsBySuffix)
     file.lights.push_back(Light("Omni01"));
     file.tracks = {MakePositionTrack("camera01", {{0, {1, 0, 0}}}), MakePositionTrack("Camera01.Target", {{0, {}}}),
                    MakePositionTrack("CAMERA02.CIBLE", {{0, {}}}), MakePositionTrack("box01", {{0, {}}}),
-                   MakePositionTrack("BOX01", {{0, {}}}), MakePositionTrack("OMNI01", {{0, {}}})};
+                   MakePositionTrack("BOX01", {{0, {}}}), MakePositionTrack("OMNI01", {{0, {}}}),
+                   MakePositionTrack("CAMERA01", {{0, {}}}), MakePositionTrack("camera01.cible", {{0, {}}})};
     LoadedScene loaded(file);
     Scene& scene = *loaded.scene;
     const auto& tracks = scene.GetTracks();
-    EXPECT_EQ(scene.GetCameras()[0]->track, tracks[0].get());
-    EXPECT_EQ(scene.GetCameras()[0]->target->track, tracks[1].get());
+    // A camera and its target take every matching track in turn: the last one stays.
+    EXPECT_EQ(scene.GetCameras()[0]->track, tracks[6].get());
+    EXPECT_EQ(scene.GetCameras()[0]->target->track, tracks[7].get());
     EXPECT_EQ(scene.GetCameras()[1]->track, nullptr);
     EXPECT_EQ(scene.GetCameras()[1]->target->track, tracks[2].get());
     EXPECT_EQ(scene.FindObject("Box01")->track, tracks[3].get());  // the first of two
@@ -175,25 +177,44 @@ TEST(SceneLoadingTest, TracksBindByNameIgnoringCaseAndCameraTargetsBySuffix)
     EXPECT_EQ(scene.GetCurrentCamera(), scene.GetCameras()[0]);
 }
 
-TEST(SceneLoadingTest, ChildrenLinkOnceWithoutCycles)
+TEST(SceneLoadingTest, ChildrenLinkToEveryParentWithoutCycles)
 {
-    MdlFile file = WithQuads({"Arm", "Hand", "Finger"});
+    MdlFile file = WithQuads({"Arm", "Hand", "Finger", "Palm"});
     file.meshes[0].children = {"Hand", "Nobody"};
     file.meshes[1].children = {"Finger", "Arm"};  // Arm above Hand: a cycle is not made
     file.meshes[2].children = {"Finger"};         // nor a self-link
+    file.meshes[3].children = {"Finger"};         // a second parent for Finger
     LoadedScene loaded(file);
     Scene& scene = *loaded.scene;
     SceneObject* arm = scene.FindObject("Arm");
     SceneObject* hand = scene.FindObject("Hand");
     SceneObject* finger = scene.FindObject("Finger");
+    SceneObject* palm = scene.FindObject("Palm");
     EXPECT_EQ(arm->children, std::vector<SceneObject*>{hand});
     EXPECT_EQ(hand->children, std::vector<SceneObject*>{finger});
+    EXPECT_EQ(palm->children, std::vector<SceneObject*>{finger});
     EXPECT_TRUE(finger->children.empty());
     EXPECT_EQ(arm->parent, nullptr);
-    EXPECT_EQ(finger->parent, hand);
     EXPECT_TRUE(arm->pendingChildren.empty());
-    // Hand and Finger have parents: animated. Arm has neither parent nor track: static.
+    // Hand and Finger have parents: animated. Arm and Palm have neither parent nor track: static.
     EXPECT_EQ(scene.GetAnimatedObjects(), (std::vector<SceneObject*>{hand, finger}));
+}
+
+TEST(SceneLoadingTest, ACycleThroughAnEarlierParentIsRefused)
+{
+    // Top > Mid > Low, and Side > Low; Low naming Top would close Top > Mid > Low > Top,
+    // though Low's later parent (Side) hangs below nothing.
+    MdlFile file = WithQuads({"Top", "Mid", "Side", "Low"});
+    file.meshes[0].children = {"Mid"};
+    file.meshes[1].children = {"Low"};
+    file.meshes[2].children = {"Low"};
+    file.meshes[3].children = {"Top"};
+    LoadedScene loaded(file);
+    Scene& scene = *loaded.scene;
+    SceneObject* low = scene.FindObject("Low");
+    EXPECT_TRUE(low->children.empty());
+    EXPECT_EQ(scene.FindObject("Top")->parent, nullptr);
+    EXPECT_EQ(scene.FindObject("Side")->children, std::vector<SceneObject*>{low});
 }
 
 TEST(SceneLoadingTest, LightNamesAreLowerCasedAndGiveRoles)

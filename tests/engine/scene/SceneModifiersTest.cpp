@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include "support/PlayerTestKit.h"
 #include "engine/scene/Flies.h"
 #include "engine/scene/GlowEffect.h"
@@ -266,18 +267,54 @@ TEST_F(SceneModifiersTest, SmokeBehaviourZeroStartsSpreadAndFadesByAge)
         EXPECT_GE(p.size, 1.0f);
         EXPECT_LT(p.size, 2.0f);
     }
-    const std::vector<SmokeParticle> before = smoke->GetParticles();
-    FrameAt(*smoke, 0.0);
-    const auto draws = device.All(Op::Draw);
-    ASSERT_EQ(draws.size(), 50u);
-    // Every alpha is fade x MaxIntensity for the particle drawn.
-    for (size_t k = 0; k < draws.size(); ++k) {
-        const int i = smoke->GetOrder()[k].second;
-        const float age = 0.0f - before[i].birth;
-        const float fade = age < before[i].lifespan ? (before[i].lifespan - age) / before[i].lifespan : 0.0f;
-        EXPECT_EQ(draws[k]->Vertices()[0].color >> 24, static_cast<uint32_t>(std::clamp(fade * 200.0f, 0.0f, 255.0f)));
-        EXPECT_EQ(draws[k]->Vertices()[0].color & 0xFFFFFF, 0xFFFFFFu);
+    // Every birth lies before 2 s, so at 10 s all lives (2 s: the Box's y 0 plus 2) are over:
+    // drawn at fade 0 and reborn at 10. From then on the alpha is (2 - age) / 2 x 200.
+    struct Case {
+        double t;
+        uint32_t alpha;
+    };
+    for (const Case& c : {Case{10.0, 0}, Case{10.5, 150}, Case{11.0, 100}, Case{11.5, 50}, Case{12.0, 0}}) {
+        FrameAt(*smoke, c.t);
+        const auto draws = device.All(Op::Draw);
+        ASSERT_EQ(draws.size(), 50u);
+        for (const RecordedCall* draw : draws) {
+            EXPECT_EQ(draw->Vertices()[0].color >> 24, c.alpha) << "t " << c.t;
+            EXPECT_EQ(draw->Vertices()[0].color & 0xFFFFFF, 0xFFFFFFu);
+        }
     }
+}
+
+TEST_F(SceneModifiersTest, SmokeAlphaStaysWithinItsByte)
+{
+    // MaxIntensity 400 at fade 1 and a negative MaxIntensity would spill into the colour bits.
+    struct Case {
+        const char* intensity;
+        uint32_t alpha;
+    };
+    for (const Case& c : {Case{"400", 255}, Case{"-50", 0}}) {
+        auto smoke = Make<Smoke>({{"Texture", "spark.png"}, {"NBParticle", "3"}, {"LifeTimeParticules", "2"},
+                                  {"MaxIntensity", c.intensity}});
+        FrameAt(*smoke, 10.0);  // every particle reborn at 10
+        FrameAt(*smoke, 10.0);  // age 0: fade 1
+        for (const RecordedCall* draw : device.All(Op::Draw))
+            EXPECT_EQ(draw->Vertices()[0].color, c.alpha << 24 | 0xFFFFFFu) << c.intensity;
+    }
+}
+
+TEST_F(SceneModifiersTest, SmokeEffectAndAlphaTypeOutsideTheirValuesRunAsZero)
+{
+    // Effect 7 moves like behaviour 0 (drift along Sens); AlphaType 5 blends like type 0.
+    auto smoke = Make<Smoke>({{"Texture", "spark.png"}, {"NBParticle", "1"}, {"Effect", "7"}, {"AlphaType", "5"},
+                              {"SensY", "1"}, {"LifeTimeParticules", "2"}});
+    FrameAt(*smoke, 10.0);  // reborn at 10 at the origin (no object)
+    FrameAt(*smoke, 10.25);
+    // Age 0.25: d = 1, k = 1.125, amplitudes 0: one unit up from the origin.
+    const Vector3 c = Centre(*device.Last(Op::Draw));
+    EXPECT_NEAR(c.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(c.y, 1.0f, 1e-4f);
+    EXPECT_EQ(device.Count(Op::SetMaterial), 0);
+    EXPECT_EQ(device.srcBlend, BlendFactor::SrcAlpha);
+    EXPECT_EQ(device.Last(Op::Draw)->Vertices()[0].color >> 24, 223u);  // fade 1.75 / 2 of 255
 }
 
 TEST_F(MovingBoxModifiersTest, SmokeIsRebornWhereTheObjectIsAtThatSceneFrame)
@@ -321,26 +358,46 @@ TEST_F(SceneModifiersTest, SmokeAllocatesNothingPerFrame)
     EXPECT_LT(probe.Largest(), 1024u);
 }
 
-TEST_F(SceneModifiersTest, FliesWanderInsideTheirShell)
+TEST_F(SceneModifiersTest, FliesDriftUpFromTheObjectAndJumpWhenTheyTurn)
 {
-    auto flies = Make<Flies>({{"Texture", "spark.png"}, {"ObjetName", "Box"}, {"NBFlies", "12"}, {"ZoneMin", "0.5"},
-                              {"ZoneMax", "1.5"}, {"XScale", "0.1"}, {"YScale", "0.1"}});
-    bool moved = false;
-    Vector3 first;
-    for (int frame = 0; frame < 300; ++frame) {
-        FrameAt(*flies, frame / 60.0);
+    auto flies = Make<Flies>({{"Texture", "spark.png"}, {"ObjetName", "Box"}, {"NBFlies", "2"}, {"ZoneMin", "0.5"},
+                              {"ZoneMax", "3"}, {"XScale", "0.1"}, {"YScale", "0.2"}});
+    // The draws r = (rand & 0x7FFF) / 32768 that the seed gives, three per turn, in fly order.
+    std::srand(20);
+    std::vector<float> r(60);
+    for (float& value : r)
+        value = static_cast<float>(std::rand() & 0x7FFF) / 32768.0f;
+    std::srand(20);
+    const Vector3 box{2, 0, 0};
+    std::vector<Vector3> direction(2);  // none until the first turn
+    size_t drawn = 0;
+    int turnsAfterTheFirst = 0;
+    // At 0 the flies sit on the object (inside ZoneMin: both turn). At 0.25 each has gone
+    // its direction plus (0, 1, 0); by 1.0 most are past ZoneMax and turn, so at 1.01 they
+    // are where the new direction leads from the base, not near where they were.
+    for (float t : {0.0f, 0.25f, 1.0f, 1.01f, 1.5f}) {
+        FrameAt(*flies, t);
         const auto draws = device.All(Op::Draw);
-        ASSERT_EQ(draws.size(), 12u);
-        for (const RecordedCall* draw : draws) {
-            const Vector3 c = Centre(*draw) - Vector3{2, 0, 0};
-            // A fly may overshoot its shell by at most one frame's travel before it turns.
-            EXPECT_LE(Length(c), 1.5f + 4.0f * std::sqrt(3.0f) / 60.0f + 1e-3f);
-            EXPECT_NEAR(draw->Vertices()[0].z, draw->Vertices()[3].z, 1e-5f);  // faces the camera
+        ASSERT_EQ(draws.size(), 2u);
+        for (size_t k = 0; k < 2; ++k) {
+            const Vector3 offset = direction[k] * (4 * t) + Vector3{0, 4 * t, 0};
+            const Vector3 c = Centre(*draws[k]);
+            EXPECT_NEAR(c.x, box.x + offset.x, 1e-4f) << "t " << t << " fly " << k;
+            EXPECT_NEAR(c.y, box.y + offset.y, 1e-4f) << "t " << t << " fly " << k;
+            EXPECT_NEAR(c.z, box.z + offset.z, 1e-4f) << "t " << t << " fly " << k;
+            // Camera01 looks along +z: corner 1 is up and to the right by the scaled quad.
+            EXPECT_NEAR(draws[k]->Vertices()[1].x - c.x, 0.1f, 1e-5f);
+            EXPECT_NEAR(draws[k]->Vertices()[1].y - c.y, 0.2f, 1e-5f);
+            EXPECT_NEAR(draws[k]->Vertices()[1].z, c.z, 1e-5f);
+            const float distance = Length(offset);
+            if (distance <= 0.5f || distance >= 3.0f) {
+                direction[k] = {(r[drawn] - 0.5f) * 2, (r[drawn + 1] - 0.5f) * 2, (r[drawn + 2] - 0.5f) * 2};
+                drawn += 3;
+                turnsAfterTheFirst += t > 0 ? 1 : 0;
+            }
         }
-        const Vector3 c0 = Centre(*draws[0]);
-        if (frame == 0)
-            first = c0;
-        moved = moved || Length(c0 - first) > 0.1f;
     }
-    EXPECT_TRUE(moved);
+    EXPECT_GE(turnsAfterTheFirst, 1) << "the seed must make a fly turn after its first turn";
+    for (const Fly& fly : flies->GetFlies())
+        EXPECT_EQ(Length(fly.base), 0.0f);
 }

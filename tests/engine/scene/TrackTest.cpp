@@ -50,10 +50,9 @@ TEST(TrackTest, PositionsFollowTheBSplineAndDoNotPassThroughTheKeys)
     // t = 10: segment 0 (t <= frame 1), u 1: 1/6*0 + 4/6*6 + 1/6*12 = 6.
     // t = 15: segment 1, u 0.5, points 0 6 12 0: 23/48*6 + 23/48*12 + 0 = 8.625.
     // t = 30: segment 2, u 1, points 6 12 0 0 (last repeated): 1/6*12 = 2.
-    // t = 40: past the last key, u = 2 of the last segment: (-1)^3/6*6 + 4/6*12 ... worked below.
-    const float w40[4] = {-1 / 6.0f, (24 - 24 + 4) / 6.0f, (-24 + 12 + 6 + 1) / 6.0f, 8 / 6.0f};
-    const Case cases[] = {{0, 1.0f}, {10, 6.0f}, {15, 8.625f}, {30, 2.0f},
-                          {40, w40[0] * 6 + w40[1] * 12 + w40[2] * 0 + w40[3] * 0}};
+    // t = 40: past the last key, u = 2 of the last segment, points 6 12 0 0, weights
+    // -1/6, 4/6, -5/6, 8/6: -1 + 8 = 7.
+    const Case cases[] = {{0, 1.0f}, {10, 6.0f}, {15, 8.625f}, {30, 2.0f}, {40, 7.0f}};
     for (const Case& c : cases) {
         Vector3 p;
         ASSERT_TRUE(track.PositionAt(c.t, p));
@@ -96,10 +95,15 @@ TEST(TrackTest, SlerpAsWrittenWithoutSignFlipOrNormalisation)
     // A negative dot product takes the long way round: theta = acos(-0.5) = 120 degrees.
     const Quaternion a{0, 0, 0, 1};
     const Quaternion b{0, 0, std::sin(2 * kPi / 3), -0.5f};  // dot = -0.5
+    // Halfway both weights are sin 60 / sin 120 = 1: q = a + b = (0, 0, 0.8660254, 0.5).
     q = Slerp(a, b, 0.5f);
-    const float theta = std::acos(-0.5f);
-    EXPECT_NEAR(q.w, std::sin(0.5f * theta) / std::sin(theta) * (1 - 0.5f), 1e-5f);
-    EXPECT_NEAR(q.z, std::sin(0.5f * theta) / std::sin(theta) * b.z, 1e-5f);
+    EXPECT_NEAR(q.w, 0.5f, 1e-5f);
+    EXPECT_NEAR(q.z, 0.8660254f, 1e-5f);
+    // A quarter of the way: sin 90 / sin 120 = 1.1547005 and sin 30 / sin 120 = 0.5773503,
+    // so w = 1.1547005 - 0.5 x 0.5773503 = 0.8660254 and z = 0.5773503 x 0.8660254 = 0.5.
+    q = Slerp(a, b, 0.25f);
+    EXPECT_NEAR(q.w, 0.8660254f, 1e-5f);
+    EXPECT_NEAR(q.z, 0.5f, 1e-5f);
 }
 
 TEST(TrackTest, RotationKeysAccumulateWithSwappedAxesAndReversedAngles)
