@@ -110,10 +110,14 @@ TEST(MdlConvertGL, TheSourceCamerasPictureUprightUnmirroredWithBackFacesCulled)
     scene.Draw(0);
     frame.Capture(*device, "converted");
 
-    // The facing square spans about x 17..27, y 19..30: red above blue, white at its top left.
-    EXPECT_TRUE(PixelNear(frame.Pixel(18, 21), 0xFFFFFF, 40)) << "the image's corner at the top left";
-    EXPECT_TRUE(PixelNear(frame.Pixel(24, 22), 0xFF0000, 40)) << "the image's top half above";
-    EXPECT_TRUE(PixelNear(frame.Pixel(22, 27), 0x0000FF, 40)) << "its bottom half below";
+    // The source camera shows the facing square at x 14.5..26.2, y 18.2..29.8 (x / (8 tan 0.6)
+    // and y / (8 tan 0.6 / (4/3)) mapped onto 64 x 48): red above blue, white at its top left.
+    EXPECT_TRUE(PixelNear(frame.Pixel(16, 19), 0xFFFFFF, 40)) << "the image's corner at the top left";
+    EXPECT_TRUE(PixelNear(frame.Pixel(22, 21), 0xFF0000, 40)) << "the image's top half above";
+    EXPECT_TRUE(PixelNear(frame.Pixel(20, 27), 0x0000FF, 40)) << "its bottom half below";
+    EXPECT_TRUE(PixelNear(frame.Pixel(15, 27), 0x0000FF, 40)) << "the left edge where the source has it";
+    EXPECT_TRUE(PixelNear(frame.Pixel(13, 27), 0x000000, 4));
+    EXPECT_TRUE(PixelNear(frame.Pixel(27, 24), 0x000000, 4)) << "the right edge where the source has it";
     EXPECT_TRUE(PixelNear(frame.Pixel(43, 24), 0x000000, 4)) << "the square facing away is culled";
     EXPECT_TRUE(PixelNear(frame.Pixel(5, 24), 0x000000, 4));
     frame.WriteIfFailed("mdlconvert");

@@ -429,7 +429,7 @@ TEST_F(MdlConvertTest, CamerasAndLightsKeepWhatTheySeeAndWhereTheyAre)
     const Matrix4& view = device.GetView();
     const Vector3 up{view.m[0][1], view.m[1][1], view.m[2][1]};
     EXPECT_LT(Distance(up, {-std::sin(0.4f), std::cos(0.4f), 0.0f}), 1e-3f);
-    EXPECT_LT(Distance(device.GetEye(), {1, 1, -5}), 1e-3f);
+    EXPECT_LT(Distance(device.GetEye(), {1, 1, -4}), 1e-3f) << "one unit ahead of (1, 1, -5), looking down +z";
 
     // The moving camera, at keys and between them.
     player.SelectCamera("Mover");
@@ -437,11 +437,13 @@ TEST_F(MdlConvertTest, CamerasAndLightsKeepWhatTheySeeAndWhereTheyAre)
         SCOPED_TRACE(testing::Message() << "frame " << frame);
         player.Draw(frame);
         const double t = frame / 33.0;
-        EXPECT_LT(Distance(device.GetEye(), Mirror(moverPosition(t))), kAtKeys);
         Vector3 forward = device.GetTarget() - device.GetEye();
         forward = forward * (1.0f / Length(forward));
         const float angle = moverAngle(t);
-        EXPECT_LT(Distance(forward, Mirror(aiVector3D(-std::sin(angle), 0, -std::cos(angle)))), 1e-3f);
+        const aiVector3D sourceForward(-std::sin(angle), 0, -std::cos(angle));
+        EXPECT_LT(Distance(forward, Mirror(sourceForward)), 1e-3f);
+        EXPECT_LT(Distance(device.GetEye(), Mirror(moverPosition(t) + sourceForward)), kAtKeys)
+            << "one unit ahead of the source camera";
         EXPECT_NEAR(device.GetFieldOfView(), 2 * std::atan(std::tan(0.6f) * 9.0f / 16.0f), 1e-4f);
     }
 
@@ -636,7 +638,7 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
     const MdlFile cameras = ReadBack(Path("camera.mdl"));
     ASSERT_EQ(cameras.cameras.size(), 1u);
     EXPECT_NEAR(cameras.cameras[0].fieldOfView, 0.5f, 1e-5f);
-    EXPECT_LT(Distance(cameras.cameras[0].position, {0, 0, -5}), 1e-5f);
+    EXPECT_LT(Distance(cameras.cameras[0].position, {0, 0, -4}), 1e-5f) << "(0, 0, 5) mirrored, one unit ahead";
     ASSERT_EQ(cameras.lights.size(), 1u);
     EXPECT_EQ(cameras.lights[0].name, "Lamp.Dyna");
     EXPECT_LT(Distance(cameras.lights[0].color, {1.0f, 0.5f, 0.25f}), 1e-5f);
