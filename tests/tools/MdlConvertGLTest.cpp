@@ -122,4 +122,64 @@ TEST(MdlConvertGL, TheSourceCamerasPictureUprightUnmirroredWithBackFacesCulled)
     EXPECT_TRUE(PixelNear(frame.Pixel(5, 24), 0x000000, 4));
     frame.WriteIfFailed("mdlconvert");
 }
+
+// A light without a role word lights the converted scene; what faces it shows its vertex
+// colours as the source's light gives them, neither washed out nor black.
+TEST(MdlConvertGL, AConvertedLightShowsVertexColoursAtTheSourcesBrightness)
+{
+    std::string reason;
+    std::unique_ptr<GLDevice> device = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
+    if (!device)
+        GTEST_SKIP() << "no OpenGL context: " << reason;
+    device->EnableClearColor(true);
+    device->SetClearColor(0, 0, 0);
+    device->SetNearPlane(1.0f);
+    device->SetFarPlane(1000.0f);
+
+    std::unique_ptr<aiScene> source(new aiScene);
+    source->mRootNode = new aiNode("Root");
+    source->mNumMaterials = 1;
+    source->mMaterials = new aiMaterial*[1]{new aiMaterial};
+    source->mNumMeshes = 1;
+    aiMesh* square = NewSquare(-1, false);  // x -1..1 at z = -8, facing the camera
+    for (int i = 0; i < 4; ++i)
+        square->mColors[0][i] = aiColor4D(0.8f, 0.4f, 0.2f, 1);
+    source->mMeshes = new aiMesh*[1]{square};
+    AddNode(*source, "Board", 0);
+    AddNode(*source, "Cam", -1);
+    AddNode(*source, "Lamp", -1);
+    source->mRootNode->mChildren[2]->mTransformation.c4 = -4;  // 4 units before the square
+    source->mNumCameras = 1;
+    source->mCameras = new aiCamera*[1]{new aiCamera};
+    source->mCameras[0]->mName = "Cam";
+    source->mCameras[0]->mLookAt = aiVector3D(0, 0, -1);
+    source->mCameras[0]->mHorizontalFOV = 1.2f;
+    source->mCameras[0]->mAspect = 4.0f / 3.0f;
+    // White, falling off with the square of the distance: 16 / 4^2 = full strength there.
+    source->mNumLights = 1;
+    source->mLights = new aiLight*[1]{new aiLight};
+    source->mLights[0]->mName = "Lamp";
+    source->mLights[0]->mType = aiLightSource_POINT;
+    source->mLights[0]->mColorDiffuse = aiColor3D(16, 16, 16);
+    source->mLights[0]->mAttenuationLinear = 0;
+    source->mLights[0]->mAttenuationQuadratic = 1;
+    const ConvertResult result = ConvertScene(*source, ConvertOptions{});
+
+    ScopedTestPak pak({{"scene.mdl", MdlBytes(result.file)}});
+    Scene scene(*device);
+    scene.Load("scene.mdl");
+    scene.LoadTextures();
+    scene.SelectCamera("Cam");
+    CapturedFrame frame(kWidth, kHeight);
+    device->BeginScene();
+    device->Clear(0);
+    scene.Draw(0);
+    frame.Capture(*device, "lit");
+    // Lit at its corners, sqrt 18 from the light: full strength at 4 units, times 4 / sqrt 18
+    // for the distance and 4 / sqrt 18 for the angle, 16 / 18 of (0.8, 0.4, 0.2) everywhere.
+    EXPECT_TRUE(PixelNear(frame.Pixel(32, 24), 0xB55A2D, 8)) << "vertex colours times the source's light";
+    EXPECT_TRUE(PixelNear(frame.Pixel(27, 20), 0xB55A2D, 8));
+    EXPECT_TRUE(PixelNear(frame.Pixel(5, 5), 0x000000, 4));
+    frame.WriteIfFailed("mdlconvert");
+}
 #endif
