@@ -913,18 +913,34 @@ TEST_F(MdlConvertTest, ImagesHeldInTheSceneFileAreWrittenBesideTheOutputAndPlay)
 
 TEST_F(MdlConvertTest, DoubleSidedMaterialsGiveTheirMeshesTheNoCullRule)
 {
-    std::unique_ptr<aiScene> source(NewMaterialScene(
-        {NewMaterial("Cloth", nullptr, true), NewMaterial("Brick", nullptr, false), NewMaterial("Leaves", nullptr, true)},
-        {"Banner", "Wall", "Leaf.nocull"}));
-    const ConvertResult result = ConvertScene(*source, ConvertOptions{});
-    LoadedScene loaded(result.file);
     const struct {
-        const char* name;
-        bool noCull;
-    } expected[] = {{"Banner.NoCull", true}, {"Wall", false}, {"Leaf.nocull", true}};
-    ASSERT_EQ(loaded.scene->GetMeshes().size(), 3u);
-    for (const auto& e : expected)
-        EXPECT_EQ((MeshNamed(*loaded.scene, e.name).flags & kFlagNoCull) != 0, e.noCull) << e.name;
+        const char* light;  // none, or a light of the scene
+        const char* names[3];
+        bool noCull[3], unlit[3];
+    } cases[] = {
+        {nullptr, {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {false, false, false}},
+        // Lit from the front only, a double-sided surface would be black from behind.
+        {"Lamp", {"Banner.NoCull.NoDynaLight", "Wall", "Leaf.nocull.NoDynaLight"}, {true, false, true}, {true, false, true}},
+        {"Glow.Halo", {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {false, false, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.light ? c.light : "no light");
+        std::unique_ptr<aiScene> source(NewMaterialScene(
+            {NewMaterial("Cloth", nullptr, true), NewMaterial("Brick", nullptr, false), NewMaterial("Leaves", nullptr, true)},
+            {"Banner", "Wall", "Leaf.nocull"}));
+        if (c.light) {
+            source->mNumLights = 1;
+            source->mLights = new aiLight*[1]{NewLight(c.light, {1, 1, 1})};
+        }
+        const ConvertResult result = ConvertScene(*source, ConvertOptions{});
+        LoadedScene loaded(result.file);
+        ASSERT_EQ(loaded.scene->GetMeshes().size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const Mesh& mesh = MeshNamed(*loaded.scene, c.names[i]);
+            EXPECT_EQ((mesh.flags & kFlagNoCull) != 0, c.noCull[i]) << c.names[i];
+            EXPECT_EQ((mesh.flags & kFlagNoDynaLight) != 0, c.unlit[i]) << c.names[i];
+        }
+    }
 }
 
 TEST_F(MdlConvertTest, ConvertedCamerasProjectEveryPointWhereTheSourceCameraDoes)

@@ -179,6 +179,8 @@ public:
         if (!scene_.mRootNode)
             throw ConvertError("the scene has no nodes");
         ChooseAnimations();
+        for (unsigned i = 0; i < scene_.mNumLights; ++i)
+            litScene_ = litScene_ || WillBeDynamic(*scene_.mLights[i]);
         Sample(scene_.mRootNode, nullptr);
         AddNode(scene_.mRootNode, nullptr);
         for (unsigned i = 0; i < scene_.mNumCameras; ++i)
@@ -393,9 +395,15 @@ private:
             if (emitted > 0)
                 name += "#" + std::to_string(emitted + 1);
             ++emitted;
-            // Open surfaces the source shows from both sides would vanish from one.
-            if (IsDoubleSided(mesh.mMaterialIndex) && !Contains(Lower(name), ".nocull"))
-                name += ".NoCull";
+            // Open surfaces the source shows from both sides would vanish from one. The
+            // player lights only a face's front, so under its lights they are shown unlit
+            // rather than black from behind.
+            if (IsDoubleSided(mesh.mMaterialIndex)) {
+                if (!Contains(Lower(name), ".nocull"))
+                    name += ".NoCull";
+                if (litScene_ && !Contains(Lower(name), ".nodynalight"))
+                    name += ".NoDynaLight";
+            }
             const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0));
             if (parent)
                 result_.file.meshes[parent->mesh].children.push_back(name);
@@ -771,6 +779,15 @@ private:
         record.range = std::max(1.0f, 1.5f * (distance + radius_) / kPlayerRangeUnit);
     }
 
+    // Whether the light lights the scene in the player (as AddLight names it).
+    bool WillBeDynamic(const aiLight& light) const
+    {
+        const std::string name = light.mName.C_Str();
+        if (Contains(Lower(name), "dyna"))
+            return true;
+        return !options_.keepLightNames && !HasLightRole(name) && light.mType != aiLightSource_AMBIENT;
+    }
+
     void AddLight(const aiLight& light)
     {
         std::string name = light.mName.C_Str();
@@ -863,6 +880,7 @@ private:
     Vector3 centre_{};
     float radius_ = 1.0f;
     size_t dynamicLights_ = 0;
+    bool litScene_ = false;  // a light will light the scene
     std::map<std::string, unsigned> usedMaterialNames_;
 };
 

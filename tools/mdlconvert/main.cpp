@@ -43,7 +43,8 @@ const char kHelp[] =
     "  stored, named OUT_MATERIAL.png (an opacity map OUT_MATERIAL_alpha.png; \"alpha\" in\n"
     "  a colour image's name is spelt \"alfa\", as the player skips alpha maps by name).\n"
     "  A double-sided material's meshes get \".NoCull\" appended to their names, so that\n"
-    "  open surfaces show from both sides.\n"
+    "  open surfaces show from both sides, and, in a scene with dynamic lights,\n"
+    "  \".NoDynaLight\" (the player lights only a face's front; they show their colours unlit).\n"
     "Cameras: position, target (a point 10 units ahead), vertical field of view and roll, each\n"
     "  with a track of at least two keys, also for a camera that does not move (the player\n"
     "  selects only cameras with tracks); the target's track is named CAMERA.Target. The\n"
@@ -141,14 +142,21 @@ int main(int argc, char** argv)
         // The player's own reader checks what was made before it is written.
         ReadMdl(bytes, output);
         std::string error;
-        // The images first: the scene appears under its name only with everything it names.
+        // The images first: the scene appears under its name only with everything it names,
+        // and a failure takes back the images already written.
+        std::vector<std::filesystem::path> written;
+        bool failed = false;
         for (const ConvertedImage& image : result.images) {
-            if (!WritePakFile((target.parent_path() / image.name).string(), image.bytes, error)) {
-                std::fprintf(stderr, "mdlconvert: %s\n", error.c_str());
-                return 1;
-            }
+            const std::filesystem::path path = target.parent_path() / image.name;
+            failed = !WritePakFile(path.string(), image.bytes, error);
+            if (failed)
+                break;
+            written.push_back(path);
         }
-        if (!WritePakFile(output, bytes, error)) {
+        if (failed || !WritePakFile(output, bytes, error)) {
+            std::error_code ignored;
+            for (const std::filesystem::path& path : written)
+                std::filesystem::remove(path, ignored);
             std::fprintf(stderr, "mdlconvert: %s\n", error.c_str());
             return 1;
         }
