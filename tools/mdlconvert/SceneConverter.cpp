@@ -561,7 +561,11 @@ private:
         if (!options_.sourceFolder.empty()) {
             std::error_code error;
             const std::filesystem::path folder(options_.sourceFolder);
-            if (!std::filesystem::is_regular_file(folder / name, error))
+            // The player looks for the bare file name (exports often hold absolute paths).
+            const size_t slash = name.find_last_of("/\\");
+            const std::string bare = slash == std::string::npos ? name : name.substr(slash + 1);
+            if (!std::filesystem::is_regular_file(folder / name, error) &&
+                !std::filesystem::is_regular_file(folder / bare, error))
                 Warn("material [" + materialName + "]: texture [" + name + "] is not beside the source file; the player "
                      "stops with an error unless it finds it (current folder, GFX/, OLDGFX/, DATA/)");
         }
