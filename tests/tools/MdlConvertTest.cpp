@@ -909,6 +909,19 @@ TEST_F(MdlConvertTest, ImagesHeldInTheSceneFileAreWrittenBesideTheOutputAndPlay)
         EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
         EXPECT_NE(check.out.find("Loaded [ hall_alfabet_soup.jpg ] map."), std::string::npos) << check.out;
     }
+    // An image the player cannot read is left out, said once although asked for as the
+    // colour and as the base colour texture.
+    std::unique_ptr<aiScene> source(NewMaterialScene({NewMaterial("Tile", "*0", false)}, {"Floor"}));
+    const aiString path("*0");
+    source->mMaterials[0]->AddProperty(&path, _AI_MATKEY_TEXTURE_BASE, aiTextureType_BASE_COLOR, 0);
+    source->mNumTextures = 1;
+    source->mTextures = new aiTexture*[1]{NewEmbeddedImage("GIF89a\x01\x00\x01\x00", "gif")};
+    const ConvertResult result = ConvertScene(*source, ConvertOptions{});
+    EXPECT_TRUE(result.images.empty());
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("material [Tile]: an image held inside the scene file is neither PNG nor JPEG"),
+              std::string::npos)
+        << result.warnings[0];
 }
 
 TEST_F(MdlConvertTest, DoubleSidedMaterialsGiveTheirMeshesTheNoCullRule)

@@ -577,6 +577,8 @@ private:
         const auto known = imageNames_.find({&texture, alpha});
         if (known != imageNames_.end())
             return known->second;
+        // A failure is remembered too: the colour texture is asked for under two types.
+        imageNames_[{&texture, alpha}] = "";
         if (texture.mHeight != 0 || !texture.pcData) {
             Warn("material [" + materialName + "]: an image held inside the scene file as raw texels is left out");
             return {};
