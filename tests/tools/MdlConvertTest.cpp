@@ -996,6 +996,7 @@ TEST_F(MdlConvertTest, LightsWithoutARoleLightTheSceneAsBrightlyAsTheSource)
         NewNode(scene->mRootNode, "Sun", Rotation({1, 0, 0}, -kPi / 2));
         NewNode(scene->mRootNode, "Glow.Halo.m\"glow.png\"", Translation({0, 1, -8}));
         NewNode(scene->mRootNode, "Fill", aiMatrix4x4());
+        NewNode(scene->mRootNode, "Bulb", Translation({0, 0, -8}));
         aiLight* lamp = NewLight("Lamp", {16, 8, 4});  // 4 units from the centre
         lamp->mAttenuationConstant = lamp->mAttenuationLinear = 0;
         lamp->mAttenuationQuadratic = 1;
@@ -1004,8 +1005,11 @@ TEST_F(MdlConvertTest, LightsWithoutARoleLightTheSceneAsBrightlyAsTheSource)
         sun->mDirection = aiVector3D(0, 0, -1);  // turned to shine straight down
         aiLight* fill = NewLight("Fill", {1, 1, 1});
         fill->mType = aiLightSource_AMBIENT;
-        scene->mNumLights = 4;
-        scene->mLights = new aiLight*[4]{lamp, sun, NewLight("Glow.Halo.m\"glow.png\"", {2, 2, 1}), fill};
+        aiLight* bulb = NewLight("Bulb", {2, 2, 2});  // amid the meshes
+        bulb->mAttenuationConstant = bulb->mAttenuationLinear = 0;
+        bulb->mAttenuationQuadratic = 1;
+        scene->mNumLights = 5;
+        scene->mLights = new aiLight*[5]{lamp, sun, NewLight("Glow.Halo.m\"glow.png\"", {2, 2, 1}), fill, bulb};
         return scene;
     };
     const float sunDistance = 10 * std::sqrt(2.0f);
@@ -1020,6 +1024,8 @@ TEST_F(MdlConvertTest, LightsWithoutARoleLightTheSceneAsBrightlyAsTheSource)
         // Far above against its downward direction; 0.5 at distance 10 sqrt 2.
         {false, "Sun.Dyna", {0, sunDistance, 8}, {0.005f * sunDistance, 0.005f * sunDistance, 0.005f * sunDistance}, 1},
         {false, "Glow.Halo.m\"glow.png\"", {0, 1, 8}, {1, 1, 0.5f}, 1},
+        // At the centre: matched at half the radius, sqrt 2 / 2, where 2 / 0.5 is capped at 1.
+        {false, "Bulb.Dyna", {0, 0, 8}, {0.01f / std::sqrt(2.0f), 0.01f / std::sqrt(2.0f), 0.01f / std::sqrt(2.0f)}, 1},
         {false, "Fill", {0, 0, 0}, {1, 1, 1}, 1},
         {true, "Lamp", {0, 0, 4}, {1, 0.5f, 0.25f}, 1},
         {true, "Sun", {0, sunDistance, 8}, {0.5f, 0.5f, 0.5f}, 1},  // a point light still stands far off
@@ -1046,7 +1052,7 @@ TEST_F(MdlConvertTest, LightsWithoutARoleLightTheSceneAsBrightlyAsTheSource)
         size_t dynamic = 0;
         for (SceneLight* light : loaded.scene->GetLights())
             dynamic += light->isDynamic ? 1 : 0;
-        EXPECT_EQ(dynamic, keepNames ? 0u : 2u);
+        EXPECT_EQ(dynamic, keepNames ? 0u : 3u);
     }
     // A light far from a large scene reaches all of it: 800 units per unit of range.
     std::unique_ptr<aiScene> far(build());

@@ -761,10 +761,11 @@ private:
 
     // The colour and range that make the player's light (falling off as 1 / (0.01 d))
     // light the scene's centre as the source's light does, at most at full strength with
-    // its hue kept, and reach every mesh.
+    // its hue kept, and reach every mesh. A light amid the meshes is matched half the
+    // scene's radius away, where the surfaces around it are.
     void MatchBrightness(const aiLight& light, MdlLightRecord& record) const
     {
-        const float distance = std::max(Length(record.position - centre_), 1e-2f);
+        const float distance = std::max(Length(record.position - centre_), 0.5f * radius_);
         float falloff = 1.0f;
         if (light.mType != aiLightSource_DIRECTIONAL) {
             float constant = light.mAttenuationConstant, linear = light.mAttenuationLinear,
