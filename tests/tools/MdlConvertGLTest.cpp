@@ -146,30 +146,39 @@ TEST_F(MdlConvertGL, TheSourceCamerasPictureUprightUnmirroredWithBackFacesCulled
 }
 
 // A light without a role word lights the converted scene; what faces it shows its vertex
-// colours as the source's light gives them, neither washed out nor black.
+// colours as the source's light gives them, neither washed out nor black, also the back of
+// a double-sided face (lit as its front would be).
 TEST_F(MdlConvertGL, AConvertedLightShowsVertexColoursAtTheSourcesBrightness)
 {
-    aiMesh* square = NewSquare(-1, false);  // x -1..1 at z = -8, facing the camera
-    for (int i = 0; i < 4; ++i)
-        square->mColors[0][i] = aiColor4D(0.8f, 0.4f, 0.2f, 1);
-    std::unique_ptr<aiScene> source(NewCameraScene({square}, {"Board"}, new aiMaterial));
-    AddNode(*source, "Lamp", -1);
-    source->mRootNode->mChildren[2]->mTransformation.c4 = -4;  // 4 units before the square
-    // White, falling off with the square of the distance: 16 / 4^2 = full strength there.
-    source->mNumLights = 1;
-    source->mLights = new aiLight*[1]{new aiLight};
-    source->mLights[0]->mName = "Lamp";
-    source->mLights[0]->mType = aiLightSource_POINT;
-    source->mLights[0]->mColorDiffuse = aiColor3D(16, 16, 16);
-    source->mLights[0]->mAttenuationLinear = 0;
-    source->mLights[0]->mAttenuationQuadratic = 1;
-    CapturedFrame frame(kWidth, kHeight);
-    Render(*source, {}, frame);
-    // Lit at its corners, sqrt 18 from the light: full strength at 4 units, times 4 / sqrt 18
-    // for the distance and 4 / sqrt 18 for the angle, 16 / 18 of (0.8, 0.4, 0.2) everywhere.
-    EXPECT_TRUE(PixelNear(frame.Pixel(32, 24), 0xB55A2D, 8)) << "vertex colours times the source's light";
-    EXPECT_TRUE(PixelNear(frame.Pixel(27, 20), 0xB55A2D, 8));
-    EXPECT_TRUE(PixelNear(frame.Pixel(5, 5), 0x000000, 4));
-    frame.WriteIfFailed("mdlconvert");
+    for (const bool back : {false, true}) {
+        SCOPED_TRACE(back ? "the back of a double-sided square" : "a square facing the light");
+        aiMesh* square = NewSquare(-1, back);  // x -1..1 at z = -8
+        for (int i = 0; i < 4; ++i) {
+            square->mColors[0][i] = aiColor4D(0.8f, 0.4f, 0.2f, 1);
+            square->mNormals[i] = aiVector3D(0, 0, back ? -1.0f : 1.0f);
+        }
+        aiMaterial* material = new aiMaterial;
+        const int twoSided = back ? 1 : 0;
+        material->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+        std::unique_ptr<aiScene> source(NewCameraScene({square}, {"Board"}, material));
+        AddNode(*source, "Lamp", -1);
+        source->mRootNode->mChildren[2]->mTransformation.c4 = -4;  // 4 units before the square
+        // White, falling off with the square of the distance: 16 / 4^2 = full strength there.
+        source->mNumLights = 1;
+        source->mLights = new aiLight*[1]{new aiLight};
+        source->mLights[0]->mName = "Lamp";
+        source->mLights[0]->mType = aiLightSource_POINT;
+        source->mLights[0]->mColorDiffuse = aiColor3D(16, 16, 16);
+        source->mLights[0]->mAttenuationLinear = 0;
+        source->mLights[0]->mAttenuationQuadratic = 1;
+        CapturedFrame frame(kWidth, kHeight);
+        Render(*source, {}, frame);
+        // Lit at its corners, sqrt 18 from the light: full strength at 4 units, times 4 / sqrt 18
+        // for the distance and 4 / sqrt 18 for the angle, 16 / 18 of (0.8, 0.4, 0.2) everywhere.
+        EXPECT_TRUE(PixelNear(frame.Pixel(32, 24), 0xB55A2D, 8)) << "vertex colours times the source's light";
+        EXPECT_TRUE(PixelNear(frame.Pixel(27, 20), 0xB55A2D, 8));
+        EXPECT_TRUE(PixelNear(frame.Pixel(5, 5), 0x000000, 4));
+        frame.WriteIfFailed("mdlconvert");
+    }
 }
 #endif

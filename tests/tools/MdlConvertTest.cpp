@@ -924,17 +924,17 @@ TEST_F(MdlConvertTest, ImagesHeldInTheSceneFileAreWrittenBesideTheOutputAndPlay)
         << result.warnings[0];
 }
 
-TEST_F(MdlConvertTest, DoubleSidedMaterialsGiveTheirMeshesTheNoCullRule)
+TEST_F(MdlConvertTest, DoubleSidedMaterialsShowTheirMeshesFromBothSides)
 {
     const struct {
         const char* light;  // none, or a light of the scene
         const char* names[3];
-        bool noCull[3], unlit[3];
+        bool noCull[3];
+        size_t faces[3];  // doubled: a turned copy of each face, lit from its own side
     } cases[] = {
-        {nullptr, {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {false, false, false}},
-        // Lit from the front only, a double-sided surface would be black from behind.
-        {"Lamp", {"Banner.NoCull.NoDynaLight", "Wall", "Leaf.nocull.NoDynaLight"}, {true, false, true}, {true, false, true}},
-        {"Glow.Halo", {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {false, false, false}},
+        {nullptr, {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {2, 2, 2}},
+        {"Lamp", {"Banner", "Wall", "Leaf.nocull"}, {false, false, true}, {4, 2, 2}},
+        {"Glow.Halo", {"Banner.NoCull", "Wall", "Leaf.nocull"}, {true, false, true}, {2, 2, 2}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.light ? c.light : "no light");
@@ -951,9 +951,29 @@ TEST_F(MdlConvertTest, DoubleSidedMaterialsGiveTheirMeshesTheNoCullRule)
         for (int i = 0; i < 3; ++i) {
             const Mesh& mesh = MeshNamed(*loaded.scene, c.names[i]);
             EXPECT_EQ((mesh.flags & kFlagNoCull) != 0, c.noCull[i]) << c.names[i];
-            EXPECT_EQ((mesh.flags & kFlagNoDynaLight) != 0, c.unlit[i]) << c.names[i];
+            EXPECT_EQ(mesh.faces.size(), c.faces[i]) << c.names[i];
         }
     }
+    // Too large to double in a lit scene: drawn from both sides unlit (black from behind otherwise).
+    std::unique_ptr<aiScene> source(NewScene());
+    std::vector<aiVector3D> positions;
+    std::vector<std::array<unsigned, 3>> faces;
+    for (unsigned i = 0; i < 33000; i += 3) {
+        const float x = static_cast<float>(i);
+        positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
+        faces.push_back({i, i + 1, i + 2});
+    }
+    SetMeshes(*source, {NewMesh(positions, faces)});
+    const int twoSided = 1;
+    source->mMaterials[0]->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+    NewNode(source->mRootNode, "Sail", aiMatrix4x4(), {0});
+    source->mNumLights = 1;
+    source->mLights = new aiLight*[1]{NewLight("Lamp", {1, 1, 1})};
+    const ConvertResult result = ConvertScene(*source, ConvertOptions{});
+    ASSERT_EQ(result.file.meshes.size(), 1u);
+    EXPECT_EQ(result.file.meshes[0].name, "Sail.NoCull.NoDynaLight");
+    EXPECT_EQ(result.file.meshes[0].vertices.size(), 33000u);
+    EXPECT_TRUE(HasWarning(result, "is double-sided and too large to be given back faces"));
 }
 
 TEST_F(MdlConvertTest, ConvertedCamerasProjectEveryPointWhereTheSourceCameraDoes)

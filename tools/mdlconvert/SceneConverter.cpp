@@ -396,15 +396,21 @@ private:
                 name += "#" + std::to_string(emitted + 1);
             ++emitted;
             // Open surfaces the source shows from both sides would vanish from one. The
-            // player lights only a face's front, so under its lights they are shown unlit
-            // rather than black from behind.
-            if (IsDoubleSided(mesh.mMaterialIndex)) {
-                if (!Contains(Lower(name), ".nocull"))
+            // player lights only a face's front: in a lit scene each face gets a turned copy
+            // instead, lit from its own side (an artist's .NoCull is kept as written).
+            bool backFaces = false;
+            if (IsDoubleSided(mesh.mMaterialIndex) && !Contains(Lower(name), ".nocull")) {
+                backFaces = litScene_ && 2 * static_cast<size_t>(mesh.mNumVertices) <= kMaxMeshVertices;
+                if (!backFaces) {
                     name += ".NoCull";
-                if (litScene_ && !Contains(Lower(name), ".nodynalight"))
-                    name += ".NoDynaLight";
+                    if (litScene_) {
+                        name += ".NoDynaLight";
+                        Warn("mesh [" + name + "] is double-sided and too large to be given back faces; it is drawn "
+                             "unlit from both sides");
+                    }
+                }
             }
-            const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0));
+            const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0), backFaces);
             if (parent)
                 result_.file.meshes[parent->mesh].children.push_back(name);
             // A mesh hanging below a moving parent needs a track even when it stays put:
@@ -451,7 +457,7 @@ private:
         return world;
     }
 
-    size_t AddMesh(const aiMesh& source, const std::string& name, const aiMatrix4x4& global)
+    size_t AddMesh(const aiMesh& source, const std::string& name, const aiMatrix4x4& global, bool backFaces)
     {
         if (source.mNumVertices > kMaxMeshVertices)
             throw ConvertError("mesh [" + name + "] has " + std::to_string(source.mNumVertices) +
@@ -510,9 +516,32 @@ private:
         }
         if (skipped > 0)
             Warn("mesh [" + name + "]: " + std::to_string(skipped) + " faces that are not triangles are left out");
+        if (backFaces)
+            AddBackFaces(mesh);
         mesh.pivot = ToPlayer(aiVector3D(global.a4, global.b4, global.c4));
         result_.file.meshes.push_back(std::move(mesh));
         return result_.file.meshes.size() - 1;
+    }
+
+    // Every face again, wound the other way on copies of its vertices with turned normals.
+    static void AddBackFaces(MdlMeshRecord& mesh)
+    {
+        const size_t count = mesh.vertices.size();
+        for (size_t v = 0; v < count; ++v) {
+            MdlVertexRecord copy = mesh.vertices[v];
+            copy.normal = copy.normal * -1.0f;
+            mesh.vertices.push_back(copy);
+        }
+        const size_t faces = mesh.faces.size();
+        for (size_t f = 0; f < faces; ++f) {
+            MdlFaceRecord back = mesh.faces[f];
+            const uint32_t offset = static_cast<uint32_t>(count);
+            back.index[0] = mesh.faces[f].index[0] + offset;
+            back.index[1] = mesh.faces[f].index[2] + offset;
+            back.index[2] = mesh.faces[f].index[1] + offset;
+            back.normal = back.normal * -1.0f;
+            mesh.faces.push_back(back);
+        }
     }
 
     static uint32_t Colour32(float r, float g, float b)
