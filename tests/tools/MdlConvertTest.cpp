@@ -1048,7 +1048,7 @@ TEST_F(MdlConvertTest, LightsWithoutARoleLightTheSceneAsBrightlyAsTheSource)
         {false, "Bulb.Dyna", {0, 0, 8}, {0.01f / std::sqrt(2.0f), 0.01f / std::sqrt(2.0f), 0.01f / std::sqrt(2.0f)}, 1},
         {false, "Fill", {0, 0, 0}, {1, 1, 1}, 1},
         {true, "Lamp", {0, 0, 4}, {1, 0.5f, 0.25f}, 1},
-        {true, "Sun", {0, sunDistance, 8}, {0.5f, 0.5f, 0.5f}, 1},  // a point light still stands far off
+        {true, "Sun", {0, 0, 0}, {0.5f, 0.5f, 0.5f}, 1},  // where its node is, as before
     };
     for (bool keepNames : {false, true}) {
         std::unique_ptr<aiScene> scene(build());

@@ -777,11 +777,11 @@ private:
         radius_ = std::max(Length(high - low) * 0.5f, 1e-3f);
     }
 
-    // Where the light stands in the player at the sample: a directional one far off,
-    // against its direction.
-    Vector3 LightPosition(const aiLight& light, const aiMatrix4x4& global) const
+    // Where the light stands in the player at the sample; a directional one made to light
+    // the scene (far) stands far off, against its direction.
+    Vector3 LightPosition(const aiLight& light, const aiMatrix4x4& global, bool far) const
     {
-        if (light.mType != aiLightSource_DIRECTIONAL)
+        if (light.mType != aiLightSource_DIRECTIONAL || !far)
             return ToPlayer(global * light.mPosition);
         aiVector3D direction = aiMatrix3x3(global) * light.mDirection;
         const Vector3 towards = ToPlayer(direction.NormalizeSafe());
@@ -844,8 +844,9 @@ private:
         CheckedName(name, "light");
         MdlLightRecord record;
         record.name = name;
-        record.position = LightPosition(light, samples.At(0));
-        if (convert && dynamic) {
+        const bool matched = convert && dynamic;
+        record.position = LightPosition(light, samples.At(0), matched);
+        if (matched) {
             MatchBrightness(light, record);
         } else {
             // Colours above 1 (intensities folded in) are scaled down together, keeping the hue.
@@ -864,7 +865,7 @@ private:
         if (samples.Moves()) {
             std::vector<Vector3> positions;
             for (size_t i = 0; i < frames_.size(); ++i)
-                positions.push_back(LightPosition(light, samples.At(i)));
+                positions.push_back(LightPosition(light, samples.At(i), matched));
             MdlTrackRecord track;
             track.name = name;
             track.position = PositionKeys(positions);
