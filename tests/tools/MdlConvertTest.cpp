@@ -51,6 +51,19 @@ aiMesh* NewMesh(const std::vector<aiVector3D>& positions, const std::vector<std:
     return mesh;
 }
 
+// count vertices in separate triangles: nothing the importer could merge.
+aiMesh* NewSeparateTriangles(unsigned count)
+{
+    std::vector<aiVector3D> positions;
+    std::vector<std::array<unsigned, 3>> faces;
+    for (unsigned i = 0; i < count; i += 3) {
+        const float x = static_cast<float>(i);
+        positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
+        faces.push_back({i, i + 1, i + 2});
+    }
+    return NewMesh(positions, faces);
+}
+
 // An irregular tetrahedron: four vertices that pin down position and orientation.
 aiMesh* NewTetrahedron()
 {
@@ -121,17 +134,23 @@ void SetMeshes(aiScene& scene, std::vector<aiMesh*> meshes)
     std::copy(meshes.begin(), meshes.end(), scene.mMeshes);
 }
 
-void SetAnimation(aiScene& scene, double seconds, std::vector<aiNodeAnim*> channels)
+// An animation in ticks of 1 s.
+aiAnimation* NewAnimation(const char* name, double seconds, std::vector<aiNodeAnim*> channels)
 {
     aiAnimation* animation = new aiAnimation;
-    animation->mName = "Take";
+    animation->mName = name;
     animation->mDuration = seconds;
     animation->mTicksPerSecond = 1.0;
     animation->mNumChannels = static_cast<unsigned>(channels.size());
     animation->mChannels = new aiNodeAnim*[channels.size()];
     std::copy(channels.begin(), channels.end(), animation->mChannels);
+    return animation;
+}
+
+void SetAnimation(aiScene& scene, double seconds, std::vector<aiNodeAnim*> channels)
+{
     scene.mNumAnimations = 1;
-    scene.mAnimations = new aiAnimation*[1]{animation};
+    scene.mAnimations = new aiAnimation*[1]{NewAnimation("Take", seconds, std::move(channels))};
 }
 
 // The motion of the round-trip scene, written out by hand (source axes, seconds).
@@ -547,15 +566,7 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
     } cases[] = {
         {"too many vertices",
          [](aiScene& scene) {
-             // Distinct vertices in separate triangles: nothing the importer could merge.
-             std::vector<aiVector3D> positions;
-             std::vector<std::array<unsigned, 3>> faces;
-             for (unsigned i = 0; i < 66000; i += 3) {
-                 const float x = static_cast<float>(i);
-                 positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
-                 faces.push_back({i, i + 1, i + 2});
-             }
-             SetMeshes(scene, {NewMesh(positions, faces)});
+             SetMeshes(scene, {NewSeparateTriangles(66000)});
              NewNode(scene.mRootNode, "Big", aiMatrix4x4(), {0});
          },
          "has 66000 vertices; an MDL mesh holds at most 65,536"},
@@ -649,18 +660,6 @@ TEST_F(MdlConvertTest, WhatMdlCannotHoldIsRefusedWithAMessageAndNothingIsWritten
 }
 
 namespace {
-
-aiAnimation* NewAnimation(const char* name, double seconds, std::vector<aiNodeAnim*> channels)
-{
-    aiAnimation* animation = new aiAnimation;
-    animation->mName = name;
-    animation->mDuration = seconds;
-    animation->mTicksPerSecond = 1.0;
-    animation->mNumChannels = static_cast<unsigned>(channels.size());
-    animation->mChannels = new aiNodeAnim*[channels.size()];
-    std::copy(channels.begin(), channels.end(), animation->mChannels);
-    return animation;
-}
 
 // Riser rises 2 units a second for 2 s (animation "Lift"); Spinner, at (5, 0, 0), turns
 // about y by 60 degrees a second for 3 s (an unnamed animation).
@@ -956,14 +955,7 @@ TEST_F(MdlConvertTest, DoubleSidedMaterialsShowTheirMeshesFromBothSides)
     }
     // Too large to double in a lit scene: drawn from both sides unlit (black from behind otherwise).
     std::unique_ptr<aiScene> source(NewScene());
-    std::vector<aiVector3D> positions;
-    std::vector<std::array<unsigned, 3>> faces;
-    for (unsigned i = 0; i < 33000; i += 3) {
-        const float x = static_cast<float>(i);
-        positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
-        faces.push_back({i, i + 1, i + 2});
-    }
-    SetMeshes(*source, {NewMesh(positions, faces)});
+    SetMeshes(*source, {NewSeparateTriangles(33000)});
     const int twoSided = 1;
     source->mMaterials[0]->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
     NewNode(source->mRootNode, "Sail", aiMatrix4x4(), {0});
