@@ -915,12 +915,24 @@ TEST_F(MdlConvertTest, ImagesHeldInTheSceneFileAreWrittenBesideTheOutputAndPlay)
     source->mMaterials[0]->AddProperty(&path, _AI_MATKEY_TEXTURE_BASE, aiTextureType_BASE_COLOR, 0);
     source->mNumTextures = 1;
     source->mTextures = new aiTexture*[1]{NewEmbeddedImage("GIF89a\x01\x00\x01\x00", "gif")};
-    const ConvertResult result = ConvertScene(*source, ConvertOptions{});
+    ConvertResult result = ConvertScene(*source, ConvertOptions{});
     EXPECT_TRUE(result.images.empty());
     ASSERT_EQ(result.warnings.size(), 1u);
     EXPECT_NE(result.warnings[0].find("material [Tile]: an image held inside the scene file is neither PNG nor JPEG"),
               std::string::npos)
         << result.warnings[0];
+    // An opacity map held inside is written with "alpha" in its name, which the player's
+    // rule needs to load it as the colour texture's alpha.
+    source.reset(NewMaterialScene({NewMaterial("Leaf", "*0", false)}, {"Twig"}));
+    const aiString mask("*1");
+    source->mMaterials[0]->AddProperty(&mask, AI_MATKEY_TEXTURE_OPACITY(0));
+    source->mNumTextures = 2;
+    source->mTextures = new aiTexture*[2]{NewEmbeddedImage(png, "png"), NewEmbeddedImage(jpeg, "jpg")};
+    result = ConvertScene(*source, ConvertOptions{});
+    ASSERT_EQ(result.file.materials.size(), 1u);
+    EXPECT_EQ(result.file.materials[0].textures, (std::vector<std::string>{"Leaf.png", "Leaf_alpha.jpg"}));
+    ASSERT_EQ(result.images.size(), 2u);
+    EXPECT_EQ(std::string(result.images[1].bytes.begin(), result.images[1].bytes.end()), jpeg);
 }
 
 TEST_F(MdlConvertTest, DoubleSidedMaterialsShowTheirMeshesFromBothSides)
