@@ -131,6 +131,23 @@ TEST_F(MdlToolTest, CheckLoadsLikeAPlayerAndPrintsTheLog)
         EXPECT_TRUE(Has(out, line)) << "missing: " << line << "\n" << out;
 }
 
+TEST_F(MdlToolTest, CheckReportsTexturesAtThePlayersSizeAndOnlyNamedCacheHits)
+{
+    MdlFile file;
+    file.frameCount = 10;
+    file.meshes.push_back(MakeQuadMesh("A", "Big", 1, {}));
+    file.meshes.push_back(MakeQuadMesh("B", "Again", 1, {}));
+    file.materials.push_back({"Big", {"big.png"}, {}, 0, 2});
+    file.materials.push_back({"Again", {"big.png"}, {}, 0, 2});
+    Write("scene.mdl", WriteMdl(file));
+    Write("big.png", EncodePng(512, 512, SolidRgb(512, 512, 1, 2, 3)));
+    std::string out;
+    ASSERT_EQ(Run("check scene.mdl", out), 0) << out;
+    EXPECT_TRUE(Has(out, "Loaded [ big.png ] map. (512x512x32)")) << out;
+    EXPECT_TRUE(Has(out, "Cached [ big.png ] map.")) << out;
+    EXPECT_FALSE(Has(out, "Cached [  ] map.")) << "no alpha image, nothing to name\n" << out;
+}
+
 TEST_F(MdlToolTest, CheckFailsWithTheFatalMessage)
 {
     struct Case {

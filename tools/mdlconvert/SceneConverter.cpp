@@ -6,8 +6,10 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include "tools/mdlconvert/TrackEncoding.h"
 
 namespace {
@@ -26,6 +28,13 @@ constexpr double kDefaultTicksPerSecond = 25.0;
 constexpr float kTargetDistance = 10.0f;
 // Horizontal over vertical extent assumed when a camera gives none.
 constexpr float kDefaultAspect = 4.0f / 3.0f;
+// The player's lights fall off as 1 / (0.01 d) and reach 800 units per unit of range.
+constexpr float kPlayerLightFalloff = 0.01f;
+constexpr float kPlayerRangeUnit = 800.0f;
+// Lights the player's devices switch on at once.
+constexpr size_t kPlayerMaxLights = 8;
+// A directional light becomes a point light this many scene radii away.
+constexpr float kSunDistance = 10.0f;
 
 std::string Lower(std::string text)
 {
@@ -104,6 +113,34 @@ aiQuaternion RotationAt(const aiQuatKey* keys, unsigned count, double time)
     });
 }
 
+bool Contains(const std::string& lowerText, const char* word)
+{
+    return lowerText.find(word) != std::string::npos;
+}
+
+// Words of a light name that give it a role in the player (dynamic, halo, particle ends, fog).
+bool HasLightRole(const std::string& name)
+{
+    const std::string lower = Lower(name);
+    return Contains(lower, "dyna") || Contains(lower, "halo") || Contains(lower, "particlegen") ||
+           Contains(lower, ".fog");
+}
+
+// An image file name: letters, digits, '-' and '_' kept, anything else '_'; "alpha" is
+// spelt "alfa" in a colour texture's name, which the player would otherwise skip.
+std::string ImageStem(const std::string& text, bool colour)
+{
+    std::string out;
+    for (char c : text) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        out += plain ? c : '_';
+    }
+    if (colour)
+        for (size_t at = Lower(out).find("alpha"); at != std::string::npos; at = Lower(out).find("alpha", at))
+            out.replace(at, 5, "alfa");
+    return out;
+}
+
 // A node's placement at every sample, in the source's axes; one entry when it never moves.
 struct NodeSamples {
     std::vector<aiMatrix4x4> global;
@@ -141,11 +178,14 @@ public:
     {
         if (!scene_.mRootNode)
             throw ConvertError("the scene has no nodes");
-        ChooseAnimation();
+        ChooseAnimations();
+        for (unsigned i = 0; i < scene_.mNumLights; ++i)
+            litScene_ = litScene_ || WillBeDynamic(*scene_.mLights[i]);
         Sample(scene_.mRootNode, nullptr);
         AddNode(scene_.mRootNode, nullptr);
         for (unsigned i = 0; i < scene_.mNumCameras; ++i)
             AddCamera(*scene_.mCameras[i]);
+        MeasureGeometry();
         for (unsigned i = 0; i < scene_.mNumLights; ++i)
             AddLight(*scene_.mLights[i]);
         CheckNames();
@@ -155,34 +195,85 @@ public:
 private:
     void Warn(const std::string& text) { result_.warnings.push_back(text); }
 
-    void ChooseAnimation()
+    static std::string AnimationLabel(const aiAnimation& animation, unsigned index)
+    {
+        if (animation.mName.length > 0)
+            return "[" + std::string(animation.mName.C_Str()) + "]";
+        return "#" + std::to_string(index + 1) + " (unnamed)";
+    }
+
+    // The animations converted: all of them, or the one options_.animation names.
+    std::vector<unsigned> ChosenAnimations() const
+    {
+        std::vector<unsigned> chosen;
+        const std::string& wanted = options_.animation;
+        for (unsigned a = 0; a < scene_.mNumAnimations; ++a)
+            if (wanted.empty() || wanted == scene_.mAnimations[a]->mName.C_Str() || wanted == "#" + std::to_string(a + 1))
+                chosen.push_back(a);
+        if (!wanted.empty() && chosen.size() > 1)
+            chosen.resize(1);
+        if (!wanted.empty() && chosen.empty()) {
+            std::string known;
+            for (unsigned a = 0; a < scene_.mNumAnimations; ++a)
+                known += "\n - " + AnimationLabel(*scene_.mAnimations[a], a);
+            throw ConvertError("no animation named [" + wanted + "]; " +
+                               (known.empty() ? "the file has none" : "the file has:" + known));
+        }
+        return chosen;
+    }
+
+    void ChooseAnimations()
     {
         MdlFile& file = result_.file;
         double frames = 0.0;
-        if (scene_.mNumAnimations > 0) {
-            animation_ = scene_.mAnimations[0];
-            if (scene_.mNumAnimations > 1)
-                Warn(std::to_string(scene_.mNumAnimations) + " animations: only the first, [" +
-                     std::string(animation_->mName.C_Str()) + "], is converted");
-            if (animation_->mNumMeshChannels > 0 || animation_->mNumMorphMeshChannels > 0)
-                Warn("mesh and morph animation channels are not converted (only node motion is)");
-            ticksPerSecond_ = animation_->mTicksPerSecond > 0 ? animation_->mTicksPerSecond : kDefaultTicksPerSecond;
-            double ticks = animation_->mDuration;
-            for (unsigned c = 0; c < animation_->mNumChannels; ++c) {
-                const aiNodeAnim* channel = animation_->mChannels[c];
-                channels_[channel->mNodeName.C_Str()] = channel;
+        bool meshChannels = false;
+        const std::vector<unsigned> chosen = ChosenAnimations();
+        std::map<std::string, std::string> movedBy;  // node name -> label of the animation kept
+        for (unsigned a : chosen) {
+            const aiAnimation& animation = *scene_.mAnimations[a];
+            const std::string label = AnimationLabel(animation, a);
+            meshChannels = meshChannels || animation.mNumMeshChannels > 0 || animation.mNumMorphMeshChannels > 0;
+            const double ticksPerSecond = animation.mTicksPerSecond > 0 ? animation.mTicksPerSecond : kDefaultTicksPerSecond;
+            double ticks = animation.mDuration;
+            for (unsigned c = 0; c < animation.mNumChannels; ++c) {
+                const aiNodeAnim* channel = animation.mChannels[c];
                 if (channel->mNumPositionKeys > 0)
                     ticks = std::max(ticks, channel->mPositionKeys[channel->mNumPositionKeys - 1].mTime);
                 if (channel->mNumRotationKeys > 0)
                     ticks = std::max(ticks, channel->mRotationKeys[channel->mNumRotationKeys - 1].mTime);
                 if (channel->mNumScalingKeys > 0)
                     ticks = std::max(ticks, channel->mScalingKeys[channel->mNumScalingKeys - 1].mTime);
+                const std::string node = channel->mNodeName.C_Str();
+                auto [kept, added] = movedBy.emplace(node, label);
+                if (added)
+                    channels_[node] = {channel, ticksPerSecond};
+                else if (kept->second != label)
+                    Warn("node [" + node + "] is moved by animations " + kept->second + " and " + label +
+                         ": only the motion of " + kept->second + " is converted (--animation chooses one)");
             }
-            frames = ticks / ticksPerSecond_ * kConvertFramesPerSecond;
-            if (!std::isfinite(frames) || frames < 0 || frames > kConvertMaxFrames)
-                throw ConvertError("the animation is " + std::to_string(ticks / ticksPerSecond_) +
-                                   " s long; at most " + std::to_string(kConvertMaxFrames / kConvertFramesPerSecond) +
-                                   " s can be converted");
+            const double seconds = ticks / ticksPerSecond;
+            if (!std::isfinite(seconds) || seconds < 0 || seconds * kConvertFramesPerSecond > kConvertMaxFrames)
+                throw ConvertError("animation " + label + " is " + std::to_string(seconds) + " s long; at most " +
+                                   std::to_string(kConvertMaxFrames / kConvertFramesPerSecond) + " s can be converted");
+            frames = std::max(frames, seconds * kConvertFramesPerSecond);
+        }
+        if (meshChannels)
+            Warn("mesh and morph animation channels are not converted (only node motion is)");
+        if (!options_.animation.empty() && scene_.mNumAnimations > 1) {
+            // Name the objects that stand still because their motion is in the animations left out.
+            std::set<std::string> still;
+            for (unsigned a = 0; a < scene_.mNumAnimations; ++a)
+                for (unsigned c = 0; c < scene_.mAnimations[a]->mNumChannels; ++c) {
+                    const std::string node = scene_.mAnimations[a]->mChannels[c]->mNodeName.C_Str();
+                    if (movedBy.count(node) == 0)
+                        still.insert("[" + node + "]");
+                }
+            std::string names;
+            for (const std::string& name : still)
+                names += (names.empty() ? "" : ", ") + name;
+            Warn("only animation " + AnimationLabel(*scene_.mAnimations[chosen[0]], chosen[0]) + " of " +
+                 std::to_string(scene_.mNumAnimations) + " is converted" +
+                 (names.empty() ? std::string() : "; these keep their rest pose: " + names));
         }
         // A key every step from frame 0 and one on the last frame, where the scene's time
         // wraps (a still scene: frames 0 and one step).
@@ -213,7 +304,8 @@ private:
             throw ConvertError("the node hierarchy is deeper than " + std::to_string(kMaxDepth) + " levels");
         NodeSamples& samples = samples_[node];
         auto found = channels_.find(node->mName.C_Str());
-        const aiNodeAnim* channel = found != channels_.end() ? found->second : nullptr;
+        const aiNodeAnim* channel = found != channels_.end() ? found->second.channel : nullptr;
+        const double ticksPerSecond = channel ? found->second.ticksPerSecond : kDefaultTicksPerSecond;
         if (!channel && (!parent || !parent->Moves())) {
             samples.global.push_back(parent ? parent->At(0) * node->mTransformation : node->mTransformation);
         } else {
@@ -222,7 +314,7 @@ private:
                 throw ConvertError("the animation is too long for this many moving nodes (" +
                                    std::to_string(static_cast<long long>(held_)) + " samples)");
             for (size_t i = 0; i < frames_.size(); ++i) {
-                const double ticks = frames_[i] / kConvertFramesPerSecond * ticksPerSecond_;
+                const double ticks = frames_[i] / kConvertFramesPerSecond * ticksPerSecond;
                 const aiMatrix4x4 local = channel ? LocalAt(node, channel, ticks) : node->mTransformation;
                 samples.global.push_back(parent ? parent->At(i) * local : local);
             }
@@ -303,7 +395,22 @@ private:
             if (emitted > 0)
                 name += "#" + std::to_string(emitted + 1);
             ++emitted;
-            const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0));
+            // Open surfaces the source shows from both sides would vanish from one. The
+            // player lights only a face's front: in a lit scene each face gets a turned copy
+            // instead, lit from its own side (an artist's .NoCull is kept as written).
+            bool backFaces = false;
+            if (IsDoubleSided(mesh.mMaterialIndex) && !Contains(Lower(name), ".nocull")) {
+                backFaces = litScene_ && 2 * static_cast<size_t>(mesh.mNumVertices) <= kMaxMeshVertices;
+                if (!backFaces) {
+                    name += ".NoCull";
+                    if (litScene_) {
+                        name += ".NoDynaLight";
+                        Warn("mesh [" + name + "] is double-sided and too large to be given back faces; it is drawn "
+                             "unlit from both sides");
+                    }
+                }
+            }
+            const size_t index = AddMesh(mesh, CheckedName(name, "mesh"), samples.At(0), backFaces);
             if (parent)
                 result_.file.meshes[parent->mesh].children.push_back(name);
             // A mesh hanging below a moving parent needs a track even when it stays put:
@@ -350,7 +457,7 @@ private:
         return world;
     }
 
-    size_t AddMesh(const aiMesh& source, const std::string& name, const aiMatrix4x4& global)
+    size_t AddMesh(const aiMesh& source, const std::string& name, const aiMatrix4x4& global, bool backFaces)
     {
         if (source.mNumVertices > kMaxMeshVertices)
             throw ConvertError("mesh [" + name + "] has " + std::to_string(source.mNumVertices) +
@@ -409,9 +516,32 @@ private:
         }
         if (skipped > 0)
             Warn("mesh [" + name + "]: " + std::to_string(skipped) + " faces that are not triangles are left out");
+        if (backFaces)
+            AddBackFaces(mesh);
         mesh.pivot = ToPlayer(aiVector3D(global.a4, global.b4, global.c4));
         result_.file.meshes.push_back(std::move(mesh));
         return result_.file.meshes.size() - 1;
+    }
+
+    // Every face again, wound the other way on copies of its vertices with turned normals.
+    static void AddBackFaces(MdlMeshRecord& mesh)
+    {
+        const size_t count = mesh.vertices.size();
+        for (size_t v = 0; v < count; ++v) {
+            MdlVertexRecord copy = mesh.vertices[v];
+            copy.normal = copy.normal * -1.0f;
+            mesh.vertices.push_back(copy);
+        }
+        const size_t faces = mesh.faces.size();
+        for (size_t f = 0; f < faces; ++f) {
+            MdlFaceRecord back = mesh.faces[f];
+            const uint32_t offset = static_cast<uint32_t>(count);
+            back.index[0] = mesh.faces[f].index[0] + offset;
+            back.index[1] = mesh.faces[f].index[2] + offset;
+            back.index[2] = mesh.faces[f].index[1] + offset;
+            back.normal = back.normal * -1.0f;
+            mesh.faces.push_back(back);
+        }
     }
 
     static uint32_t Colour32(float r, float g, float b)
@@ -434,17 +564,78 @@ private:
         return Colour32(colour.r, colour.g, colour.b);
     }
 
-    std::string TextureName(const aiMaterial& material, aiTextureType type, const std::string& materialName)
+    bool IsDoubleSided(unsigned index) const
+    {
+        int twoSided = 0;
+        return index < scene_.mNumMaterials && scene_.mMaterials[index]->Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS &&
+               twoSided != 0;
+    }
+
+    // The file name the MDL gives a texture of the material: an image held inside the
+    // scene is written out (alpha: as the opacity map); a file named is checked for.
+    std::string TextureName(const aiMaterial& material, aiTextureType type, const std::string& materialName, bool alpha)
     {
         aiString path;
-        if (material.GetTextureCount(type) == 0 || material.GetTexture(type, 0, &path) != AI_SUCCESS)
+        if (material.GetTextureCount(type) == 0 || material.GetTexture(type, 0, &path) != AI_SUCCESS ||
+            path.length == 0)
             return {};
-        std::string name = path.C_Str();
-        if (!name.empty() && name[0] == '*') {
-            Warn("material [" + materialName + "]: an image held inside the scene file is left out; MDL names image files");
+        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(path.C_Str()))
+            return EmbeddedImageName(*embedded, materialName, alpha);
+        if (path.C_Str()[0] == '*') {
+            Warn("material [" + materialName + "]: texture [" + path.C_Str() + "] names an image the file does not hold");
             return {};
         }
-        return CheckedName(name, "texture");
+        const std::string name = options_.uriTextureNames ? DecodeUri(path.C_Str()) : std::string(path.C_Str());
+        CheckedName(name, "texture");
+        if (!options_.sourceFolder.empty()) {
+            std::error_code error;
+            const std::filesystem::path folder(options_.sourceFolder);
+            // The player looks for the bare file name (exports often hold absolute paths).
+            const size_t slash = name.find_last_of("/\\");
+            const std::string bare = slash == std::string::npos ? name : name.substr(slash + 1);
+            if (!std::filesystem::is_regular_file(folder / name, error) &&
+                !std::filesystem::is_regular_file(folder / bare, error))
+                Warn("material [" + materialName + "]: texture [" + name + "] is not beside the source file; the player "
+                     "stops with an error unless it finds it (current folder, GFX/, OLDGFX/, DATA/)");
+        }
+        return name;
+    }
+
+    std::string EmbeddedImageName(const aiTexture& texture, const std::string& materialName, bool alpha)
+    {
+        const auto known = imageNames_.find({&texture, alpha});
+        if (known != imageNames_.end())
+            return known->second;
+        // A failure is remembered too: the colour texture is asked for under two types.
+        imageNames_[{&texture, alpha}] = "";
+        if (texture.mHeight != 0 || !texture.pcData) {
+            Warn("material [" + materialName + "]: an image held inside the scene file as raw texels is left out");
+            return {};
+        }
+        const auto* bytes = reinterpret_cast<const uint8_t*>(texture.pcData);
+        const size_t size = texture.mWidth;
+        const char* extension = nullptr;
+        if (size >= 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G')
+            extension = ".png";
+        else if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
+            extension = ".jpg";
+        if (!extension) {
+            Warn("material [" + materialName + "]: an image held inside the scene file is neither PNG nor JPEG "
+                 "(the formats the player reads); it is left out");
+            return {};
+        }
+        const std::string stem = ImageStem(options_.imagePrefix + (options_.imagePrefix.empty() ? "" : "_") + materialName,
+                                           !alpha) +
+                                 (alpha ? "_alpha" : "");
+        // The player finds files by their name without regard to case.
+        std::string name = stem + extension;
+        for (int k = 2; usedImageNames_.count(Lower(name)) > 0; ++k)
+            name = stem + "_" + std::to_string(k) + extension;
+        usedImageNames_.insert(Lower(name));
+        CheckedName(name, "texture");
+        result_.images.push_back({name, std::vector<uint8_t>(bytes, bytes + size)});
+        imageNames_[{&texture, alpha}] = name;
+        return name;
     }
 
     std::string MaterialName(unsigned index)
@@ -467,11 +658,11 @@ private:
 
         MdlMaterialRecord material;
         material.name = name;
-        std::string diffuse = TextureName(source, aiTextureType_DIFFUSE, name);
+        std::string diffuse = TextureName(source, aiTextureType_DIFFUSE, name, false);
         if (diffuse.empty())
-            diffuse = TextureName(source, aiTextureType_BASE_COLOR, name);
-        const std::string opacity = TextureName(source, aiTextureType_OPACITY, name);
-        const std::string reflection = TextureName(source, aiTextureType_REFLECTION, name);
+            diffuse = TextureName(source, aiTextureType_BASE_COLOR, name, false);
+        const std::string opacity = TextureName(source, aiTextureType_OPACITY, name, true);
+        const std::string reflection = TextureName(source, aiTextureType_REFLECTION, name, false);
         if (!diffuse.empty()) {
             if (Lower(diffuse).find("alpha") != std::string::npos)
                 Warn("material [" + name + "]: texture [" + diffuse +
@@ -539,7 +730,9 @@ private:
             float error = 0.0f;
             roll = CameraRoll(forward, up, roll, error);
             worst = std::max(worst, error);
-            eyes.push_back(eye);
+            // The player's projection divides by depth + 1: standing that much ahead, the
+            // camera shows the source's picture.
+            eyes.push_back(eye + forward * kConvertCameraShift);
             targets.push_back(eye + forward * kTargetDistance);
             rolls.push_back(roll);
             fovs.push_back(fieldOfView);
@@ -568,28 +761,111 @@ private:
         result_.file.tracks.push_back(std::move(target));
     }
 
+    void MeasureGeometry()
+    {
+        Vector3 low{1e30f, 1e30f, 1e30f}, high{-1e30f, -1e30f, -1e30f};
+        bool any = false;
+        for (const MdlMeshRecord& mesh : result_.file.meshes)
+            for (const MdlVertexRecord& v : mesh.vertices) {
+                low = {std::min(low.x, v.position.x), std::min(low.y, v.position.y), std::min(low.z, v.position.z)};
+                high = {std::max(high.x, v.position.x), std::max(high.y, v.position.y), std::max(high.z, v.position.z)};
+                any = true;
+            }
+        if (!any)
+            return;
+        centre_ = (low + high) * 0.5f;
+        radius_ = std::max(Length(high - low) * 0.5f, 1e-3f);
+    }
+
+    // Where the light stands in the player at the sample; a directional one made to light
+    // the scene (far) stands far off, against its direction.
+    Vector3 LightPosition(const aiLight& light, const aiMatrix4x4& global, bool far) const
+    {
+        if (light.mType != aiLightSource_DIRECTIONAL || !far)
+            return ToPlayer(global * light.mPosition);
+        aiVector3D direction = aiMatrix3x3(global) * light.mDirection;
+        const Vector3 towards = ToPlayer(direction.NormalizeSafe());
+        return centre_ - towards * (kSunDistance * std::max(radius_, 1.0f));
+    }
+
+    // The colour and range that make the player's light (falling off as 1 / (0.01 d))
+    // light the scene's centre as the source's light does, at most at full strength with
+    // its hue kept, and reach every mesh. A light amid the meshes is matched half the
+    // scene's radius away, where the surfaces around it are.
+    void MatchBrightness(const aiLight& light, MdlLightRecord& record) const
+    {
+        const float distance = std::max(Length(record.position - centre_), 0.5f * radius_);
+        float falloff = 1.0f;
+        if (light.mType != aiLightSource_DIRECTIONAL) {
+            float constant = light.mAttenuationConstant, linear = light.mAttenuationLinear,
+                  quadratic = light.mAttenuationQuadratic;
+            if (!(constant > 0) && !(linear > 0) && !(quadratic > 0))
+                quadratic = 1.0f;  // none given: the inverse square of physical lights
+            falloff = constant + linear * distance + quadratic * distance * distance;
+            if (!(falloff > 0) || !std::isfinite(falloff))
+                falloff = 1.0f;
+        }
+        const aiColor3D source = light.mColorDiffuse;
+        Vector3 lit{std::max(source.r, 0.0f) / falloff, std::max(source.g, 0.0f) / falloff,
+                    std::max(source.b, 0.0f) / falloff};
+        const float brightest = std::max({lit.x, lit.y, lit.z});
+        if (brightest > 1.0f)
+            lit = lit * (1.0f / brightest);
+        record.color = lit * (distance * kPlayerLightFalloff);
+        record.range = std::max(1.0f, 1.5f * (distance + radius_) / kPlayerRangeUnit);
+    }
+
+    // Whether the light lights the scene in the player (as AddLight names it).
+    bool WillBeDynamic(const aiLight& light) const
+    {
+        const std::string name = light.mName.C_Str();
+        if (Contains(Lower(name), "dyna"))
+            return true;
+        return !options_.keepLightNames && !HasLightRole(name) && light.mType != aiLightSource_AMBIENT;
+    }
+
     void AddLight(const aiLight& light)
     {
-        const std::string name = CheckedName(light.mName.C_Str(), "light");
+        std::string name = light.mName.C_Str();
         const aiNode* node = scene_.mRootNode->FindNode(light.mName);
         const NodeSamples still{{aiMatrix4x4()}};
         const NodeSamples& samples = node ? samples_.at(node) : still;
+        // Punctual lights light the scene unless their name gives them another role.
+        bool dynamic = Contains(Lower(name), "dyna");
+        const bool convert = !options_.keepLightNames && !HasLightRole(name);
+        if (convert && light.mType == aiLightSource_AMBIENT) {
+            Warn("light [" + name + "] is an ambient light, which the player does not have; it lights nothing");
+        } else if (convert) {
+            name += ".Dyna";
+            dynamic = true;
+            if (light.mType == aiLightSource_SPOT)
+                Warn("light [" + name + "] is a spot light; the player's lights shine all round");
+        }
+        CheckedName(name, "light");
         MdlLightRecord record;
         record.name = name;
-        record.position = ToPlayer(samples.At(0) * light.mPosition);
-        // Colours above 1 (intensities folded in) are scaled down together, keeping the hue.
-        const aiColor3D colour = light.mColorDiffuse;
-        const float brightest = std::max({colour.r, colour.g, colour.b, 1.0f});
-        record.color = {colour.r / brightest, colour.g / brightest, colour.b / brightest};
-        record.color = {std::max(record.color.x, 0.0f), std::max(record.color.y, 0.0f), std::max(record.color.z, 0.0f)};
-        record.range = 1.0f;
+        const bool matched = convert && dynamic;
+        record.position = LightPosition(light, samples.At(0), matched);
+        if (matched) {
+            MatchBrightness(light, record);
+        } else {
+            // Colours above 1 (intensities folded in) are scaled down together, keeping the hue.
+            const aiColor3D colour = light.mColorDiffuse;
+            const float brightest = std::max({colour.r, colour.g, colour.b, 1.0f});
+            record.color = {std::max(colour.r / brightest, 0.0f), std::max(colour.g / brightest, 0.0f),
+                            std::max(colour.b / brightest, 0.0f)};
+            record.range = 1.0f;
+        }
         if (!IsFinite(record.position) || !IsFinite(record.color))
             throw ConvertError("light [" + name + "]: its position or colour is not a finite number");
+        if (dynamic && ++dynamicLights_ == kPlayerMaxLights + 1)
+            Warn("light [" + name + "] and those after it light nothing: the player lights with at most " +
+                 std::to_string(kPlayerMaxLights) + " lights");
         result_.file.lights.push_back(record);
         if (samples.Moves()) {
             std::vector<Vector3> positions;
             for (size_t i = 0; i < frames_.size(); ++i)
-                positions.push_back(ToPlayer(samples.At(i) * light.mPosition));
+                positions.push_back(LightPosition(light, samples.At(i), matched));
             MdlTrackRecord track;
             track.name = name;
             track.position = PositionKeys(positions);
@@ -626,13 +902,22 @@ private:
     const aiScene& scene_;
     ConvertOptions options_;
     ConvertResult result_;
-    const aiAnimation* animation_ = nullptr;
-    double ticksPerSecond_ = kDefaultTicksPerSecond;
-    std::map<std::string, const aiNodeAnim*> channels_;
+    struct Channel {
+        const aiNodeAnim* channel;
+        double ticksPerSecond;
+    };
+    std::map<std::string, Channel> channels_;
     std::vector<int> frames_;
     std::map<const aiNode*, NodeSamples> samples_;
     double held_ = 0;
     std::map<unsigned, std::string> materialNames_;
+    std::map<std::pair<const aiTexture*, bool>, std::string> imageNames_;
+    std::set<std::string> usedImageNames_;
+    // The meshes' extent at frame 0 (player axes), which converted lights are made to light.
+    Vector3 centre_{};
+    float radius_ = 1.0f;
+    size_t dynamicLights_ = 0;
+    bool litScene_ = false;  // a light will light the scene
     std::map<std::string, unsigned> usedMaterialNames_;
 };
 
@@ -643,7 +928,30 @@ ConvertResult ConvertScene(const aiScene& scene, const ConvertOptions& options)
     return Converter(scene, options).Run();
 }
 
-ConvertResult ConvertFile(const std::string& path)
+std::string DecodeUri(const std::string& uri)
+{
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] == '%' && i + 2 < uri.size() && digit(uri[i + 1]) >= 0 && digit(uri[i + 2]) >= 0) {
+            out += static_cast<char>(digit(uri[i + 1]) * 16 + digit(uri[i + 2]));
+            i += 2;
+        } else {
+            out += uri[i];
+        }
+    }
+    return out;
+}
+
+ConvertResult ConvertFile(const std::string& path, ConvertOptions options)
 {
     Assimp::Importer importer;
     // Without the helper nodes the FBX reader would add for pivots (their names are not the artist's).
@@ -658,7 +966,9 @@ ConvertResult ConvertFile(const std::string& path)
         const size_t n = std::char_traits<char>::length(tail);
         return lower.size() >= n && lower.compare(lower.size() - n, n, tail) == 0;
     };
-    ConvertOptions options;
-    options.gltfCameras = endsWith(".gltf") || endsWith(".glb");
+    options.gltfCameras = options.uriTextureNames = endsWith(".gltf") || endsWith(".glb");
+    options.sourceFolder = std::filesystem::path(path).parent_path().string();
+    if (options.sourceFolder.empty())
+        options.sourceFolder = ".";
     return ConvertScene(*scene, options);
 }

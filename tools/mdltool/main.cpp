@@ -12,8 +12,15 @@
 
 namespace {
 
+// Textures are checked at the size a player's OpenGL device takes them (today's hardware
+// and software renderers accept 16384), not at the display-less device's 256.
+constexpr int kCheckMaxTextureSize = 16384;
+
 void PrintLine(const char* text)
 {
+    // The cache names the alpha image of every cached texture, also when there is none.
+    if (std::strcmp(text, "Cached [  ] map.") == 0)
+        return;
     std::printf("%s\n", text);
 }
 
@@ -46,6 +53,7 @@ int Check(const char* path, const char* camera)
     }
     SetLogCallback(PrintLine);
     RecordingDevice device;
+    device.SetMaxTextureSizeForTest(kCheckMaxTextureSize);
     device.Open(640, 480, 32);
     Scene scene(device);
     scene.Load(path);
