@@ -1,5 +1,6 @@
 // The production's three scene files load as the players load them, keep their budgets, use every
-// naming rule between them, and offer every object and camera the script asks of them.
+// naming rule between them, and offer every object and camera the script asks of them; the dot
+// screen's copy of the station is its exact mirror image.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -207,4 +208,64 @@ TEST_F(ProductionScenesTest, ScriptsModifiersAndCameraCutsFindTheirObjectsInThei
                 }
     EXPECT_GE(checkedModifiers, 5u);
     EXPECT_GE(checkedCuts, 3u);
+}
+
+// The dot screen turns its picture upside down, so it plays the station reflected in y = 0: as the
+// engine loads the two files, every vertex, face, camera key and roll must be the mirror image.
+TEST_F(ProductionScenesTest, TheDotScreensStationIsTheStationReflectedTopToBottom)
+{
+    LoadedProductionScene station("station.mdl");
+    LoadedProductionScene mirror("station_mirror.mdl");
+    for (const std::string& line : mirror.log)
+        EXPECT_EQ(line.find("arning"), std::string::npos) << line;
+    const auto& meshes = station.scene->GetMeshes();
+    const auto& mirrored = mirror.scene->GetMeshes();
+    ASSERT_EQ(mirrored.size(), meshes.size());
+    for (size_t m = 0; m < meshes.size(); ++m) {
+        SCOPED_TRACE(meshes[m]->GetName());
+        ASSERT_EQ(mirrored[m]->GetName(), meshes[m]->GetName());
+        ASSERT_EQ(mirrored[m]->restVertices.size(), meshes[m]->restVertices.size());
+        ASSERT_EQ(mirrored[m]->faces.size(), meshes[m]->faces.size());
+        const Vector3 pivot = meshes[m]->GetPosition(0.0f), mirroredPivot = mirrored[m]->GetPosition(0.0f);
+        EXPECT_NEAR(mirroredPivot.y, -pivot.y, 1e-4f);
+        for (size_t v = 0; v < meshes[m]->restVertices.size(); ++v) {
+            const Vertex& a = meshes[m]->restVertices[v];
+            const Vertex& b = mirrored[m]->restVertices[v];
+            ASSERT_NEAR(b.x, a.x, 1e-3f);
+            ASSERT_NEAR(b.y, -a.y, 1e-3f);
+            ASSERT_NEAR(b.z, a.z, 1e-3f);
+            ASSERT_NEAR(b.ny, -a.ny, 1e-4f);
+            ASSERT_EQ(b.color, a.color) << "the reflection is lit as the original";
+        }
+        // A reflection turns the winding over; the faces run the other way round to face out.
+        for (size_t f = 0; f < meshes[m]->faces.size(); ++f) {
+            const auto& a = meshes[m]->faces[f];
+            const auto& b = mirrored[m]->faces[f];
+            ASSERT_EQ(b[0], a[2]);
+            ASSERT_EQ(b[1], a[1]);
+            ASSERT_EQ(b[2], a[0]);
+        }
+    }
+    ASSERT_EQ(mirror.scene->GetCameras().size(), station.scene->GetCameras().size());
+    for (const Camera* camera : station.scene->GetCameras()) {
+        SCOPED_TRACE(camera->GetName());
+        const Camera* other = mirror.scene->FindCamera(camera->GetName());
+        ASSERT_NE(other, nullptr);
+        for (float frame : {0.0f, 125.0f, 250.0f, 600.0f}) {
+            Vector3 eye, eyeMirrored, target, targetMirrored;
+            ASSERT_TRUE(camera->track->PositionAt(frame, eye));
+            ASSERT_TRUE(other->track->PositionAt(frame, eyeMirrored));
+            ASSERT_TRUE(camera->target->track->PositionAt(frame, target));
+            ASSERT_TRUE(other->target->track->PositionAt(frame, targetMirrored));
+            EXPECT_NEAR(eyeMirrored.x, eye.x, 1e-3f);
+            EXPECT_NEAR(eyeMirrored.y, -eye.y, 1e-3f);
+            EXPECT_NEAR(eyeMirrored.z, eye.z, 1e-3f);
+            EXPECT_NEAR(targetMirrored.y, -target.y, 1e-3f);
+            float roll = 0.0f, rollMirrored = 0.0f;
+            if (camera->track->RollAt(frame, roll)) {
+                ASSERT_TRUE(other->track->RollAt(frame, rollMirrored));
+                EXPECT_NEAR(rollMirrored, -roll, 1e-5f);
+            }
+        }
+    }
 }
