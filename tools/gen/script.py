@@ -312,7 +312,7 @@ def production():
     L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
                   depth_in=2.0, depth_out=-1.0))
     L.append(dots_shot(bar(20), bar(4)))
-    L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.55))
+    L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.8))
     L.append(observatory_shot())
     for b in (18, 26):
         L.append(gfx("streak.jpg", bar(b), beat(2), 0.0, beat(2), cy=-0.25, half_w=0.6, half_h=0.1,
