@@ -331,7 +331,7 @@ def production():
                     ("TextMapList", ", ".join("word_%s.jpg" % w for w in ("star", "fall", "light", "dust"))),
                     ("UpdateInterval", bar(1.5))], name="Water", bottom=True))
     L.append(gfx("stars.jpg", WATER_END, bar(1), s_b - WATER_END - bar(1), beat(1), zoom_in=0.4, tier=BACK))
-    L.append(text("LISTEN", bar(34) + beat(2), bar(1), beat(2), bar(1), y=0.6, size=0.16, additive=True))
+    L.append(text("LISTEN", bar(34) + beat(2), bar(1), beat(2), bar(1), y=1.5, size=0.16, additive=True))
     for b in (38, 39):
         for q in range(4):
             k = (b - 38) * 4 + q
