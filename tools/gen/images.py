@@ -177,8 +177,8 @@ def water_env(seed=121):
 
     def rise(t):
         t = t / (s - 1.0)
-        up = np.clip(t / 0.88, 0, 1)
-        down = np.clip((1.0 - t) / 0.12, 0, 1)
+        up = np.clip(t / 0.93, 0, 1)
+        down = np.clip((1.0 - t) / 0.07, 0, 1)
         return np.minimum(up, down * down * (3 - 2 * down))
 
     glow = (rise(s - 1.0 - x) + rise(s - 1.0 - y)) * 0.5
