@@ -278,8 +278,8 @@ TEST_F(ProductionPlaysTest, PlaysToEndAt113SecondsWithEveryLayerTypeOnScreenAndN
     // Frames (10 per second) that each layer type and each scene modifier should at least be on screen.
     const std::map<std::string, int> minimum = {
         {"GFXLayer", 900},      {"FocalGFX", 70},        {"TextLayer", 300},     {"Flash", 40},
-        {"OnduleGFXLayer", 150}, {"ParasitesLayer", 40}, {"CerclesLayer", 40},   {"LineLayer", 30},
-        {"MetaballLayer", 70},  {"WaterText", 140},      {"MDLPlayer", 450},     {"FocalMDL", 110},
+        {"OnduleGFXLayer", 150}, {"ParasitesLayer", 30}, {"CerclesLayer", 40},   {"LineLayer", 30},
+        {"MetaballLayer", 70},  {"WaterText", 110},      {"MDLPlayer", 450},     {"FocalMDL", 110},
         {"DotEffect", 75},      {"modifier Smoke", 90},  {"modifier GlowEffect", 75},
         {"modifier Flies", 150}, {"modifier OndesRadio", 300}, {"modifier ParticlesCollision", 150}};
     for (const auto& [type, frames] : minimum)

@@ -1,7 +1,9 @@
 // The production's three scene files load as the players load them, keep their budgets, use every
-// naming rule between them, and offer every object and camera the script asks of them.
+// naming rule between them, and offer every object and camera the script asks of them; the dot
+// screen's copy of the station is its exact mirror image.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -207,4 +209,48 @@ TEST_F(ProductionScenesTest, ScriptsModifiersAndCameraCutsFindTheirObjectsInThei
                 }
     EXPECT_GE(checkedModifiers, 5u);
     EXPECT_GE(checkedCuts, 3u);
+}
+
+// The dot screen turns its picture upside down, so it plays the station reflected in y = 0: as the
+// engine loads the two files, every vertex, face, camera position and roll is the mirror image.
+TEST_F(ProductionScenesTest, TheDotScreensStationIsTheStationReflectedTopToBottom)
+{
+    LoadedProductionScene station("station.mdl");
+    LoadedProductionScene mirror("station_mirror.mdl");
+    const auto& meshes = station.scene->GetMeshes();
+    const auto& mirrored = mirror.scene->GetMeshes();
+    ASSERT_EQ(mirrored.size(), meshes.size());
+    for (size_t m = 0; m < meshes.size(); ++m) {
+        const Mesh& a = *meshes[m];
+        const Mesh& b = *mirrored[m];
+        SCOPED_TRACE(a.GetName());
+        ASSERT_EQ(b.GetName(), a.GetName());
+        ASSERT_EQ(b.restVertices.size(), a.restVertices.size());
+        ASSERT_EQ(b.faces.size(), a.faces.size());
+        EXPECT_NEAR(b.GetPosition(0.0f).y, -a.GetPosition(0.0f).y, 1e-4f);
+        for (size_t v = 0; v < a.restVertices.size(); ++v) {
+            ASSERT_NEAR(b.restVertices[v].x, a.restVertices[v].x, 1e-3f);
+            ASSERT_NEAR(b.restVertices[v].y, -a.restVertices[v].y, 1e-3f);
+            ASSERT_NEAR(b.restVertices[v].ny, -a.restVertices[v].ny, 1e-4f);
+            ASSERT_EQ(b.restVertices[v].color, a.restVertices[v].color) << "lit as the original";
+        }
+        // A reflection turns the winding over, so the faces run the other way round to face out.
+        for (size_t f = 0; f < a.faces.size(); ++f)
+            ASSERT_EQ(b.faces[f], (std::array<uint32_t, 3>{a.faces[f][2], a.faces[f][1], a.faces[f][0]}));
+    }
+    for (const Camera* camera : station.scene->GetCameras()) {
+        const Camera* other = mirror.scene->FindCamera(camera->GetName());
+        ASSERT_NE(other, nullptr) << camera->GetName();
+        for (float frame : {0.0f, 125.0f, 250.0f, 600.0f}) {
+            Vector3 eye, eyeMirrored;
+            float roll = 0.0f, rollMirrored = 0.0f;
+            ASSERT_TRUE(camera->track->PositionAt(frame, eye) && other->track->PositionAt(frame, eyeMirrored));
+            EXPECT_NEAR(eyeMirrored.x, eye.x, 1e-3f);
+            EXPECT_NEAR(eyeMirrored.y, -eye.y, 1e-3f);
+            EXPECT_NEAR(eyeMirrored.z, eye.z, 1e-3f);
+            if (camera->track->RollAt(frame, roll) && other->track->RollAt(frame, rollMirrored)) {
+                EXPECT_NEAR(rollMirrored, -roll, 1e-5f) << camera->GetName();
+            }
+        }
+    }
 }

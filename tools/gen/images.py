@@ -158,34 +158,51 @@ def vignette(s=256):
 
 # --- water ---------------------------------------------------------------------------------
 def water(seed=111):
+    """Deep, calm water: dark blue with faint caustics, so the reflections and the pressed words
+    carry the picture."""
     s = 256
     n = P.fractal_noise(s, s, 1.8, seed)
     caustic = np.abs(np.sin(n * 30.0)) ** 0.3
-    base = P.gradient(s, s, [(0.0, (0.02, 0.08, 0.2)), (1.0, (0.0, 0.03, 0.1))])
-    return np.clip(base + P.colour((1 - caustic) * 0.5, (0.1, 0.35, 0.5)), 0, 1)
+    base = P.gradient(s, s, [(0.0, (0.02, 0.06, 0.16)), (1.0, (0.0, 0.02, 0.08))])
+    return np.clip(base + P.colour((1 - caustic) * 0.18, (0.1, 0.35, 0.5)), 0, 1)
 
 
 def water_env(seed=121):
-    """What the water reflects: soft bands of light that the surface normals shift around, so
-    every slope of a ripple or of a pressed word shows as a change of brightness."""
+    """What the water reflects: a night sky that brightens smoothly towards one corner. The surface
+    normals shift the lookup, so a slope facing that corner shows bright and one facing away shows
+    dark, and every pressed letter stands out in relief. Near the far edges the glow falls back to
+    where it started, so lookups pushed past an edge wrap onto the same brightness."""
     s = 256
     x, y = P.grid(s, s)
-    n = P.fractal_noise(s, s, 2.2, seed)
-    bands = 0.5 + 0.5 * np.sin((x + y) / s * 2 * np.pi * 3.0 + n * 4.0)
-    img = P.colour(bands ** 3, (0.15, 0.3, 0.5)) + P.colour(bands ** 12, (0.3, 0.4, 0.5))
-    r = P.rng(seed)
-    for _ in range(10):
-        px, py = r.uniform(0, s), r.uniform(0, s)
-        img += P.flare(s, s, px, py, r.uniform(6, 14), (0.5, 0.75, 1.0), streak=2.0) * r.uniform(0.2, 0.4)
-    return np.clip(img, 0, 1)
+
+    def rise(t):
+        t = t / (s - 1.0)
+        up = np.clip(t / 0.93, 0, 1)
+        down = np.clip((1.0 - t) / 0.07, 0, 1)
+        return np.minimum(up, down * down * (3 - 2 * down))
+
+    glow = (rise(s - 1.0 - x) + rise(s - 1.0 - y)) * 0.5
+    n = P.fractal_noise(s, s, 3.0, seed)
+    return np.clip(P.colour(0.05 + 0.75 * glow ** 1.5, (0.35, 0.55, 0.85)) + P.colour(0.08 * n, (0.3, 0.4, 0.55)), 0, 1)
 
 
 WATER_WORDS = ["STAR", "FALL", "LIGHT", "DUST"]
 
 
-def water_word(word):
-    m = P.text_mask(word, P.SANS_BOLD, 78 if len(word) <= 4 else 64, 256, 256, stroke=3)
-    return np.clip(P.blur(m, 1.5) * 1.2, 0, 1)
+def water_word(word, side=64):
+    """A word as a relief map for the water's 64 x 64 grid, which takes one value per grid point
+    and no more: bold letters spaced apart inside a margin (the water's rim lies off screen), drawn
+    large and shrunk by averaging, with soft shoulders so that the pressed letters slope instead of
+    standing as cliffs."""
+    big = side * 4
+    pitch = big * 0.8 / len(word)
+    size = int(big * (0.36 if len(word) <= 4 else 0.3))
+    m = np.zeros((big, big))
+    for k, letter in enumerate(word):
+        cx = big / 2.0 + (k - (len(word) - 1) / 2.0) * pitch
+        m = np.maximum(m, P.text_mask(letter, P.SANS_BOLD, size, big, big, cx=cx, cy=big / 2.0))
+    small = m.reshape(side, 4, side, 4).mean(axis=(1, 3))
+    return np.clip(P.blur(small, 0.7) * 1.2, 0, 1) * 0.8
 
 
 def blurred(img, sigma, bloom=1.15):

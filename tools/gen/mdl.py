@@ -160,3 +160,31 @@ class Scene:
     def write(self, path):
         with open(path, "wb") as f:
             f.write(self.to_bytes())
+
+
+def mirrored_top_to_bottom(scene):
+    """The scene reflected in the plane y = 0, animation included: played through a view that turns
+    its picture upside down, it shows the original scene upright and the right way round."""
+    flip = np.array([1.0, -1.0, 1.0])
+
+    def point(p):
+        return tuple(float(c) for c in np.asarray(p, dtype=np.float64) * flip)
+
+    out = Scene(scene.frames)
+    out.markers = [Marker(m.name, m.value, point(m.position)) for m in scene.markers]
+    out.materials = list(scene.materials)
+    out.cameras = [Camera(c.name, point(c.position), point(c.target), c.fov, -c.roll) for c in scene.cameras]
+    out.lights = [Light(l.name, point(l.position), l.colour, l.range_value) for l in scene.lights]
+    for m in scene.meshes:
+        # A reflection turns the winding inside out; reversing each face keeps its front outwards.
+        out.meshes.append(Mesh(m.name, m.material, m.positions * flip, m.normals * flip, m.uvs, m.colours,
+                               m.faces[:, ::-1], point(m.pivot), m.children))
+    for t in scene.tracks:
+        # Rotation axes are pseudo-vectors: reflected in y they keep their y and change the sign of x
+        # and z, with the angle unchanged, so every turn is the mirror image of the original one.
+        out.tracks.append(Track(t.name, positions=[(f, point(p)) for f, p in t.positions],
+                                rolls=[(f, -v) for f, v in t.rolls], fovs=list(t.fovs),
+                                rotations=[(f, tuple(-np.asarray(a, dtype=np.float64) * flip), angle, e1, e2)
+                                           for f, a, angle, e1, e2 in t.rotations],
+                                scales=list(t.scales)))
+    return out

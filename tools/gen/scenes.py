@@ -231,10 +231,15 @@ def observatory():
     sc.tracks.append(M.Track("Dome", rotations=spin_keys([(0, 0.0), (120, 0.0), (291, 1.1), (440, 0.9),
                                                          (560, 0.0), (688, -1.4), (800, -0.6)])))
 
-    # The mirror image in the pond: the tower, its windows and the dome, reflected in the water plane.
-    sc.meshes.append(to_mesh("MirrorTower", "Stone", lit(tower, (0.6, 0.6, 0.65)).mirrored_y(WATER)))
-    sc.meshes.append(to_mesh("MirrorWindows", "Windows", glass.tinted((0.8, 0.8, 0.8)).mirrored_y(WATER)))
-    sc.meshes.append(to_mesh("MirrorDome", "Metal", lit(dome, (0.6, 0.62, 0.7)).mirrored_y(WATER)))
+    # The mirror image in the pond, seen through the open basin: the hill itself, its trees and, above
+    # them, the tower, its windows and the dome, all reflected in the water plane. With the hill in
+    # the picture the shore runs on into its reflection and the building sits upside down on it,
+    # as in water, instead of hanging alone under the hill. Water gives back less light, and bluer.
+    water_tint = (0.55, 0.6, 0.72)
+    sc.meshes.append(to_mesh("MirrorHill", "Grass", lit(ground, (0.6, 0.66, 0.62)).tinted(water_tint).mirrored_y(WATER)))
+    sc.meshes.append(to_mesh("MirrorTower", "Stone", lit(tower, (0.9, 0.88, 0.85)).tinted(water_tint).mirrored_y(WATER)))
+    sc.meshes.append(to_mesh("MirrorWindows", "Windows", glass.tinted(water_tint).mirrored_y(WATER)))
+    sc.meshes.append(to_mesh("MirrorDome", "Metal", lit(dome, (0.85, 0.88, 0.95)).tinted(water_tint).mirrored_y(WATER)))
 
     # Trees on the far slope stand against the sky; their texture's alpha cuts out their shape.
     trees = []
@@ -246,7 +251,9 @@ def observatory():
         y = float(hill_height(x, z)) - 0.5
         for turn in (0.0, math.pi / 2):
             trees.append(G.sheet(h * 0.6, h).turned((0, 1, 0), turn + a).moved((x, y, z)))
-    sc.meshes.append(to_mesh("Trees.AlphaMap", "Tree", lit(G.combine(trees), (0.8, 0.85, 0.8))))
+    forest = lit(G.combine(trees), (0.8, 0.85, 0.8))
+    sc.meshes.append(to_mesh("Trees.AlphaMap", "Tree", forest))
+    sc.meshes.append(to_mesh("MirrorTrees.AlphaMap", "Tree", forest.tinted(water_tint).mirrored_y(WATER)))
 
     # Reeds at the water's edge are single sheets, seen from both sides.
     reeds = []
@@ -398,12 +405,16 @@ def station():
                fovs=[(0, 0.8), (730, 0.7)], rolls=[(0, 0.18), (365, 0.0), (730, -0.12)])
     add_camera(sc, "Camera02", eye2, lambda f: (0.0, -19.0, 0.0), fov=0.85)
 
-    # A close, upside-down view of the hub for the dot screen, which turns its picture over.
+    # The dot screen's view: from the sunlit side and a little above, the ring and the mast stand
+    # against black space, so the dots draw the station's outline; over the shot's eight seconds
+    # (250 frames) the camera closes in until the ring fills the picture.
     def eye3(f):
-        a = math.radians(-70.0 + 50.0 * f / 730.0)
-        return (24.0 * math.cos(a), 6.0, 24.0 * math.sin(a))
+        t = smooth(f / 250.0)
+        a = math.radians(-25.0 + 30.0 * t)
+        r = 100.0 - 28.0 * t
+        return (r * math.cos(a), 30.0 - 10.0 * t, r * math.sin(a))
 
-    add_camera(sc, "Camera03", eye3, lambda f: (0.0, -4.0, 0.0), fov=0.9, rolls=[(0, math.pi), (730, math.pi)])
+    add_camera(sc, "Camera03", eye3, lambda f: (0.0, 0.0, 0.0), fov=0.9)
 
     sc.materials += [M.Material("World", ["world.jpg"]), M.Material("Hull", ["hull.jpg", "chrome.jpg"]),
                      M.Material("Metal", ["metal.jpg"]), M.Material("Glass", ["glow.jpg"]),
@@ -412,6 +423,8 @@ def station():
 
 
 SCENES = {"crater.mdl": crater, "observatory.mdl": observatory, "station.mdl": station}
+# Copies reflected top to bottom, for the dot screen, which turns its picture upside down.
+MIRRORED = {"station.mdl": "station_mirror.mdl"}
 
 
 def main(d):
@@ -419,6 +432,8 @@ def main(d):
         scene = build()
         check_budget(scene, name)
         scene.write(os.path.join(d, name))
+        if name in MIRRORED:
+            M.mirrored_top_to_bottom(scene).write(os.path.join(d, MIRRORED[name]))
 
 
 if __name__ == "__main__":

@@ -112,20 +112,24 @@ def flash(start, rise=0.02, stable=0.0, fall=0.4):
     return Layer("Flash", FLASH, start, envelope(start, rise, stable, fall))
 
 
-def circles(start, nb=8, size=2.0, rising=True, cx=0.0, cy=0.0, rise=0.03, stable=0.1, fall=0.5):
-    """A diagonal row of rings.  Copy k (1..nb) is centred at offset * (step + 1) + k * step,
-    step = size / (nb / 2) / 2, so the offsets that centre the row on (cx, cy) follow."""
-    h = max(1, nb // 2)
-    step = size / h * 0.5
-    ysize = size if rising else -size
-    step_y = ysize / h * 0.5
-    mid = (nb + 1) / 2.0
-    xo = (cx - mid * step) / (step + 1)
-    yo = (cy - mid * step_y) / (step + 1)
+def ring(start, radius, cx=0.0, cy=0.0, rise=0.02, stable=0.0, fall=0.36):
+    """One ring of the given radius, centred at (cx, cy) on the layers' plane z = 0 (seen from 5 units,
+    that plane spans about +-2.07 units from the middle of the screen to its top). With NBCercles 1
+    the layer takes one step of XScale / 2 each way: its quad (half-size 1) is scaled by XScale at
+    Init and again by the step, so it is 2 step^2 across each way from its centre, and the centre lies
+    one step beyond offset * (step + 1)."""
+    step = math.sqrt(radius / 2.0)
     p = envelope(start, rise, stable, fall)
-    p += [("NBCercles", nb), ("AlphaTexture", "ring_a.jpg"), ("Texture", "ring.jpg"),
-          ("XScale", size), ("YScale", ysize), ("XOffset", xo), ("YOffset", yo)]
+    p += [("NBCercles", 1), ("AlphaTexture", "ring_a.jpg"), ("Texture", "ring.jpg"),
+          ("XScale", 2 * step), ("YScale", 2 * step), ("XOffset", (cx - step) / (step + 1)),
+          ("YOffset", (cy - step) / (step + 1))]
     return Layer("CerclesLayer", FX, start, p)
+
+
+def ripple(start, radii, cx=0.0, cy=0.0, every=T.SIXTEENTH):
+    """Rings that grow out of one point, one more every sixteenth note, each fading as the next
+    appears: a shock wave for a hit."""
+    return [ring(start + k * every, r, cx, cy) for k, r in enumerate(radii)]
 
 
 def bars_vertical(start, n=12, span=5.0, half_width=0.1, height=2.1, rise=0.02, stable=0.1, fall=0.35):
@@ -200,6 +204,12 @@ def focal_scene(mdl, start, rise, stable, fall, alpha="soft.jpg"):
     return Layer("FocalMDL", PICTURE, start, p)
 
 
+# The water's words end two bars before the second theme, where the riser and the kick roll begin.
+WATER_END = bar(38)
+
+# Where the crater lies on the layers' plane when the star strikes it (Camera01 on bar 11).
+IMPACT_ON_SCREEN = (-0.1, -0.2)
+
 # Named scene players: (name, first bar, last bar); their cameras cut on these bars.
 SHOTS = [("Crater", 8, 16), ("Observatory", 24, 32), ("Station", 40, 48)]
 CUTS = [(12, "Crater", "Camera02"), (14, "Crater", "Camera01"),
@@ -208,16 +218,19 @@ CUTS = [(12, "Crater", "Camera02"), (14, "Crater", "Camera01"),
 
 
 def crater_shot():
-    """A star falls into the glowing crater: it strikes on bar 11, then smoke and sparks rise."""
+    """A star falls into the glowing crater: it strikes on bar 11, then smoke and sparks rise.
+    Sprites hide what is drawn after them behind their whole square, their clear corners too: the
+    impact's glow, far larger than the crater, goes first, so its edges lie off the smoke; the smoke
+    rises in a few thin, well spread puffs, so they seldom cover one another."""
     impact = bar(11)
     mods = [
-        modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "smoke.jpg"),
-                                   ("AlphaTexture", "smoke_a.jpg"), ("NBParticle", 40), ("LifeTimeParticules", 3.0),
-                                   ("SensY", 1.2), ("AmplitudeX", 1.5), ("AmplitudeZ", 1.5), ("XScale", 5.0),
-                                   ("YScale", 5.0), ("MaxIntensity", 230.0)]),
         modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "halo.jpg"),
                                    ("AlphaTexture", "halo.jpg"), ("NBParticle", 1), ("Effect", 2),
                                    ("LifeTimeParticules", 0.5), ("XScale", 40.0), ("YScale", 40.0)], life=beat(3)),
+        modifier("Smoke", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "smoke.jpg"),
+                                   ("AlphaTexture", "smoke_a.jpg"), ("NBParticle", 14), ("LifeTimeParticules", 3.0),
+                                   ("SensY", 1.2), ("AmplitudeX", 4.0), ("AmplitudeZ", 4.0), ("XScale", 3.5),
+                                   ("YScale", 3.5), ("MaxIntensity", 170.0)]),
         modifier("ParticlesCollision", impact, [("ObjetName", "SmokeVent.Hide"), ("Texture", "spark.jpg"),
                                                 ("NBParticules", 64), ("SensY", 1.0)]),
     ]
@@ -247,9 +260,10 @@ def station_shot():
 
 
 def dots_shot(start, length):
-    """The station seen as a screen of dots, before it is seen whole."""
+    """The station seen as a screen of dots, before it is seen whole. The dot screen shows its
+    picture upside down, so it plays the station's mirror image, which it turns upright again."""
     extra = [("TextureMap", "dot.jpg"), ("AlphaMap", "dot_a.jpg")]
-    return scene(None, "station.mdl", start, length, "Camera03", kind="DotEffect", extra=extra)
+    return scene(None, "station_mirror.mdl", start, length, "Camera03", kind="DotEffect", extra=extra)
 
 
 def production():
@@ -269,8 +283,8 @@ def production():
 
     # Build: a star falls into the crater, rings and bars on the rhythm, words of a story.
     L.append(crater_shot())
-    for b in range(8, 16, 2):
-        L.append(circles(bar(b), nb=8, size=2.0, rising=b % 4 == 0))
+    # The star strikes the crater on bar 11: a shock wave spreads from the crater on screen.
+    L += ripple(bar(11), (0.25, 0.5, 0.8, 1.15, 1.55, 2.0), cx=IMPACT_ON_SCREEN[0], cy=IMPACT_ON_SCREEN[1])
     for b in range(14, 16):
         for q in range(4):
             L.append(bars_vertical(bar(b) + beat(q), n=12 if q % 2 == 0 else 16))
@@ -298,35 +312,33 @@ def production():
     L.append(text("A VIREO PRODUCTION", s_a + bar(1), beat(3), bar(2) - beat(3), bar(1), y=-0.6, size=0.14,
                   depth_in=2.0, depth_out=-1.0))
     L.append(dots_shot(bar(20), bar(4)))
-    L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.55))
+    L.append(text("ACROSS THE DARK", bar(22), beat(2), beat(4), beat(2), y=0.8))
     L.append(observatory_shot())
     for b in (18, 26):
         L.append(gfx("streak.jpg", bar(b), beat(2), 0.0, beat(2), cy=-0.25, half_w=0.6, half_h=0.1,
                      slide_in=(-1.2, 0.0), slide_out=(1.2, 0.0), additive=True, tier=FX))
     L.append(text("THEY FALL", bar(28), beat(2), beat(3), beat(2), y=0.35))
     L.append(text("AND SHINE", bar(30), beat(2), beat(3), beat(2), y=-0.35, tremble=True))
-    for b in range(28, 32):
-        for q in range(4):
-            L.append(circles(bar(b) + beat(q), nb=6 if q % 2 else 10, size=1.6 if q % 2 else 2.2,
-                             rising=q % 2 == 0, fall=0.4))
     for b in range(17, 32, 2):
         L.append(flash(bar(b), fall=0.35))
-    L.append(interference(bar(31), bar(1), beat(1), bar(1.25)))
+    L.append(interference(bar(31), bar(0.5), beat(1), beat(1)))
 
-    # Breakdown: words pressed into water, bands rising towards the second theme.
+    # Breakdown: words pressed into water, one every bar and a half while the bells play, then
+    # the stars rush in under bands rising towards the second theme.
     L.append(Layer("WaterText", BACK, s_break,
-                   [("StartTime", s_break), ("LifeTime", s_b - s_break - 0.05), ("TextureFile", "water.jpg"),
+                   [("StartTime", s_break), ("LifeTime", WATER_END - s_break - 0.05), ("TextureFile", "water.jpg"),
                     ("EnvMapFile", "water_env.jpg"),
                     ("TextMapList", ", ".join("word_%s.jpg" % w for w in ("star", "fall", "light", "dust"))),
-                    ("UpdateInterval", bar(2))], name="Water", bottom=True))
-    L.append(text("LISTEN", bar(34) + beat(2), bar(1), beat(2), bar(1), y=0.6, size=0.16, additive=True))
+                    ("UpdateInterval", bar(1.5))], name="Water", bottom=True))
+    L.append(gfx("stars.jpg", WATER_END, bar(1), s_b - WATER_END - bar(1), beat(1), zoom_in=0.4, tier=BACK))
+    L.append(text("LISTEN", bar(34) + beat(2), bar(1), beat(2), bar(1), y=1.5, size=0.16, additive=True))
     for b in (38, 39):
         for q in range(4):
             k = (b - 38) * 4 + q
             L.append(bars_horizontal(bar(b) + beat(q), n=6 + k, intensity=0.3 + 0.7 * k / 7.0))
+    # The kick roll of bar 39: one ring, a step wider on every eighth note, until the drop.
     for i in range(8):
-        L.append(circles(bar(39) + i * beat(0.5), nb=4 + i, size=1.2 + 0.15 * i, rising=i % 2 == 0,
-                         rise=0.02, stable=0.05, fall=0.25))
+        L.append(ring(bar(39) + i * beat(0.5), 0.3 + 0.2 * i, fall=0.3))
     L.append(interference(bar(39) + beat(2), beat(2), 0.0, beat(1), zoom=True))
 
     # Theme B: the credits over the station, the observatory in a glow, the waving title, the blob and the rhythm.
@@ -344,10 +356,9 @@ def production():
     L.append(wave("logo.jpg", bar(48), bar(2), bar(4), bar(2), alpha="logo_a.png", xs=4.2, ys=1.05,
                   tier=SPRITE))
     L.append(blob(bar(52), bar(1), bar(2), bar(1)))
-    for b in range(48, 56):
-        for q in (0, 2):
-            L.append(circles(bar(b) + beat(q), nb=8, size=1.8, rising=(b + q // 2) % 2 == 0,
-                             cy=-0.9 if q == 0 else 0.9, fall=0.45))
+    # The drop into the second theme and the crash that opens the glow shot ring out from the middle.
+    for b in (40, 48):
+        L += ripple(bar(b), (0.4, 0.8, 1.25, 1.75, 2.3))
     for b in range(52, 56):
         for q in range(4):
             L.append(bars_vertical(bar(b) + beat(q), n=10 + 2 * q, half_width=0.06))
@@ -412,7 +423,7 @@ def write(path):
             out.extend(op.lines())
         out.append("};")
     out += ["", "// The water is named, so it stays on the stack after its window until deleted.",
-            "TIME %s {" % num(bar(40) + beat(1)), '\tDELETE "Water" {', "\t};", "};"]
+            "TIME %s {" % num(WATER_END + beat(1)), '\tDELETE "Water" {', "\t};", "};"]
     for b, name, camera in CUTS:
         out += ["", "// Bar %d: cut to %s's %s." % (b, name, camera), "TIME %s {" % num(bar(b)),
                 '\tUPDATE "%s" {' % name, '\t\tCurrentCamera "%s";' % camera, "\t};", "};"]

@@ -115,10 +115,12 @@ def tree(seed=261):
 
 
 def pond(seed=271):
-    """Reflectivity of the pond: brighter texels mirror more of what lies beneath the surface."""
+    """Reflectivity of the pond: brighter texels mirror more of what lies beneath the surface, and
+    the rest of each texel tints it. Water gives back only part of the light, so the mirror image
+    shows dimmed under a blue-grey sheen, broken by faint ripples."""
     n = P.fractal_noise(S, S, 2.0, seed)
     ripple = 0.5 + 0.5 * np.sin(radial(S, 1.0) * 40.0 + n * 3.0)
-    return np.clip(P.colour(0.8 + 0.06 * ripple + 0.06 * n, (0.92, 0.96, 1.0)), 0, 1)
+    return np.clip(P.colour(0.56 + 0.1 * ripple + 0.06 * n, (0.85, 0.93, 1.0)), 0, 1)
 
 
 def world(seed=281):
@@ -173,12 +175,20 @@ def blended_sprite(core, soft, rgb, s=64):
     return np.clip(P.colour(np.ones((s, s)), rgb), 0, 1), alpha
 
 
+def dot(s=64):
+    """The dot screen's dot: a solid white disc with a soft rim, so that even a dot a pixel or two
+    across is drawn at full strength."""
+    d = radial(s, 1.0)
+    return np.ones((s, s, 3)), np.clip((0.92 - d) * 10.0, 0, 1)
+
+
 def smoke(seed=301):
+    """A puff of soot, dark against the glowing crater it rises from. Its alpha thins out smoothly
+    and is gone well inside the square, so the puff has no edge of its own."""
     s = 128
     n = P.fractal_noise(s, s, 1.6, seed)
     d = radial(s, 1.0)
-    a = np.clip((1.0 - d) * 1.6, 0, 1) ** 1.5 * (0.5 + 0.6 * n)
-    # Soot: dark against the glowing crater it rises from.
+    a = np.clip(1.0 - d * 1.15, 0, 1) ** 2 * (0.55 + 0.45 * n)
     return np.clip(P.colour(0.18 + 0.2 * n, (1.0, 0.9, 0.8)), 0, 1), np.clip(a, 0, 1)
 
 
@@ -213,7 +223,7 @@ def main(d):
     col, alpha = blended_sprite(0.3, 0.2, (0.75, 1.0, 0.45))
     out(d, "fly.jpg", col)
     out(d, "fly_a.jpg", alpha, 95)
-    col, alpha = blended_sprite(0.45, 0.0, (1.0, 1.0, 1.0))
+    col, alpha = dot()
     out(d, "dot.jpg", col)
     out(d, "dot_a.jpg", alpha, 95)
     col, alpha = smoke()

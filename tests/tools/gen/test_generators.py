@@ -103,6 +103,27 @@ class GeometryTest(unittest.TestCase):
         self.assertGreater(part.c[:, 0].max() - part.c[:, 0].min(), 0.5)  # lit and shaded sides differ
 
 
+class MirrorTest(unittest.TestCase):
+    def test_a_reflected_turn_is_the_reflection_of_the_turn(self):
+        # Turning the reflected point with the reflected key must land on the reflection of the
+        # turned point, whatever the axis.
+        flip, p = np.diag([1.0, -1.0, 1.0]), np.array([0.3, -1.2, 2.0])
+        for axis in ((0, 1, 0), (1, 0, 0), (0, 0, 1), (0.3, -0.8, 0.5)):
+            sc = M.Scene(10)
+            sc.tracks.append(M.Track("T", rotations=[(0, axis, 0.7, 25.0, 25.0)]))
+            _, mirrored_axis, angle, e1, e2 = M.mirrored_top_to_bottom(sc).tracks[0].rotations[0]
+            self.assertEqual((angle, e1, e2), (0.7, 25.0, 25.0))
+            np.testing.assert_allclose((p @ flip) @ G.rotation(mirrored_axis, angle),
+                                       (p @ G.rotation(axis, 0.7)) @ flip, atol=1e-12)
+
+    def test_reflecting_twice_gives_back_every_record(self):
+        sc = tiny_scene()
+        sc.markers.append(M.Marker("Spot", 7, (1.0, 2.0, 3.0)))
+        sc.tracks[0].rolls = [(0, 0.25), (100, -0.5)]
+        for scene in (sc, scenes.station()):
+            self.assertEqual(M.mirrored_top_to_bottom(M.mirrored_top_to_bottom(scene)).to_bytes(), scene.to_bytes())
+
+
 class ScenesTest(unittest.TestCase):
     def test_scenes_are_the_same_bytes_every_time(self):
         for name, build in scenes.SCENES.items():
