@@ -98,8 +98,9 @@ void DemoApplication::OpenArchive()
         SetArchive(&pak);
     LogLine("Loaded PakFile [%s] (%d packed files).", name.c_str(),
             static_cast<int>(pak.IsOpen() ? pak.GetEntryCount() : 0));
-    // An archive named on the command line is the production: without it nothing can play.
-    if (!options_.pakPath.empty() && !pak.IsOpen())
+    // An archive named on the command line that is not there is a mistake in the command,
+    // not a production to be looked for in the folders (a file that is no archive still is).
+    if (!options_.pakPath.empty() && !pak.IsOpen() && access(options_.pakPath.c_str(), F_OK) != 0)
         RaiseAppError("Cannot open the archive [%s].", options_.pakPath.c_str());
 }
 

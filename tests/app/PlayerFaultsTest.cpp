@@ -50,7 +50,7 @@ std::vector<std::string> CaptureArgs(const std::string& folder)
 // Every frame of the folder is a whole PNG, numbered from 0 without a gap; their count. At
 // most partialsAllowed temporary files may remain (a folder made read-only between a frame's
 // write and its rename keeps the temporary file: it can no longer be deleted there).
-int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0)
+int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0, unsigned width = 64)
 {
     std::vector<std::string> names;
     int partials = 0;
@@ -74,7 +74,7 @@ int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0)
         image.format = PNG_FORMAT_RGB;
         std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
         EXPECT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << path << " is cut";
-        EXPECT_EQ(image.width, 64u);
+        EXPECT_EQ(image.width, width);
     }
     return static_cast<int>(names.size());
 }
@@ -271,14 +271,17 @@ TEST(PlayerFaults, AStopOrAnErrorInsideAFrameKeepsEveryPresentedFrameOfTheCaptur
                       "TIME 0.98 {\r\nCREATE GFXLayer {\r\nTexture \"late.png\";\r\n};\r\n"
                       "CREATE GFXLayer {\r\nTexture \"later.png\";\r\n};\r\n};\r\n"
                       "TIME 1000 {\r\nEND;\r\n};\r\n");
-        PlayerRun run = RunProcess(STARFALL_EXE, CaptureArgs("shots"), dir.string(),
+        // Frames large enough that the last ones are still being encoded when the stop comes.
+        std::vector<std::string> args = CaptureArgs("shots");
+        args[5] = "1280x720x32";
+        PlayerRun run = RunProcess(STARFALL_EXE, args, dir.string(),
                                    {{"SDL_AUDIODRIVER", "dummy"}, {"LD_PRELOAD", FAULT_INJECTOR_LIB},
                                     {"ASAN_OPTIONS", "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0:"
                                                      "verify_asan_link_order=0"},
                                     {c.variable, "late.png"}},
                                    300);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        EXPECT_EQ(CheckFramesWhole(dir / "shots"), 25);
+        EXPECT_EQ(CheckFramesWhole(dir / "shots", 0, 1280), 25);
     }
 }
 

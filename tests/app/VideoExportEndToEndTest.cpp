@@ -519,14 +519,14 @@ TEST(VideoExport, AStoppedExportLeavesNothingUnderTheFinalNameAndEndsWithTheSign
     const int status = CtrlCOnTerminal(dir, ExportArgs("keep.mp4"), shown);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << "\n" << shown;
     EXPECT_EQ(shown.find("ffmpeg failed"), std::string::npos) << shown;
-    EXPECT_EQ(ReadTestFile((dir / "keep.mp4").string()), "an older video");
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
     EXPECT_EQ(PartialFiles(dir), 0);
 
     StopPlan plan{dir, {SIGTERM}};
     PlayerRun run = RunProcess(STARFALL_EXE, ExportArgs("keep.mp4"), dir.string(), {{"SDL_AUDIODRIVER", "dummy"}},
                                120.0, &SendStopsWhenExporting, &plan);
     EXPECT_EQ(run.exitCode, 143) << run.err;
-    EXPECT_EQ(ReadTestFile((dir / "keep.mp4").string()), "an older video");
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
     EXPECT_EQ(PartialFiles(dir), 0);
 }
 
@@ -558,7 +558,7 @@ TEST(VideoExport, StopsEndTheExportPromptlyWhateverTheEncoderDoes)
         EXPECT_FALSE(run.timedOut);
         EXPECT_LT(afterStop, 10.0) << "waited for the encoder after the stop";
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        EXPECT_EQ(ReadTestFile((dir / "keep.mp4").string()), "an older video");
+        EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
     }
 }
 
@@ -571,10 +571,11 @@ TEST(VideoExport, AnEncoderFailureIsSeenEvenWhenSIGCHLDIsInheritedIgnored)
                                                       "cat > /dev/null\nexit 1\n");
     std::vector<std::string> args = {"-c", "trap '' CHLD; exec \"$0\" \"$@\"", STARFALL_EXE};
     for (const std::string& arg : ExportArgs("keep.mp4")) args.push_back(arg);
-    PlayerRun run = RunProcess("/bin/sh", args, dir.string(), {{"SDL_AUDIODRIVER", "dummy"}, {"PATH", fake}}, 120.0);
+    // bash (unlike dash) hands an ignored SIGCHLD on to the program it runs.
+    PlayerRun run = RunProcess("/bin/bash", args, dir.string(), {{"SDL_AUDIODRIVER", "dummy"}, {"PATH", fake}}, 120.0);
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_NE(run.err.find("ffmpeg failed with exit status 1"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadTestFile((dir / "keep.mp4").string()), "an older video");
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
     EXPECT_EQ(PartialFiles(dir), 0);
 }
 
