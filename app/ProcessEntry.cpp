@@ -19,6 +19,7 @@
 #include "app/ErrorTrace.h"
 #include "app/FixedStepClock.h"
 #include "app/Production.h"
+#include "app/VideoDriverProbe.h"
 #include "engine/core/Clock.h"
 #include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
@@ -198,6 +199,13 @@ int StarfallMain(int argc, char** argv)
                      "starfall: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
                      "run with --headless to play without a window\n");
         return kExitUsage;
+    } else {
+        std::string note;
+        const bool usable = ChooseWorkingVideoDriver(note);
+        if (!note.empty())
+            std::fprintf(stderr, "starfall: %s\n", note.c_str());
+        if (!usable)
+            return kExitFatalError;
     }
     // An archive given by path (or none at all) must not be shadowed by the embedded one.
     if (options.noPak || !options.pakPath.empty())
