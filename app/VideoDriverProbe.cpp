@@ -61,13 +61,17 @@ std::string ProbeDriver()
 bool ChooseWorkingVideoDriver(std::string& note)
 {
     note.clear();
-    if (!EnvironmentNames("SDL_VIDEODRIVER", "wayland"))
+    // Without a driver named, SDL comes to Wayland when there is no X11 to use.
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const char* display = std::getenv("DISPLAY");
+    const bool x11 = display != nullptr && *display != '\0';
+    const bool unnamed = driver == nullptr || *driver == '\0';
+    if (!EnvironmentNames("SDL_VIDEODRIVER", "wayland") && !(unnamed && !x11 && std::getenv("WAYLAND_DISPLAY")))
         return true;
     const std::string failure = ProbeDriver();
     if (failure.empty())
         return true;
-    const char* display = std::getenv("DISPLAY");
-    if (display != nullptr && *display != '\0') {
+    if (x11) {
         setenv("SDL_VIDEODRIVER", "x11", 1);
         note = "SDL's Wayland video driver cannot serve here: " + failure + "; playing through X11 (DISPLAY " +
                display + ") instead";

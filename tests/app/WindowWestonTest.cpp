@@ -119,15 +119,20 @@ TEST(WindowOnWeston, SdlsWaylandDriverPlaysOrEndsWithAClearMessageNeverAHang)
         GTEST_SKIP() << "weston is not installed";
     WestonServer weston;
     ASSERT_TRUE(weston.Start(fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "weston" / "run-wayland", false));
-    const fs::path dir = MakeProduction("wayland");
-    PlayerRun run = RunProcess(STARFALL_EXE, kArgs, dir.string(), weston.Environment("wayland", false), 60.0);
-    EXPECT_FALSE(run.timedOut) << run.err;
-    if (run.exitCode != 0) {
-        EXPECT_EQ(run.exitCode, 1) << run.err;
-        EXPECT_NE(run.err.find("starfall: SDL's Wayland video driver cannot serve here: "), std::string::npos)
-            << run.err;
-        EXPECT_NE(run.err.find("set DISPLAY to play through X11 (XWayland), or use --headless"), std::string::npos);
-        EXPECT_EQ(run.err.find("Access Violation"), std::string::npos) << run.err;
+    // Named, or the only display there is.
+    for (const char* driver : {"wayland", ""}) {
+        SCOPED_TRACE(driver);
+        const fs::path dir = MakeProduction(std::string("wayland-") + driver);
+        PlayerRun run = RunProcess(STARFALL_EXE, kArgs, dir.string(), weston.Environment(driver, false), 60.0);
+        EXPECT_FALSE(run.timedOut) << run.err;
+        if (run.exitCode != 0) {
+            EXPECT_EQ(run.exitCode, 1) << run.err;
+            EXPECT_NE(run.err.find("starfall: SDL's Wayland video driver cannot serve here: "), std::string::npos)
+                << run.err;
+            EXPECT_NE(run.err.find("set DISPLAY to play through X11 (XWayland), or use --headless"),
+                      std::string::npos);
+            EXPECT_EQ(run.err.find("Access Violation"), std::string::npos) << run.err;
+        }
     }
 }
 
