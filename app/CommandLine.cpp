@@ -130,7 +130,7 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.windowed = true; }},
     {"--headless", nullptr, "no window and no dialog: render off-screen, errors on stderr",
      [](const char*, CommandLineOptions& o, std::string&) { return o.headless = true; }},
-    {"--fps", "F", "fixed-step time: the demo clock advances 1/F seconds per frame",
+    {"--fps", "F", "fixed-step time: the clock advances 1/F s per frame (F: 1 to 1000)",
      [](const char* v, CommandLineOptions& o, std::string& e) {
          const double f = IsPlainDecimal(v) ? std::strtod(v, nullptr) : 0.0;
          if (f < kMinFps || f > kMaxFps)
