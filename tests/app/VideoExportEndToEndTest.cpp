@@ -319,12 +319,21 @@ TEST(VideoExport, FfmpegMissingFailingOrADiskFullEndsWithTheCauseAndNoFileUnderT
 namespace {
 
 // Runs the player with its standard error on a terminal; returns what the terminal showed.
-std::string PlayOnTerminal(const fs::path& dir, const std::vector<std::string>& args, int& status)
+// Starts the player in dir with its standard error on a new terminal, whose master end is
+// returned in master. foreground: the terminal is the player's own controlling terminal, with
+// the player as its foreground job (what Ctrl+C typed there reaches); -1 when it failed.
+pid_t StartOnTerminal(const fs::path& dir, const std::vector<std::string>& args, bool foreground, int& master)
 {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
     const pid_t pid = fork();
     if (pid == 0) {
+        if (foreground) {
+            setsid();
+            ioctl(slave, TIOCSCTTY, 0);
+            dup2(slave, 0);
+            dup2(slave, 1);
+        }
         dup2(slave, 2);
         close(master);
         close(slave);
@@ -337,6 +346,14 @@ std::string PlayOnTerminal(const fs::path& dir, const std::vector<std::string>& 
         _exit(127);
     }
     close(slave);
+    return pid;
+}
+
+std::string PlayOnTerminal(const fs::path& dir, const std::vector<std::string>& args, int& status)
+{
+    int master = -1;
+    const pid_t pid = StartOnTerminal(dir, args, false, master);
+    if (pid < 0) return {};
     std::string shown;
     char buffer[4096];
     for (;;) {
@@ -440,24 +457,9 @@ int PartialFiles(const fs::path& dir)
 // temporary file exists, types Ctrl+C there, as a user would. Returns the wait status.
 int CtrlCOnTerminal(const fs::path& dir, const std::vector<std::string>& args, std::string& shown)
 {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        ioctl(slave, TIOCSCTTY, 0);
-        for (int fd : {0, 1, 2}) dup2(slave, fd);
-        close(master);
-        close(slave);
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        std::vector<char*> argv = {const_cast<char*>(STARFALL_EXE)};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(STARFALL_EXE, argv.data());
-        _exit(127);
-    }
-    close(slave);
+    int master = -1;
+    const pid_t pid = StartOnTerminal(dir, args, true, master);
+    if (pid < 0) return -1;
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     char buffer[4096];
     const auto drain = [&] {
@@ -522,7 +524,7 @@ TEST(VideoExport, AStoppedExportLeavesNothingUnderTheFinalNameAndEndsWithTheSign
     EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
     EXPECT_EQ(PartialFiles(dir), 0);
 
-    StopPlan plan{dir, {SIGTERM}};
+    StopPlan plan{dir, {SIGTERM}, 0.0, {}};
     PlayerRun run = RunProcess(STARFALL_EXE, ExportArgs("keep.mp4"), dir.string(), {{"SDL_AUDIODRIVER", "dummy"}},
                                120.0, &SendStopsWhenExporting, &plan);
     EXPECT_EQ(run.exitCode, 143) << run.err;
@@ -549,7 +551,7 @@ TEST(VideoExport, StopsEndTheExportPromptlyWhateverTheEncoderDoes)
         SCOPED_TRACE(c.what);
         const fs::path dir = MakeProduction(std::string("prompt-") + c.what, "TIME 0.4 {\nEND;\n};\n");
         WriteTestFile((dir / "keep.mp4").string(), "an older video");
-        StopPlan plan{dir, c.signals, c.waitSeconds};
+        StopPlan plan{dir, c.signals, c.waitSeconds, {}};
         PlayerRun run = RunProcess(STARFALL_EXE, ExportArgs("keep.mp4"), dir.string(),
                                    {{"SDL_AUDIODRIVER", "dummy"}, {"PATH", FakeFfmpeg(dir / "fake", c.body)}}, 100.0,
                                    &SendStopsWhenExporting, &plan);
