@@ -12,12 +12,14 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/ChildProcess.h"
 #include "app/CommandLine.h"
 #include "app/DemoApplication.h"
 #include "app/ErrorDialogs.h"
 #include "app/ErrorTrace.h"
 #include "app/FixedStepClock.h"
 #include "app/Production.h"
+#include "app/VideoDriverProbe.h"
 #include "engine/core/Clock.h"
 #include "engine/core/ExceptionGuard.h"
 #include "engine/core/Fatal.h"
@@ -44,7 +46,17 @@ void HideMainWindow()
 
 void OnStopSignal(int signalNumber)
 {
-    RequestInterrupt(signalNumber);
+    if (InterruptRequested() == 0) {
+        RequestInterrupt(signalNumber);
+        return;
+    }
+    // A second stop, of either kind, ends the process at once, and its helpers with it.
+    ChildProcess::KillAllForExit();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signalNumber, &fallback, nullptr);
+    raise(signalNumber);  // delivered as the handler returns
 }
 
 // Shows the dialog for an error that escaped (the one of the kind it is).
@@ -99,6 +111,8 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
             auto* application = new DemoApplication(options, fixedStep);
             application->Init();
             application->Run();
+            if (application->EndedWithUsageError())
+                status = kExitUsage;
             delete application;
             if (options.fileList)
                 WriteFileList("FileList.txt");
@@ -124,9 +138,15 @@ void InstallStopSignals()
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A launcher may leave SIGCHLD ignored, and then the kernel reaps helper programs
+    // itself: their exit status (did the encoder succeed?) would be lost.
+    struct sigaction child {};
+    child.sa_handler = SIG_DFL;
+    sigemptyset(&child.sa_mask);
+    sigaction(SIGCHLD, &child, nullptr);
 }
 
 void RestoreDisplay()
@@ -179,6 +199,13 @@ int StarfallMain(int argc, char** argv)
                      "starfall: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
                      "run with --headless to play without a window\n");
         return kExitUsage;
+    } else {
+        std::string note;
+        const bool usable = ChooseWorkingVideoDriver(note);
+        if (!note.empty())
+            std::fprintf(stderr, "starfall: %s\n", note.c_str());
+        if (!usable)
+            return kExitFatalError;
     }
     // An archive given by path (or none at all) must not be shadowed by the embedded one.
     if (options.noPak || !options.pakPath.empty())

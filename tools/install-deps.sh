@@ -10,7 +10,7 @@ PACKAGES=(
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libgtk-3-dev
   libgtest-dev libgmock-dev
-  xvfb xauth xdg-utils x11-apps
+  xvfb xauth xdg-utils x11-apps weston xwayland
   ccache openbox
   python3-numpy python3-pil
   libassimp-dev
