@@ -79,6 +79,7 @@ struct OptionEntry {
     const char* valueName;
     const char* help;
     bool (*apply)(const char* value, CommandLineOptions& options, std::string& error);
+    bool optionalValue = false;  // the value may be left out (the next word is not taken when it is an option)
 };
 
 bool Fail(std::string& error, const char* reason)
@@ -194,6 +195,25 @@ const OptionEntry kOptions[] = {
          o.benchJsonPath = v;
          return o.bench = true;
      }},
+    {"--describe", "[TYPE]", "list the layer types and modifiers, or TYPE's parameters, and exit",
+     [](const char* v, CommandLineOptions& o, std::string&) {
+         o.describeType = v ? v : "";
+         return o.describe = true;
+     },
+     true},
+    {"--check", nullptr, "check Script.txt and its files strictly (file:line findings), exit 1 on any",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.check = true; }},
+    {"--new", "DIR", "write a starter production into DIR (new or empty) and exit",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--new needs a folder");
+         o.newDir = v;
+         return true;
+     }},
+    {"--stack-at", "T", "print the layer stack at production time T on stdout and exit",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseProductionTime(v, o.stackAt) ||
+                Fail(e, "--stack-at needs a time in seconds or minutes:seconds, for example 12 or 1:23.5");
+     }},
 };
 
 // A video is rendered off-screen at fixed steps, sized for the encoders' 4:2:0 pictures.
@@ -255,7 +275,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
             return false;
         }
         const char* value = nullptr;
-        if (option->valueName != nullptr) {
+        if (option->optionalValue) {
+            if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0)
+                value = argv[++i];
+        } else if (option->valueName != nullptr) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
@@ -281,8 +304,19 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--watch needs --no-pak or --data DIR (files in an archive do not change)";
         return false;
     }
+    const int modes = int(options.describe) + int(options.check) + int(!options.newDir.empty()) +
+                      int(options.stackAt >= 0.0);
+    if (modes > 1) {
+        error = "--describe, --check, --new and --stack-at exclude each other";
+        return false;
+    }
     ApplyBenchDefaults(options);
     return CheckVideoOptions(options, error);
+}
+
+bool IsAuthorToolMode(const CommandLineOptions& options)
+{
+    return options.describe || options.check || !options.newDir.empty() || options.stackAt >= 0.0;
 }
 
 void ApplyBenchDefaults(CommandLineOptions& options)

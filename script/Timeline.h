@@ -47,6 +47,7 @@ public:
     Script& GetScript() { return script_; }
     const Script& GetScript() const { return script_; }
     LayerStack& GetLayers() { return layers_; }
+    const LayerStack& GetLayers() const { return layers_; }
     // (text, expiry as elapsed seconds), oldest first.
     const std::vector<std::pair<std::string, float>>& GetDescriptions() const { return descriptions_; }
     float GetStartTime() const { return startTime_; }

@@ -40,6 +40,8 @@ public:
     RenderDevice& GetDevice() const { return device; }
     const std::vector<LayerOperation>& GetNestedOperations() const { return nestedOperations; }
     float GetClockOrigin() const { return clockOrigin; }
+    float GetStartTime() const { return StartTime; }
+    float GetLifeTime() const { return LifeTime; }
 
 protected:
     // Draws one frame; reached only through Frame, with `time` set.
@@ -70,6 +72,8 @@ public:
     void Release() override {}
 
     float GetFade() const { return fade; }
+    // The envelope at t seconds into the window (what Render sets fade to).
+    float FadeAt(float t) const;
 
 protected:
     // Sets fade for `time` and dispatches to the phase's drawing function.
