@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "app/TimelineSeek.h"
 #include "engine/core/Archive.h"
+#include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "engine/scene/TypeCatalog.h"
@@ -72,26 +73,28 @@ int Describe(const CommandLineOptions& options, RenderDevice& device)
     return 0;
 }
 
-// Findings of the script as the data options find it; false when Script.txt is missing.
-bool CheckProduction(RenderDevice& device, std::vector<CheckFinding>& findings)
+std::vector<CheckFinding> CheckText(RenderDevice& device, const std::string& text)
+{
+    const TypeCatalog catalog(device);
+    Script script;
+    std::vector<CheckFinding> findings = CheckScriptText(text, catalog, script);
+    CheckScriptFiles(script, catalog, device, findings);
+    return findings;
+}
+
+// Findings of the script as the data options find it.
+std::vector<CheckFinding> CheckProduction(RenderDevice& device)
 {
     bool found = false;
     const std::string text = ReadWhole(kScriptName, found);
-    if (!found) {
-        findings.push_back({0, "cannot open file [Script.txt]: the player stops with \"Cannot open file [Script.txt].\""});
-        return false;
-    }
-    const TypeCatalog catalog(device);
-    Script script;
-    findings = CheckScriptText(text, catalog, script);
-    CheckScriptFiles(script, catalog, device, findings);
-    return true;
+    if (!found)
+        return {{0, "cannot open file [Script.txt]: the player stops with \"Cannot open file [Script.txt].\""}};
+    return CheckText(device, text);
 }
 
 int Check(RenderDevice& device)
 {
-    std::vector<CheckFinding> findings;
-    CheckProduction(device, findings);
+    const std::vector<CheckFinding> findings = CheckProduction(device);
     if (findings.empty()) {
         std::printf("%s: no findings\n", kScriptName);
         return 0;
@@ -111,7 +114,12 @@ int StackAt(const CommandLineOptions& options, RenderDevice& device)
         std::fprintf(stderr, "starfall: the production ends (END) before %g s\n", options.stackAt);
         return 1;
     }
-    std::fputs(FormatLayerStack(*timeline, ReadLayerStack(*timeline, catalog)).c_str(), stdout);
+    // Read at the frame the seek ended on, not at the moment the reading happens.
+    const double rate = options.fps > 0.0 ? options.fps : kSeekFramesPerSecond;
+    ClockPin(static_cast<float>(timeline->GetStartTime() + std::lround(options.stackAt * rate) / rate));
+    const std::string text = FormatLayerStack(*timeline, ReadLayerStack(*timeline, catalog));
+    ClockUnpin();
+    std::fputs(text.c_str(), stdout);
     return 0;
 }
 
@@ -158,8 +166,8 @@ int New(const CommandLineOptions& options, RenderDevice& device)
     OpenProductionData(fromPlayer);
     SetDataFolder(folder.string());
     ClearUsedFilesForTesting();
-    std::vector<CheckFinding> findings;
-    CheckProduction(device, findings);
+    // The archive holds a script of its own: the starter's is checked from its text.
+    CheckText(device, StarterScript());
     for (const auto& [name, path] : GetUsedFilePaths()) {
         if (!path.empty())
             continue;  // already in the folder
@@ -169,8 +177,7 @@ int New(const CommandLineOptions& options, RenderDevice& device)
             return fail("cannot copy [" + name + "] from the player's archive");
     }
     SetArchive(nullptr);
-    findings.clear();
-    CheckProduction(device, findings);
+    const std::vector<CheckFinding> findings = CheckProduction(device);
     if (!findings.empty())
         return fail("the starter does not check clean:\n" + FormatFindings(kScriptName, findings));
     std::printf("Wrote a starter production into %s. Play it with:\n  starfall --data %s --no-dialog --windowed\n"

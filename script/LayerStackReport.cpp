@@ -78,6 +78,8 @@ std::string FormatLayerStack(const Timeline& timeline, const std::vector<StackEn
     text += "   (* fired)\nLayers, bottom to top (" + std::to_string(stack.size()) + "):\n";
     for (size_t i = 0; i < stack.size(); ++i) {
         text += "  " + std::to_string(i + 1) + ". " + FormatStackEntry(stack[i]) + "\n";
+        if (!stack[i].visible)
+            continue;  // only what is on screen is spelled out
         for (const auto& [name, value] : stack[i].parameters)
             text += "       " + name + " = " + value + "\n";
     }
