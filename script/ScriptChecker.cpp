@@ -522,13 +522,13 @@ struct FileNeed {
     std::string who;
 };
 
-const std::string* ValueOf(const LayerOperation& operation, const std::string& name)
+const ParameterAssignment* AssignmentOf(const LayerOperation& operation, const std::string& name)
 {
-    const std::string* value = nullptr;
+    const ParameterAssignment* found = nullptr;
     for (const ParameterAssignment& assignment : operation.assignments)
         if (assignment.name == name)
-            value = &assignment.value;  // the last one counts
-    return value;
+            found = &assignment;  // the last one counts
+    return found;
 }
 
 bool FileExists(const std::string& name)
@@ -607,7 +607,7 @@ private:
         const std::string who = LayerLabel(type, operation.target, operation.newName);
         NeedFiles(operation, *type, who);
         std::unique_ptr<Scene> scene;
-        if (const std::string* file = ValueOf(operation, "MDLFile"); file && type->Find("MDLFile"))
+        if (const ParameterAssignment* file = AssignmentOf(operation, "MDLFile"); file && type->Find("MDLFile"))
             scene = LoadScene(operation, *file, who);
         if (type->takesModifiers)
             for (const LayerOperation& child : operation.children) {
@@ -616,22 +616,24 @@ private:
                     continue;
                 const std::string childWho = LayerLabel(modifier, child.target, child.newName) + " of " + who;
                 NeedFiles(child, *modifier, childWho);
-                const std::string* object = ValueOf(child, "ObjetName");
-                if (scene && object && !object->empty() && scene->FindObject(*object) == nullptr) {
+                const ParameterAssignment* object = AssignmentOf(child, "ObjetName");
+                if (scene && object && !object->value.empty() && scene->FindObject(object->value) == nullptr) {
                     std::vector<std::string> names;
                     for (const SceneObject* found : scene->GetObjects())
                         if (!found->GetName().empty())
                             names.push_back(found->GetName());
-                    findings_.push_back({child.line, "ObjetName " + Quoted(*object) + " of " + childWho +
+                    findings_.push_back({object->line, "ObjetName " + Quoted(object->value) + " of " + childWho +
                                                          ": the scene has no such object (it follows (0, 0, 0)); "
                                                          "its objects: " + ListNames(names)});
                 }
             }
     }
 
-    std::unique_ptr<Scene> LoadScene(const LayerOperation& operation, const std::string& file, const std::string& who)
+    std::unique_ptr<Scene> LoadScene(const LayerOperation& operation, const ParameterAssignment& assignment,
+                                     const std::string& who)
     {
-        const int line = operation.line;
+        const int line = assignment.line;
+        const std::string& file = assignment.value;
         QuietFatalErrors quiet;
         auto scene = std::make_unique<Scene>(device_);
         try {
@@ -646,14 +648,14 @@ private:
             findings_.push_back({line, "the textures of the scene " + Quoted(file) + " of " + who +
                                            " do not load: " + error.what()});
         }
-        if (const std::string* camera = ValueOf(operation, "CurrentCamera"); camera && !camera->empty()) {
+        if (const ParameterAssignment* camera = AssignmentOf(operation, "CurrentCamera"); camera && !camera->value.empty()) {
             std::vector<std::string> names;
             for (const Camera* found : scene->GetCameras())
                 names.push_back(found->GetName());
             try {
-                scene->SelectCamera(camera->c_str());
+                scene->SelectCamera(camera->value.c_str());
             } catch (const std::exception& error) {
-                findings_.push_back({line, "CurrentCamera " + Quoted(*camera) + " of " + who + ": " + error.what() +
+                findings_.push_back({camera->line, "CurrentCamera " + Quoted(camera->value) + " of " + who + ": " + error.what() +
                                                " - the scene's cameras: " + ListNames(names)});
             }
         }
