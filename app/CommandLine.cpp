@@ -358,6 +358,8 @@ std::string CommandLineUsage(const char* programName)
         "one plays on until a fix is saved.\n"
         "With --fps, --start T snaps T to the nearest frame and --capture numbers its frames\n"
         "from that frame, as a full run numbers the same frame.\n"
+        "--describe, --check, --new and --stack-at need no display and play nothing; the\n"
+        "script language is explained in docs/AuthorsGuide.md.\n"
         "Exit status: 0 after a normal end, non-zero after an error.\n";
     return text;
 }

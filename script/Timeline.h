@@ -57,6 +57,10 @@ public:
 
 private:
     Layer* ApplyCreate(const LayerOperation& operation);
+    // The operation's assignments in order; an error names the layer and the assignment's line.
+    void SetParameters(Layer& layer, const LayerOperation& operation);
+    // ", FILE line N" for a script line, empty for 0.
+    std::string Where(int line) const;
     // Start without the music; the loading image when asked and the script names one.
     void Begin(bool loadingImage);
     // One frame of Step; draws the layers and descriptions only when draw is set.

@@ -43,6 +43,12 @@ void Layer::SetName(const std::string& text) {
     autoDelete = false;
 }
 
+std::string DescribeLayer(const Layer& layer) {
+    std::string text = "layer " + layer.GetTypeName() + " [" + layer.GetName() + "]";
+    if (layer.GetScriptLine() > 0) text += ", script line " + std::to_string(layer.GetScriptLine());
+    return text;
+}
+
 void Layer::SetDefaultName(const char* format) {
     char text[256];
     std::snprintf(text, sizeof text, format, static_cast<unsigned>(std::rand()));

@@ -114,7 +114,8 @@ TEST_F(MDLPlayerTest, EverySetOfCurrentCameraSelectsItAgain)
     EXPECT_EQ(player->GetScene().GetCurrentCamera()->GetName(), "Camera02");
     // An unknown name stops at the next frame.
     player->SetParameter("CurrentCamera", "Nobody");
-    EXPECT_EQ(FatalText([&] { FrameAt(*player, 0.8); }), "Could not find any camera named [Nobody]");
+    EXPECT_EQ(FatalText([&] { FrameAt(*player, 0.8); }),
+              "Could not find any camera named [Nobody]\r\n Available are : \r\n - Camera01\r\n - Camera02\r\n");
 }
 
 TEST_F(MDLPlayerTest, LocalTimeBecomesSceneFramesAt33PerSecond)
