@@ -178,6 +178,8 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.loop = true; }},
     {"--author", nullptr, "author keys (below) and the time on screen",
      [](const char*, CommandLineOptions& o, std::string&) { return o.author = true; }},
+    {"--overlay", nullptr, "with --author: show the layer-stack overlay from the start (Tab)",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.overlay = true; }},
     {"--watch", nullptr, "reload on changed files (with --no-pak or --data)",
      [](const char*, CommandLineOptions& o, std::string&) { return o.watch = true; }},
     {"--data", "DIR", "open no archive: data comes from DIR",
@@ -300,6 +302,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--end must come after --start";
         return false;
     }
+    if (options.overlay && !options.author) {
+        error = "--overlay needs --author";
+        return false;
+    }
     if (options.watch && !options.noPak && options.dataDir.empty()) {
         error = "--watch needs --no-pak or --data DIR (files in an archive do not change)";
         return false;
@@ -352,7 +358,9 @@ std::string CommandLineUsage(const char* programName)
     text += "\n"
         "Keys: Escape or F12 quit; F1-F9 play 1-9 times faster when the script allows it.\n"
         "With --author: Space pauses and resumes (picture and music), Left/Right seek 5 s\n"
-        "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start;\n"
+        "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start,\n"
+        "Tab shows or hides the overlay of the timeline and the layer stack with each layer's\n"
+        "cost;\n"
         "the production time is shown on screen and in the window title.\n"
         "With --watch a script that fails is shown on screen and on stderr, and the previous\n"
         "one plays on until a fix is saved.\n"

@@ -30,6 +30,7 @@ struct CommandLineOptions {
     double endTime = -1.0;        // --end: production seconds playback ends at; < 0: the script's END
     bool loop = false;            // --loop: repeat from startTime to endTime (or END)
     bool author = false;          // --author: pause, seek and time keys, time shown
+    bool overlay = false;         // --overlay: the author's layer-stack overlay shown from the start
     bool watch = false;           // --watch: reload when the script or a data file changes
     std::string dataDir;          // --data: play the files of this folder, no archive
     bool bench = false;           // play as fast as possible and report the frame times

@@ -14,6 +14,7 @@
 #include "app/PlaybackSection.h"
 #include "script/ScriptData.h"
 
+class StackOverlay;
 class FileWatcher;
 class FixedStepCounter;
 class FrameCapture;
@@ -134,4 +135,5 @@ private:
     BenchClock benchClock_;
     std::unique_ptr<BenchRecorder> bench_;
     double startupMs_ = -1.0;
+    std::unique_ptr<StackOverlay> overlay_;  // Tab with --author
 };

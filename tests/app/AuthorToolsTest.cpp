@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include "app/AuthorTools.h"
+#include "app/StackOverlay.h"
 #include "support/PlayerProcess.h"
 
 namespace fs = std::filesystem;
@@ -93,4 +94,22 @@ TEST(AuthorTools, DescribeListsTypesAndOneTypeWithoutADisplay)
     EXPECT_NE(wrong.err.find("no layer type or modifier is named [flash] (names are case-sensitive: Flash)"),
               std::string::npos)
         << wrong.err;
+}
+
+TEST(AuthorTools, OverlayBarPlacesBlocksAndNowAlongTheProduction)
+{
+    struct Case {
+        std::vector<float> blocks;
+        float now;
+        int width;
+        const char* bar;
+    };
+    const Case cases[] = {
+        {{0.0f, 10.0f}, 5.0f, 11, "|+----*----+|"},
+        {{0.0f, 4.0f}, 8.0f, 5, "|+-+-*|"},    // past the last block the bar reaches to now
+        {{-1.0f, 2.0f}, 0.0f, 3, "|*-+|"},     // the preload block stands before the bar
+        {{}, 0.0f, 4, "|*---|"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TimelineBar(c.blocks, c.now, c.width), c.bar) << c.bar;
 }

@@ -143,11 +143,12 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         const Parsed parsed = name == "--video-quality" ? Parse({"--video", "x.mkv", name.c_str(), sample})
                               : takesValue             ? Parse({name.c_str(), sample})
                               : name == "--watch"      ? Parse({name.c_str(), "--no-pak"})
+                              : name == "--overlay"    ? Parse({name.c_str(), "--author"})
                                                        : Parse({name.c_str()});
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 29u);
+    EXPECT_EQ(listed, 30u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
 }
 
@@ -302,6 +303,6 @@ TEST(CommandLine, AuthoringModesTakeTheirValuesAndExcludeEachOther)
     EXPECT_FALSE(IsAuthorToolMode(Parse({"--no-pak"}).options));
     for (const std::vector<const char*>& wrong : std::vector<std::vector<const char*>>{
              {"--check", "--describe"}, {"--new", "d", "--stack-at", "2"}, {"--stack-at", "-1"}, {"--stack-at", "soon"},
-             {"--new"}, {"--new", ""}})
+             {"--new"}, {"--new", ""}, {"--overlay"}})
         EXPECT_FALSE(Parse(wrong).ok) << wrong[0] << " " << (wrong.size() > 1 ? wrong[1] : "");
 }
