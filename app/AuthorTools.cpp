@@ -21,7 +21,7 @@
 #include "script/ScriptChecker.h"
 #include "script/ScriptParser.h"
 #include "script/Timeline.h"
-#include "support/RecordingDevice.h"
+#include "engine/device/RenderDevice.h"
 
 namespace {
 
@@ -225,19 +225,15 @@ std::string StarterMusic(double seconds, double beatSeconds)
 int RunAuthorTool(const CommandLineOptions& options)
 {
     try {
-        if (!options.newDir.empty()) {
-            RecordingDevice device;
-            device.Open(640, 480, 32);
-            return New(options, device);
-        }
+        if (!options.newDir.empty())
+            return New(options, *MakeDisplaylessDevice());
         OpenProductionData(options);
-        RecordingDevice device;
-        device.Open(640, 480, 32);
+        const std::unique_ptr<RenderDevice> device = MakeDisplaylessDevice();
         if (options.describe)
-            return Describe(options, device);
+            return Describe(options, *device);
         if (options.check)
-            return Check(device);
-        return StackAt(options, device);
+            return Check(*device);
+        return StackAt(options, *device);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "starfall: %s\n", error.what());
         return 1;

@@ -1,8 +1,14 @@
 // The authoring modes of the player: --describe, --check, --new and --stack-at (no display, nothing played).
 #pragma once
+#include <memory>
 #include <string>
 
+class RenderDevice;
 struct CommandLineOptions;
+
+// A device that loads images and scenes without a display or a GPU and draws nowhere;
+// supplied by the program (tools/author), so the shell itself stays free of it.
+std::unique_ptr<RenderDevice> MakeDisplaylessDevice();
 
 // Runs the mode the options ask for and returns the exit status: 0 done (for --check:
 // nothing found), 1 findings or an error (said on stderr), 2 a usage mistake.
