@@ -70,6 +70,17 @@ TEST_F(MDLPlayerTest, ModifiersComeFromTheNestedCreatesInOrderBottomFirst)
     EXPECT_NE(dynamic_cast<OndesRadio*>(player->GetModifiers().back().get()), nullptr);
 }
 
+TEST_F(MDLPlayerTest, AModifierParameterErrorNamesTheModifierAndItsScriptLine)
+{
+    ParameterAssignment wrong{"NBParticles", "3", 14};
+    nested_ = {ModifierOperation("Smoke", "S", {wrong})};
+    const std::string text = FatalText([&] { MDLPlayer player(device, nested_); });
+    EXPECT_EQ(text.rfind("Could not find Parameter [NBParticles]\r\n Available are : \r\n", 0), 0u) << text;
+    const std::string place = "\r\n(modifier Smoke, script line 14)";
+    ASSERT_GT(text.size(), place.size());
+    EXPECT_EQ(text.substr(text.size() - place.size()), place) << text;
+}
+
 TEST_F(MDLPlayerTest, UnknownModifierTypeIsFatalAtCreation)
 {
     nested_ = {ModifierOperation("smoke")};
