@@ -5,11 +5,14 @@
 #include <cstdio>
 
 #include "app/PlaybackController.h"
+#include "app/StackOverlay.h"
 #include "engine/device/Font.h"
+#include "script/Timeline.h"
 
 namespace {
 
 // Virtual-key codes.
+constexpr uintptr_t kKeyTab = 9;
 constexpr uintptr_t kKeySpace = 32;
 constexpr uintptr_t kKeyPageUp = 33;
 constexpr uintptr_t kKeyPageDown = 34;
@@ -24,6 +27,17 @@ constexpr int kErrorLines = 24;
 
 }  // namespace
 
+AuthorKeys::AuthorKeys(PlaybackController& playback, bool enabled, bool overlayShown)
+    : playback_(playback), enabled_(enabled)
+{
+    if (enabled_ && overlayShown) {
+        overlay_ = std::make_unique<StackOverlay>();
+        overlay_->Toggle();
+    }
+}
+
+AuthorKeys::~AuthorKeys() = default;
+
 void AuthorKeys::OnKey(uintptr_t key)
 {
     if (!enabled_)
@@ -36,14 +50,25 @@ void AuthorKeys::OnKey(uintptr_t key)
     case kKeyPageDown: playback_.RequestSeek(std::max(0.0, from - kLongSeek)); break;
     case kKeyPageUp: playback_.RequestSeek(from + kLongSeek); break;
     case kKeyHome: playback_.RequestSeek(playback_.GetSection().start); break;
+    case kKeyTab:
+        if (!overlay_)
+            overlay_ = std::make_unique<StackOverlay>();
+        overlay_->Toggle();
+        break;
     default: break;
     }
 }
 
-void AuthorKeys::DrawOverlay(Font& font, const std::string& errorText) const
+void AuthorKeys::DrawOverlay(Font& font, RenderDevice& device, const std::string& errorText, bool layerTiming)
 {
     if (enabled_)
         font.Print(nullptr, 10, 40, "%.2f s%s", playback_.Now(), playback_.IsPaused() ? "  paused" : "");
+    if (Timeline* timeline = playback_.GetTimeline(); overlay_ && timeline && layerTiming) {
+        if (overlay_->IsShown())
+            overlay_->Draw(*timeline, device, font, 60);
+        else
+            timeline->GetLayers().SetFrameObserver(nullptr);
+    }
     int y = 60;
     size_t begin = 0;
     for (int line = 0; line < kErrorLines && begin < errorText.size(); ++line) {

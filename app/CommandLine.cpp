@@ -101,6 +101,7 @@ struct OptionEntry {
     const char* valueName;
     const char* help;
     bool (*apply)(const char* value, CommandLineOptions& options, std::string& error);
+    bool optionalValue = false;  // the value may be left out (the next word is not taken when it is an option)
 };
 
 // Beyond these a fixed step stops making sense: a frame would stand for whole seconds,
@@ -203,6 +204,8 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.loop = true; }},
     {"--author", nullptr, "author keys (below) and the time on screen",
      [](const char*, CommandLineOptions& o, std::string&) { return o.author = true; }},
+    {"--overlay", nullptr, "with --author: show the layer-stack overlay from the start (Tab)",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.overlay = true; }},
     {"--watch", nullptr, "reload on changed files (with --no-pak or --data)",
      [](const char*, CommandLineOptions& o, std::string&) { return o.watch = true; }},
     {"--data", "DIR", "open no archive: data comes from DIR",
@@ -219,6 +222,25 @@ const OptionEntry kOptions[] = {
          if (!*v) return Fail(e, "--bench-json needs a file");
          o.benchJsonPath = v;
          return o.bench = true;
+     }},
+    {"--describe", "[TYPE]", "list the layer types and modifiers, or TYPE's parameters, and exit",
+     [](const char* v, CommandLineOptions& o, std::string&) {
+         o.describeType = v ? v : "";
+         return o.describe = true;
+     },
+     true},
+    {"--check", nullptr, "check Script.txt and its files strictly (file:line findings), exit 1 on any",
+     [](const char*, CommandLineOptions& o, std::string&) { return o.check = true; }},
+    {"--new", "DIR", "write a starter production into DIR (new or empty) and exit",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         if (!*v) return Fail(e, "--new needs a folder");
+         o.newDir = v;
+         return true;
+     }},
+    {"--stack-at", "T", "print the layer stack at production time T on stdout and exit",
+     [](const char* v, CommandLineOptions& o, std::string& e) {
+         return ParseProductionTime(v, o.stackAt) ||
+                Fail(e, "--stack-at needs a time in seconds or minutes:seconds, for example 12 or 1:23.5");
      }},
 };
 
@@ -304,7 +326,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
             return false;
         }
         const char* value = nullptr;
-        if (option->valueName != nullptr) {
+        if (option->optionalValue) {
+            if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0)
+                value = argv[++i];
+        } else if (option->valueName != nullptr) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
@@ -326,8 +351,18 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         error = "--end must come after --start";
         return false;
     }
+    if (options.overlay && !options.author) {
+        error = "--overlay needs --author";
+        return false;
+    }
     if (options.watch && !options.noPak && options.dataDir.empty()) {
         error = "--watch needs --no-pak or --data DIR (files in an archive do not change)";
+        return false;
+    }
+    const int modes = int(options.describe) + int(options.check) + int(!options.newDir.empty()) +
+                      int(options.stackAt >= 0.0);
+    if (modes > 1) {
+        error = "--describe, --check, --new and --stack-at exclude each other";
         return false;
     }
     ApplyBenchDefaults(options);
@@ -338,6 +373,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         return false;
     }
     return true;
+}
+
+bool IsAuthorToolMode(const CommandLineOptions& options)
+{
+    return options.describe || options.check || !options.newDir.empty() || options.stackAt >= 0.0;
 }
 
 void ApplyBenchDefaults(CommandLineOptions& options)
@@ -373,12 +413,15 @@ std::string CommandLineUsage(const char* programName)
     text += "\n"
         "Keys: Escape or F12 quit; F1-F9 play 1-9 times faster when the script allows it.\n"
         "With --author: Space pauses and resumes (picture and music), Left/Right seek 5 s\n"
-        "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start;\n"
-        "the production time is shown on screen and in the window title.\n"
+        "back/forward, Page Down/Page Up seek 30 s back/forward, Home goes back to --start,\n"
+        "Tab shows or hides the overlay of the timeline and the layer stack with each layer's\n"
+        "cost; the production time is shown on screen and in the window title.\n"
         "With --watch a script that fails is shown on screen and on stderr, and the previous\n"
         "one plays on until a fix is saved.\n"
         "With --fps, --start T snaps T to the nearest frame and --capture numbers its frames\n"
         "from that frame, as a full run numbers the same frame.\n"
+        "--describe, --check, --new and --stack-at need no display and play nothing; the\n"
+        "script language is explained in docs/AuthorsGuide.md.\n"
         "Exit status: 0 after a normal end, 1 after an error, 2 for a command line that\n"
         "cannot be played (also --start past the production's end), 130 or 143 when stopped\n"
         "by SIGINT or SIGTERM (a second stop signal ends the player at once).\n";

@@ -30,11 +30,20 @@ struct CommandLineOptions {
     double endTime = -1.0;        // --end: production seconds playback ends at; < 0: the script's END
     bool loop = false;            // --loop: repeat from startTime to endTime (or END)
     bool author = false;          // --author: pause, seek and time keys, time shown
+    bool overlay = false;         // --overlay: the author's layer-stack overlay shown from the start
     bool watch = false;           // --watch: reload when the script or a data file changes
     std::string dataDir;          // --data: play the files of this folder, no archive
     bool bench = false;           // play as fast as possible and report the frame times
     std::string benchJsonPath;    // non-empty: --bench, and the figures go to this file as JSON
+    bool describe = false;        // --describe [TYPE]: the script reference, then exit
+    std::string describeType;     // the one type to describe (empty: list them all)
+    bool check = false;           // --check: the strict check of the script, then exit
+    std::string newDir;           // --new DIR: write a starter production into DIR, then exit
+    double stackAt = -1.0;        // --stack-at T: print the layer stack at T (>= 0), then exit
 };
+
+// Whether one of the authoring modes (describe, check, new, stack-at) replaces playing.
+bool IsAuthorToolMode(const CommandLineOptions& options);
 
 // A production time: seconds ("83.5") or minutes and seconds ("1:23.5"), not negative.
 bool ParseProductionTime(const char* text, double& seconds);

@@ -200,7 +200,7 @@ void DemoApplication::UseForTesting(std::unique_ptr<RenderDevice> device,
     device_ = std::move(device);
     playback_ = std::make_unique<PlaybackController>(*device_, section_, options_.fps, fixedStep_);
     playback_->Adopt(std::move(timeline));
-    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author);
+    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author, options_.overlay);
     font_ = device_->GetFont("font1.png");
     frameRate_.Reset(SystemSeconds());
 }
@@ -241,7 +241,7 @@ void DemoApplication::SelectWithoutDialog()
 void DemoApplication::StartPlayback()
 {
     playback_ = std::make_unique<PlaybackController>(*device_, section_, options_.fps, fixedStep_);
-    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author);
+    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author, options_.overlay);
     if (options_.watch)
         reload_ = std::make_unique<LiveReload>(*device_, *playback_);
     try {
@@ -359,7 +359,7 @@ void DemoApplication::Frame()
         font_->Print(nullptr, 10, 10, " ");
     if (timeline && timeline->ShowTime())
         font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline->GetElapsed()));
-    authorKeys_->DrawOverlay(*font_, GetWatchError());
+    authorKeys_->DrawOverlay(*font_, *device_, GetWatchError(), !options_.bench);
     if (options_.author)
         ShowTitle(authorKeys_->Title(windowTitle_));
 

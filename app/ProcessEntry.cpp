@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/AuthorTools.h"
 #include "app/ChildProcess.h"
 #include "app/CommandLine.h"
 #include "app/DemoApplication.h"
@@ -185,6 +186,11 @@ int StarfallMain(int argc, char** argv)
     if (options.version) {
         std::printf("starfall %s (%s)\n", STARFALL_VERSION, kProductionTitle);
         return kExitNormal;
+    }
+    if (IsAuthorToolMode(options)) {
+        if (options.hasSeed)
+            ClockSetSeed(options.seed);
+        return RunAuthorTool(options);
     }
     if (options.bench)
         setenv("SDL_AUDIODRIVER", "dummy", 1);  // a benchmark plays the music to nobody

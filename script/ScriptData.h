@@ -9,6 +9,7 @@ struct TimeBlock {
     float time = 0.0f;  // seconds from the start of playback; may be negative
     std::string description;
     std::vector<LayerOperation> operations;
+    int line = 0;  // script line of its TIME
 };
 
 // Everything the script file sets.
@@ -21,4 +22,5 @@ struct Script {
     bool logScript = false;
     bool timeStretch = false;
     std::string loadingImage;
+    std::string fileName;  // the file it was read from (empty for text parsed directly)
 };

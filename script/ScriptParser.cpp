@@ -19,27 +19,80 @@ constexpr int kMaxNesting = 1000;
 
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    LineReader(std::string_view text, ScriptParseObserver* observer) : text_(text), observer_(observer) {}
 
     // False for a bare LF or the end of the text: the body being read ends there.
     // Otherwise the line without its LF and without its last byte (taken to be the CR).
     bool Read(std::string& line) {
         line.clear();
         size_t count = 0;
+        lineNumber_ = nextLine_;
+        bool sawLineFeed = false;
         while (position_ < text_.size()) {
             const char c = text_[position_++];
-            if (c == '\n') break;
+            if (c == '\n') {
+                sawLineFeed = true;
+                break;
+            }
             if (count < kMaxLineLength) line.push_back(c);
             ++count;
         }
-        if (count == 0) return false;
+        if (sawLineFeed) ++nextLine_;
+        endsWithCR_ = true;
+        if (count == 0) {
+            atEnd_ = !sawLineFeed;
+            return false;
+        }
+        endsWithCR_ = !line.empty() && line.back() == '\r';
         if (!line.empty()) line.pop_back();
         return true;
     }
 
+    bool AtEnd() const { return atEnd_; }
+    int LineNumber() const { return lineNumber_; }
+
+    // Tells the observer what became of the line just read.
+    void Report(ScriptLevel level, const LayerOperation* operation, int depth, const std::string& line,
+                bool split, const std::string& keyword, const std::string& value, size_t valueEnd,
+                LineOutcome outcome) const {
+        if (observer_ == nullptr) return;
+        ScriptLineEvent event;
+        event.line = lineNumber_;
+        event.level = level;
+        event.operation = operation ? operation->kind : OperationKind::Other;
+        event.depth = depth;
+        event.text = line;
+        event.endsWithCR = endsWithCR_;
+        event.split = split;
+        event.keyword = keyword;
+        event.value = value;
+        event.valueEnd = valueEnd;
+        event.outcome = outcome;
+        observer_->OnLine(event);
+    }
+    // A bare LF or the end of the text ended a body.
+    void ReportBreak(ScriptLevel level, int depth) const {
+        if (observer_ == nullptr) return;
+        if (atEnd_) {
+            observer_->OnEndOfText(lineNumber_, level);
+            return;
+        }
+        ScriptLineEvent event;
+        event.line = lineNumber_;
+        event.level = level;
+        event.depth = depth;
+        event.outcome = LineOutcome::BareLine;
+        observer_->OnLine(event);
+    }
+
 private:
     std::string_view text_;
+    ScriptParseObserver* observer_;
     size_t position_ = 0;
+    int nextLine_ = 1;
+    int lineNumber_ = 0;
+    bool endsWithCR_ = true;
+    bool atEnd_ = false;
 };
 
 bool IsBlank(char c) {
@@ -60,74 +113,112 @@ bool HasOpeningBrace(const std::string& line) {
 
 void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
     std::string line, keyword, value;
+    size_t valueEnd = 0;
     while (reader.Read(line)) {
-        if (line.empty()) continue;
-        if (!SplitScriptLine(line, keyword, value)) {
-            if (IsClosingLine(line)) return;
+        const auto report = [&](bool split, LineOutcome outcome) {
+            reader.Report(ScriptLevel::Operation, &operation, depth, line, split, keyword, value, valueEnd, outcome);
+        };
+        if (line.empty()) {
+            report(false, LineOutcome::Skipped);
+            continue;
+        }
+        if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
+            const bool closes = IsClosingLine(line);
+            report(false, closes ? LineOutcome::Closes : LineOutcome::Ignored);
+            if (closes) return;
             continue;
         }
         switch (operation.kind) {
         case OperationKind::Create:
             if (keyword == "NAME") {
+                report(true, LineOutcome::Used);
                 operation.newName = value;
             } else if (keyword == "INSERT") {
+                report(true, LineOutcome::Used);
                 operation.insertAtBottom = value == "Bottom";
             } else if (keyword == "CREATE") {
-                if (depth >= kMaxNesting) break;
+                if (depth >= kMaxNesting) {
+                    report(true, LineOutcome::Ignored);
+                    break;
+                }
+                report(true, LineOutcome::Opens);
                 LayerOperation child;
                 child.kind = OperationKind::Create;
                 child.target = value;
+                child.line = reader.LineNumber();
                 ParseOperation(reader, child, depth + 1);
                 operation.children.push_back(std::move(child));
             } else {
-                operation.assignments.push_back({keyword, value});
+                report(true, LineOutcome::Used);
+                operation.assignments.push_back({keyword, value, reader.LineNumber()});
             }
             break;
         case OperationKind::Update:
+            report(true, LineOutcome::Used);
             if (keyword == "MOVE") {
                 operation.move = value == "Bottom" ? MoveKind::Bottom : value == "Top" ? MoveKind::Top : MoveKind::None;
             } else if (keyword == "RESTART") {
                 operation.restart = value == "Yes";
             } else {
-                operation.assignments.push_back({keyword, value});
+                operation.assignments.push_back({keyword, value, reader.LineNumber()});
             }
             break;
         case OperationKind::Delete:
+            report(true, LineOutcome::Used);
             if (keyword == "NAME")
                 operation.newName = value;
             else
-                operation.assignments.push_back({keyword, value});
+                operation.assignments.push_back({keyword, value, reader.LineNumber()});
             break;
         default:
+            report(true, LineOutcome::Ignored);
             break;
         }
     }
+    reader.ReportBreak(ScriptLevel::Operation, depth);
 }
 
 void ParseBlock(LineReader& reader, TimeBlock& block) {
     std::string line, keyword, value;
+    size_t valueEnd = 0;
     while (reader.Read(line)) {
-        if (line.empty()) continue;
-        if (!SplitScriptLine(line, keyword, value)) {
-            if (IsClosingLine(line)) return;
+        const auto report = [&](bool split, LineOutcome outcome) {
+            reader.Report(ScriptLevel::Block, nullptr, 0, line, split, keyword, value, valueEnd, outcome);
+        };
+        if (line.empty()) {
+            report(false, LineOutcome::Skipped);
+            continue;
+        }
+        if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
+            const bool closes = IsClosingLine(line);
+            report(false, closes ? LineOutcome::Closes : LineOutcome::Ignored);
+            if (closes) return;
             continue;
         }
         if (HasOpeningBrace(line) && (keyword == "CREATE" || keyword == "UPDATE" || keyword == "DELETE")) {
+            report(true, LineOutcome::Opens);
             LayerOperation operation;
             operation.kind = keyword == "CREATE"   ? OperationKind::Create
                              : keyword == "UPDATE" ? OperationKind::Update
                                                    : OperationKind::Delete;
             operation.target = value;
+            operation.line = reader.LineNumber();
             ParseOperation(reader, operation, 1);
             block.operations.push_back(std::move(operation));
         } else if (keyword == "END") {
+            report(true, LineOutcome::Used);
             LayerOperation operation;
             operation.kind = OperationKind::End;
+            operation.line = reader.LineNumber();
             block.operations.push_back(std::move(operation));
         } else if (keyword == "DESC") {
+            report(true, LineOutcome::Used);
             block.description = value;
+        } else {
+            report(true, LineOutcome::Ignored);
         }
     }
+    reader.ReportBreak(ScriptLevel::Block, 0);
 }
 
 float ReadBlockTime(const std::string& value) {
@@ -139,9 +230,10 @@ float ReadBlockTime(const std::string& value) {
 
 }  // namespace
 
-bool SplitScriptLine(std::string_view line, std::string& keyword, std::string& value) {
+bool SplitScriptLine(std::string_view line, std::string& keyword, std::string& value, size_t* valueEnd) {
     keyword.clear();
     value.clear();
+    if (valueEnd) *valueEnd = 0;
     size_t i = 0;
     bool ended = false;
     for (; i < line.size(); ++i) {
@@ -175,24 +267,40 @@ bool SplitScriptLine(std::string_view line, std::string& keyword, std::string& v
         value.push_back(c);
         begun = true;
     }
+    if (valueEnd) *valueEnd = i;
     return true;
 }
 
-void ParseScriptText(std::string_view text, Script& script) {
-    LineReader reader(text);
+void ParseScriptText(std::string_view text, Script& script, ScriptParseObserver* observer) {
+    LineReader reader(text, observer);
     std::string line, keyword, value;
+    size_t valueEnd = 0;
     while (reader.Read(line)) {
-        if (line.empty()) continue;
-        if (!SplitScriptLine(line, keyword, value)) continue;
+        const auto report = [&](bool split, LineOutcome outcome) {
+            reader.Report(ScriptLevel::Top, nullptr, 0, line, split, keyword, value, valueEnd, outcome);
+        };
+        if (line.empty()) {
+            report(false, LineOutcome::Skipped);
+            continue;
+        }
+        if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
+            report(false, LineOutcome::Ignored);
+            continue;
+        }
         if (HasOpeningBrace(line)) {
             if (keyword == "TIME") {
+                report(true, LineOutcome::Opens);
                 TimeBlock block;
                 block.time = ReadBlockTime(value);
+                block.line = reader.LineNumber();
                 ParseBlock(reader, block);
                 script.blocks.push_back(std::move(block));
+            } else {
+                report(true, LineOutcome::Ignored);
             }
             continue;
         }
+        bool used = true;
         if (keyword == "MUSICSTREAM")
             script.musicFile = value;
         else if (keyword == "LOADINGIMG")
@@ -207,7 +315,11 @@ void ParseScriptText(std::string_view text, Script& script) {
             script.logScript = value == "Yes";
         else if (keyword == "TIMESTRETCH")
             script.timeStretch = value == "Yes";
+        else
+            used = false;
+        report(true, used ? LineOutcome::Used : LineOutcome::Ignored);
     }
+    if (!reader.AtEnd()) reader.ReportBreak(ScriptLevel::Top, 0);
     // Blocks of equal time keep no particular order.
     std::sort(script.blocks.begin(), script.blocks.end(),
               [](const TimeBlock& a, const TimeBlock& b) { return a.time < b.time; });
@@ -231,6 +343,7 @@ void ParseScriptFile(const std::string& fileName, Script& script) {
             break;
         }
     }
+    script.fileName = fileName;
     ParseScriptText(text, script);
     if (script.logScript) WriteScriptLog(script.blocks);
 }

@@ -53,15 +53,41 @@ void Timeline::Parse(const std::string& fileName) {
     ParseScriptFile(fileName, script_);
 }
 
+std::string Timeline::Where(int line) const {
+    if (line <= 0) return {};
+    return ", " + (script_.fileName.empty() ? std::string("script") : script_.fileName) + " line " + std::to_string(line);
+}
+
 Layer* Timeline::ApplyCreate(const LayerOperation& operation) {
-    std::unique_ptr<Layer> created = CreateLayer(device_, operation.children, operation.target);
+    // Errors keep their text and gain the place: the layer and the script line.
+    std::unique_ptr<Layer> created;
+    try {
+        created = CreateLayer(device_, operation.children, operation.target);
+    } catch (const CUserException& error) {
+        ReraiseWithPlace(error, "(CREATE " + operation.target + Where(operation.line) + ")");
+    }
     Layer* layer = operation.insertAtBottom ? layers_.AddBottom(std::move(created)) : layers_.AddTop(std::move(created));
+    layer->SetScriptLine(operation.line);
     if (!operation.newName.empty()) layer->SetName(operation.newName);
-    for (const ParameterAssignment& assignment : operation.assignments)
-        layer->SetParameter(assignment.name, assignment.value);
+    SetParameters(*layer, operation);
     // Already on the stack: a failing Init ends the run with the layer in place.
-    layer->Init();
+    try {
+        layer->Init();
+    } catch (const CUserException& error) {
+        ReraiseWithPlace(error, "(" + DescribeLayer(*layer) + ")");
+    }
     return layer;
+}
+
+void Timeline::SetParameters(Layer& layer, const LayerOperation& operation) {
+    for (const ParameterAssignment& assignment : operation.assignments) {
+        try {
+            layer.SetParameter(assignment.name, assignment.value);
+        } catch (const CUserException& error) {
+            ReraiseWithPlace(error, "(layer " + layer.GetTypeName() + " [" + layer.GetName() + "]" +
+                                        Where(assignment.line) + ")");
+        }
+    }
 }
 
 void Timeline::DrawLoadingImage() {
@@ -164,9 +190,10 @@ bool Timeline::RunFrame(bool draw) {
                 break;
             case OperationKind::Update: {
                 Layer* layer = layers_.Find(operation.target);
-                if (layer == nullptr) ReportFatal("Could not find any layer named [%s].", operation.target.c_str());
-                for (const ParameterAssignment& assignment : operation.assignments)
-                    layer->SetParameter(assignment.name, assignment.value);
+                if (layer == nullptr)
+                    ReportFatal("Could not find any layer named [%s].%s", operation.target.c_str(),
+                                operation.line > 0 ? ("\r\n(UPDATE" + Where(operation.line) + ")").c_str() : "");
+                SetParameters(*layer, operation);
                 if (operation.restart) layer->Restart(-1.0f);
                 if (operation.move == MoveKind::Top)
                     layers_.MoveTop(layer);

@@ -47,6 +47,7 @@ public:
     Script& GetScript() { return script_; }
     const Script& GetScript() const { return script_; }
     LayerStack& GetLayers() { return layers_; }
+    const LayerStack& GetLayers() const { return layers_; }
     // (text, expiry as elapsed seconds), oldest first.
     const std::vector<std::pair<std::string, float>>& GetDescriptions() const { return descriptions_; }
     float GetStartTime() const { return startTime_; }
@@ -56,6 +57,10 @@ public:
 
 private:
     Layer* ApplyCreate(const LayerOperation& operation);
+    // The operation's assignments in order; an error names the layer and the assignment's line.
+    void SetParameters(Layer& layer, const LayerOperation& operation);
+    // ", FILE line N" for a script line, empty for 0.
+    std::string Where(int line) const;
     // Start without the music; the loading image when asked and the script names one
     // (left on screen and in memory until DestroyLoadingTexture).
     void Begin(bool loadingImage);

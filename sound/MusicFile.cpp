@@ -6,7 +6,9 @@
 uint32_t SoundSystem::PlayMusicFile(const std::string& fileName, std::vector<uint8_t>& musicData,
                                     double position) {
     File file;
-    if (!file.Open(fileName.c_str())) ReportFatal("Cannot open [%s]", fileName.c_str());
+    // The name alone does not say it is the music the script asks for.
+    if (!file.Open(fileName.c_str()))
+        ReportFatal("Cannot open [%s]\r\n(the music file named by MUSICSTREAM)", fileName.c_str());
     const long length = file.Seek(0, 2) >= 0 ? file.Tell() : 0;
     file.Seek(0, 0);
     musicData.resize(length > 0 ? static_cast<size_t>(length) : 0);

@@ -68,6 +68,7 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/FrameRate.cpp
   ${CMAKE_SOURCE_DIR}/app/LogWindow.cpp
   ${CMAKE_SOURCE_DIR}/app/PlaybackSection.cpp
+  ${CMAKE_SOURCE_DIR}/app/StackOverlay.cpp
   ${CMAKE_SOURCE_DIR}/app/TimelineSeek.cpp
   ${CMAKE_SOURCE_DIR}/app/ProgressLine.cpp
   ${CMAKE_SOURCE_DIR}/app/VideoFormat.cpp

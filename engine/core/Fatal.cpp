@@ -56,6 +56,14 @@ void ReportFatal(const char* format, ...)
     throw CUserException(g_libraryMessage);
 }
 
+void ReraiseWithPlace(const CUserException& error, const std::string& place)
+{
+    const std::string text = error.what();  // may be this very buffer
+    std::snprintf(g_libraryMessage, sizeof(g_libraryMessage), "%s\r\n%s", text.c_str(), place.c_str());
+    g_libraryErrorPending = true;
+    throw CUserException(g_libraryMessage);
+}
+
 bool IsLibraryErrorPending()
 {
     return g_libraryErrorPending;

@@ -40,6 +40,10 @@ public:
 // debugger output, sets the pending flag and throws CUserException.
 [[noreturn]] void ReportFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Raises error again with place on a line of its own after its text, which stays as it
+// was (the place says where in the script or in which layer it happened).
+[[noreturn]] void ReraiseWithPlace(const CUserException& error, const std::string& place);
+
 // Set by ReportFatal and never cleared; the last message stays readable. Each thread has
 // its own message and flag.
 bool IsLibraryErrorPending();

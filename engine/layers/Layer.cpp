@@ -43,6 +43,12 @@ void Layer::SetName(const std::string& text) {
     autoDelete = false;
 }
 
+std::string DescribeLayer(const Layer& layer) {
+    std::string text = "layer " + layer.GetTypeName() + " [" + layer.GetName() + "]";
+    if (layer.GetScriptLine() > 0) text += ", script line " + std::to_string(layer.GetScriptLine());
+    return text;
+}
+
 void Layer::SetDefaultName(const char* format) {
     char text[256];
     std::snprintf(text, sizeof text, format, static_cast<unsigned>(std::rand()));
@@ -66,20 +72,25 @@ void FadingLayer::Init() {
     fallRate = 1.0f / FallingTime;
 }
 
-void FadingLayer::Render() {
+float FadingLayer::FadeAt(float t) const {
     float value;
-    if (time < risingEnd) {
-        value = time * riseRate;
-        fade = std::isfinite(value) ? std::fmin(std::fmax(value, 0.0f), 1.0f) : 0.0f;
-        RenderRising();
-    } else if (time < stableEnd) {
-        fade = 1.0f;
-        RenderStable();
-    } else {
-        // A zero falling time makes the rate infinite: the phase is one instant, where the
-        // envelope still stands at its stable value.
-        value = std::isfinite(fallRate) ? fallingEnd * fallRate - time * fallRate : 1.0f;
-        fade = std::isnan(value) ? 0.0f : std::fmin(std::fmax(value, 0.0f), 1.0f);
-        RenderFalling();
+    if (t < risingEnd) {
+        value = t * riseRate;
+        return std::isfinite(value) ? std::fmin(std::fmax(value, 0.0f), 1.0f) : 0.0f;
     }
+    if (t < stableEnd) return 1.0f;
+    // A zero falling time makes the rate infinite: the phase is one instant, where the
+    // envelope still stands at its stable value.
+    value = std::isfinite(fallRate) ? fallingEnd * fallRate - t * fallRate : 1.0f;
+    return std::isnan(value) ? 0.0f : std::fmin(std::fmax(value, 0.0f), 1.0f);
+}
+
+void FadingLayer::Render() {
+    fade = FadeAt(time);
+    if (time < risingEnd)
+        RenderRising();
+    else if (time < stableEnd)
+        RenderStable();
+    else
+        RenderFalling();
 }

@@ -36,10 +36,15 @@ public:
     // The script's name of the layer's type (set by the registry that made it; empty otherwise).
     const std::string& GetTypeName() const { return typeName; }
     void SetTypeName(const std::string& text) { typeName = text; }
+    // The script line of the CREATE that made it (0: not made from a script file).
+    int GetScriptLine() const { return scriptLine; }
+    void SetScriptLine(int line) { scriptLine = line; }
 
     RenderDevice& GetDevice() const { return device; }
     const std::vector<LayerOperation>& GetNestedOperations() const { return nestedOperations; }
     float GetClockOrigin() const { return clockOrigin; }
+    float GetStartTime() const { return StartTime; }
+    float GetLifeTime() const { return LifeTime; }
 
 protected:
     // Draws one frame; reached only through Frame, with `time` set.
@@ -56,7 +61,11 @@ protected:
     std::string name;
     std::string typeName;
     bool autoDelete = true;
+    int scriptLine = 0;
 };
+
+// "layer TYPE [name]", and ", script line N" when the layer knows its line: where an error happened.
+std::string DescribeLayer(const Layer& layer);
 
 // Rising / stable / falling envelope shared by the image layers.
 class FadingLayer : public Layer {
@@ -70,6 +79,8 @@ public:
     void Release() override {}
 
     float GetFade() const { return fade; }
+    // The envelope at t seconds into the window (what Render sets fade to).
+    float FadeAt(float t) const;
 
 protected:
     // Sets fade for `time` and dispatches to the phase's drawing function.

@@ -7,6 +7,7 @@
 struct ParameterAssignment {
     std::string name;
     std::string value;
+    int line = 0;  // script line it came from (0: not from a script file)
 };
 
 enum class OperationKind : int { Create = 0, Update = 1, Delete = 2, End = 3, Other = 4 };
@@ -21,4 +22,5 @@ struct LayerOperation {
     bool restart = false;
     std::vector<ParameterAssignment> assignments;
     std::vector<LayerOperation> children;  // CREATE operations nested in a CREATE body
+    int line = 0;  // script line of its CREATE, UPDATE, DELETE or END (0: not from a script file)
 };

@@ -1,6 +1,8 @@
 // The layer stack: ordering, lookup by name, removal and the per-frame pass.
 #include "engine/layers/LayerStack.h"
 
+#include "engine/core/Fatal.h"
+
 #include <algorithm>
 
 LayerStack::~LayerStack() {
@@ -62,14 +64,15 @@ void LayerStack::Clear() {
 }
 
 void LayerStack::FrameAll() {
-    if (observer_ == nullptr) {
-        for (const auto& layer : layers_) layer->Frame();
-        return;
-    }
     for (const auto& layer : layers_) {
-        observer_->BeforeLayerFrame(*layer);
-        layer->Frame();
-        observer_->AfterLayerFrame(*layer);
+        if (observer_) observer_->BeforeLayerFrame(*layer);
+        // An error while drawing (a camera the scene does not have...) says which layer.
+        try {
+            layer->Frame();
+        } catch (const CUserException& error) {
+            ReraiseWithPlace(error, "(" + DescribeLayer(*layer) + ")");
+        }
+        if (observer_) observer_->AfterLayerFrame(*layer);
     }
 }
 

@@ -14,9 +14,9 @@ void ParameterSet::CheckNewName(const std::string& name, bool bound) const {
         ReportFatal("Parameter [%s] is declared twice.", name.c_str());
 }
 
-void ParameterSet::AddAccessor(int32_t id, Getter get, Setter set, const std::string& name) {
+void ParameterSet::AddAccessor(int32_t id, Getter get, Setter set, const std::string& name, ParameterKind kind) {
     CheckNewName(name, false);
-    accessors_.emplace(name, AccessorParameter{id, std::move(get), std::move(set), name});
+    accessors_.emplace(name, AccessorParameter{id, std::move(get), std::move(set), name, kind});
 }
 
 void ParameterSet::Bind(const std::string& name, ParameterKind kind, void* target, ChangeHandler onChange) {
@@ -54,7 +54,7 @@ void ParameterSet::AddIntAccessor(int32_t id, const std::string& name, int32_t* 
             if (onSet) onSet();
             return true;
         },
-        name);
+        name, ParameterKind::Int);
 }
 
 void ParameterSet::AddFloatAccessor(int32_t id, const std::string& name, float* target, ChangeHandler onSet) {
@@ -72,7 +72,7 @@ void ParameterSet::AddFloatAccessor(int32_t id, const std::string& name, float* 
             if (onSet) onSet();
             return true;
         },
-        name);
+        name, ParameterKind::Float);
 }
 
 void ParameterSet::AddStringAccessor(int32_t id, const std::string& name, std::string* target, ChangeHandler onSet) {
@@ -83,7 +83,7 @@ void ParameterSet::AddStringAccessor(int32_t id, const std::string& name, std::s
             if (onSet) onSet();
             return true;
         },
-        name);
+        name, ParameterKind::String);
 }
 
 void ParameterSet::AddBoolAccessor(int32_t id, const std::string& name, bool* target, ChangeHandler onSet) {
@@ -94,7 +94,7 @@ void ParameterSet::AddBoolAccessor(int32_t id, const std::string& name, bool* ta
             if (onSet) onSet();
             return true;
         },
-        name);
+        name, ParameterKind::Bool);
 }
 
 bool ParameterSet::SetParameter(const std::string& name, const std::string& value) {
@@ -138,4 +138,33 @@ const ParameterSet::AccessorParameter* ParameterSet::FindAccessor(const std::str
 const ParameterSet::BoundParameter* ParameterSet::FindBound(const std::string& name) const {
     auto found = bound_.find(name);
     return found == bound_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> ParameterSet::GetAccessorNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : accessors_) names.push_back(entry.first);
+    return names;
+}
+
+std::vector<std::string> ParameterSet::GetBoundNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : bound_) names.push_back(entry.first);
+    return names;
+}
+
+std::string ParameterSet::FormatBound(const BoundParameter& parameter) {
+    char text[64];
+    switch (parameter.kind) {
+    case ParameterKind::Int:
+        std::snprintf(text, sizeof text, "%d", *static_cast<const int32_t*>(parameter.target));
+        return text;
+    case ParameterKind::Float:
+        std::snprintf(text, sizeof text, "%g", *static_cast<const float*>(parameter.target));
+        return text;
+    case ParameterKind::Bool:
+        return *static_cast<const bool*>(parameter.target) ? "Yes" : "No";
+    case ParameterKind::String:
+        break;
+    }
+    return *static_cast<const std::string*>(parameter.target);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 enum class ParameterKind : int { Int = 0, Float = 1, String = 2, Bool = 3 };
 
@@ -18,6 +19,7 @@ public:
         Getter get;
         Setter set;
         std::string name;
+        ParameterKind kind = ParameterKind::String;  // how set reads its text
     };
     struct BoundParameter {
         ParameterKind kind = ParameterKind::Float;
@@ -43,11 +45,17 @@ public:
     const BoundParameter* FindBound(const std::string& name) const;
     size_t GetAccessorCount() const { return accessors_.size(); }
     size_t GetBoundCount() const { return bound_.size(); }
+    // Names of each table in byte order (references describe parameters from them).
+    std::vector<std::string> GetAccessorNames() const;
+    std::vector<std::string> GetBoundNames() const;
+    // A bound parameter's current value as text ("%g" for floats, "Yes"/"No" for flags).
+    static std::string FormatBound(const BoundParameter& parameter);
 
 protected:
     // Constructors only. A name is bound at most once and declared as accessor at most
     // once (an accessor may repeat a bound name; the bound one wins). Fatal otherwise.
-    void AddAccessor(int32_t id, Getter get, Setter set, const std::string& name);
+    void AddAccessor(int32_t id, Getter get, Setter set, const std::string& name,
+                     ParameterKind kind = ParameterKind::String);
     void Bind(const std::string& name, ParameterKind kind, void* target, ChangeHandler onChange = {});
     void BindInt(const std::string& name, int32_t* target, ChangeHandler onChange = {});
     void BindFloat(const std::string& name, float* target, ChangeHandler onChange = {});

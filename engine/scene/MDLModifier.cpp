@@ -33,8 +33,8 @@ void MDLModifier::Init()
 {
     object_ = scene_.FindObject(ObjetName);
     if (!object_)
-        LogLine("Warning : Modifier [%s] found no object named [%s]; it follows (0, 0, 0).", name_.c_str(),
-                ObjetName.c_str());
+        LogLine("Warning : Modifier [%s] found no object named [%s]; it follows (0, 0, 0). (modifier type %s)",
+                name_.c_str(), ObjetName.c_str(), typeName_.c_str());
     texture_ = LoadLayerTexture(device_, TextureFile, AlphaTexture);
 }
 
@@ -136,8 +136,11 @@ std::unique_ptr<MDLModifier> MDLModifierRegistry::Create(RenderDevice& device, S
                                                          const std::string& typeName) const
 {
     auto found = factories_.find(typeName);
-    if (found != factories_.end())
-        return found->second->Create(device, scene);
+    if (found != factories_.end()) {
+        std::unique_ptr<MDLModifier> modifier = found->second->Create(device, scene);
+        modifier->SetTypeName(typeName);
+        return modifier;
+    }
     std::string listing;
     for (const auto& entry : factories_)
         listing += " - " + entry.first + "\r\n";

@@ -38,6 +38,9 @@ public:
 
     void SetName(const std::string& text) { name_ = text; }
     const std::string& GetName() const { return name_; }
+    // The script's name of the modifier's type (set by the registry that made it).
+    const std::string& GetTypeName() const { return typeName_; }
+    void SetTypeName(const std::string& text) { typeName_ = text; }
     bool DeletesWhenOver() const { return deleteWhenOver_; }
     void SetDeleteWhenOver(bool value) { deleteWhenOver_ = value; }
     SceneObject* GetObject() const { return object_; }
@@ -74,6 +77,7 @@ protected:
 
 private:
     std::string name_;
+    std::string typeName_;
     bool deleteWhenOver_ = true;
 };
 

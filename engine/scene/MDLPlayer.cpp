@@ -1,6 +1,8 @@
 // MDLPlayer: scene loading, fog set-up, camera selection and the per-frame order of scene and modifiers.
 #include "engine/scene/MDLPlayer.h"
 
+#include <cstdio>
+#include "engine/core/Fatal.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/layers/LayerRegistry.h"
 #include "engine/layers/ScreenSpace.h"
@@ -31,8 +33,14 @@ MDLPlayer::MDLPlayer(RenderDevice& device, const std::vector<LayerOperation>& ne
             modifiers_.push_back(std::move(modifier));
         if (!operation.newName.empty())
             added.SetName(operation.newName);
-        for (const ParameterAssignment& assignment : operation.assignments)
-            added.SetParameter(assignment.name, assignment.value);
+        for (const ParameterAssignment& assignment : operation.assignments) {
+            try {
+                added.SetParameter(assignment.name, assignment.value);
+            } catch (const CUserException& error) {
+                ReraiseWithPlace(error, "(modifier " + operation.target +
+                                            (assignment.line > 0 ? ", script line " + std::to_string(assignment.line) : "") + ")");
+            }
+        }
     }
 }
 

@@ -49,8 +49,12 @@ Camera* Scene::FindCamera(const std::string& name) const
 void Scene::SelectCamera(const char* name)
 {
     Camera* camera = FindCamera(name);
-    if (!camera)
-        ReportFatal("Could not find any camera named [%s]", name);
+    if (!camera) {
+        std::string listing;
+        for (const Camera* known : cameras_)
+            listing += " - " + known->GetName() + "\r\n";
+        ReportFatal("Could not find any camera named [%s]\r\n Available are : \r\n%s", name, listing.c_str());
+    }
     if (!camera->track || camera->track->position.empty())
         ReportFatal("Camera [%s] has no source track.", camera->GetName().c_str());
     if (!camera->target->track || camera->target->track->position.empty())

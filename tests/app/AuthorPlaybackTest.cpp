@@ -547,7 +547,8 @@ TEST_F(AuthorPlaybackTest, WatchReloadsChangedFilesAndKeepsThePreviousScriptAfte
     WriteFile(dir / "Script.txt", FlashScript("Five") + "TIME " + late + " {\r\nUPDATE Ghost {\r\n};\r\n};\r\n");
     ASSERT_TRUE(frameUntil([&] { return Names() == "Five"; })) << Names();
     ASSERT_TRUE(frameUntil([&] { return !app.GetWatchError().empty(); }));
-    EXPECT_EQ(app.GetWatchError(), "Could not find any layer named [Ghost].");
+    EXPECT_EQ(app.GetWatchError().rfind("Could not find any layer named [Ghost].\r\n(UPDATE, ", 0), 0u)
+        << app.GetWatchError();
     EXPECT_EQ(Names(), "Four Pic");
     EXPECT_FALSE(IsQuitPosted());
 }

@@ -180,11 +180,12 @@ TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
         const Parsed parsed = name == "--video-quality" ? Parse({"--video", "x.mkv", name.c_str(), sample})
                               : takesValue             ? Parse({name.c_str(), sample})
                               : name == "--watch"      ? Parse({name.c_str(), "--no-pak"})
+                              : name == "--overlay"    ? Parse({name.c_str(), "--author"})
                                                        : Parse({name.c_str()});
         EXPECT_TRUE(parsed.ok) << name << ": " << parsed.error;
         ++listed;
     }
-    EXPECT_EQ(listed, 25u);
+    EXPECT_EQ(listed, 30u);
     EXPECT_FALSE(Parse({"--verbose"}).ok);
 }
 
@@ -314,4 +315,33 @@ TEST(CommandLine, BenchImpliesFixedStepNoVsyncAndHeadlessUnlessAWindowIsAsked)
     EXPECT_EQ(plain.options.fps, 0.0);
     EXPECT_FALSE(Parse({"--bench-json", ""}).ok);
     EXPECT_FALSE(Parse({"--bench-json"}).ok);
+}
+
+TEST(CommandLine, AuthoringModesTakeTheirValuesAndExcludeEachOther)
+{
+    Parsed all = Parse({"--describe"});
+    ASSERT_TRUE(all.ok) << all.error;
+    EXPECT_TRUE(all.options.describe);
+    EXPECT_EQ(all.options.describeType, "");
+    EXPECT_TRUE(IsAuthorToolMode(all.options));
+    Parsed one = Parse({"--describe", "GFXLayer"});
+    ASSERT_TRUE(one.ok) << one.error;
+    EXPECT_EQ(one.options.describeType, "GFXLayer");
+    // The type is optional: a following option is not taken for it.
+    Parsed then = Parse({"--describe", "--data", "."});
+    ASSERT_TRUE(then.ok) << then.error;
+    EXPECT_EQ(then.options.describeType, "");
+    EXPECT_EQ(then.options.dataDir, ".");
+    Parsed stack = Parse({"--stack-at", "1:02.5", "--fps", "25"});
+    ASSERT_TRUE(stack.ok) << stack.error;
+    EXPECT_DOUBLE_EQ(stack.options.stackAt, 62.5);
+    Parsed fresh = Parse({"--new", "demo"});
+    ASSERT_TRUE(fresh.ok) << fresh.error;
+    EXPECT_EQ(fresh.options.newDir, "demo");
+    EXPECT_TRUE(Parse({"--check", "--no-pak"}).options.check);
+    EXPECT_FALSE(IsAuthorToolMode(Parse({"--no-pak"}).options));
+    for (const std::vector<const char*>& wrong : std::vector<std::vector<const char*>>{
+             {"--check", "--describe"}, {"--new", "d", "--stack-at", "2"}, {"--stack-at", "-1"}, {"--stack-at", "soon"},
+             {"--new"}, {"--new", ""}, {"--overlay"}})
+        EXPECT_FALSE(Parse(wrong).ok) << wrong[0] << " " << (wrong.size() > 1 ? wrong[1] : "");
 }

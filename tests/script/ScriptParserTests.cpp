@@ -323,3 +323,22 @@ TEST(ScriptParser, ReadsFilesAndWritesTheLogOnlyWhenAsked) {
     }
     fs::current_path(previous);
 }
+
+TEST(ScriptParser, KeepsTheScriptLineOfEveryBlockOperationAndAssignment)
+{
+    Script script;
+    ParseScriptText("// x\r\nTIME 2 {\r\nCREATE \"MDLPlayer\" {\r\n\r\nMDLFile \"a.mdl\";\r\nCREATE \"Smoke\" {\r\n"
+                    "ObjetName \"B\";\r\n};\r\n};\r\nEND;\r\n};\r\n",
+                    script);
+    ASSERT_EQ(script.blocks.size(), 1u);
+    const TimeBlock& block = script.blocks[0];
+    EXPECT_EQ(block.line, 2);
+    ASSERT_EQ(block.operations.size(), 2u);
+    EXPECT_EQ(block.operations[0].line, 3);
+    ASSERT_EQ(block.operations[0].assignments.size(), 1u);
+    EXPECT_EQ(block.operations[0].assignments[0].line, 5);
+    ASSERT_EQ(block.operations[0].children.size(), 1u);
+    EXPECT_EQ(block.operations[0].children[0].line, 6);
+    EXPECT_EQ(block.operations[0].children[0].assignments[0].line, 7);
+    EXPECT_EQ(block.operations[1].line, 10);  // END
+}

@@ -43,6 +43,19 @@ protected:
 
 static LayerRegistrar<TimelineProbe> probeRegistrar("TimelineProbe");
 
+// A layer whose drawing fails, as a scene player's does on a camera its scene lacks.
+class FailingProbe : public Layer {
+public:
+    FailingProbe(RenderDevice& device, const std::vector<LayerOperation>& nested) : Layer(device, nested) {}
+    void Init() override {}
+    void Release() override {}
+
+protected:
+    void Render() override { ReportFatal("Broken render."); }
+};
+
+static LayerRegistrar<FailingProbe> failingRegistrar("FailingProbe");
+
 std::vector<std::string> Only(const std::string& prefix) {
     std::vector<std::string> found;
     for (const std::string& event : g_events)
@@ -191,7 +204,8 @@ TEST_F(TimelineTest, UpdateOfAMissingLayerIsFatal) {
         StepAt(2.0);
         ADD_FAILURE() << "an UPDATE of a missing layer must be fatal";
     } catch (const CUserException& error) {
-        EXPECT_STREQ(error.what(), "Could not find any layer named [Ghost].");
+        // The fixed text, then where: the UPDATE on the script's second line.
+        EXPECT_STREQ(error.what(), "Could not find any layer named [Ghost].\r\n(UPDATE, script line 2)");
     }
 }
 
@@ -326,7 +340,7 @@ TEST_F(TimelineTest, MusicFailuresAreFatal) {
         StartScript("MUSICSTREAM missing.mp3;\r\n");
         ADD_FAILURE() << "a missing music file must be fatal";
     } catch (const CUserException& error) {
-        EXPECT_STREQ(error.what(), "Cannot open [missing.mp3]");
+        EXPECT_STREQ(error.what(), "Cannot open [missing.mp3]\r\n(the music file named by MUSICSTREAM)");
     }
     timeline.reset();
     try {
@@ -482,4 +496,40 @@ TEST_F(TimelineTest, ATimelineThatNeverStartedMusicLeavesTheOutputAlone) {
     silent->StartMusic(0.4f);
     silent.reset();
     EXPECT_FALSE(SoundSystem::IsPlaying());
+}
+
+TEST_F(TimelineTest, ErrorsKeepTheirTextAndThenNameTheLayerAndTheScriptLine) {
+    struct Case {
+        const char* what;
+        std::string script;
+        double stepAt;  // < 0: the error comes in Start
+        std::string start, end;
+    };
+    const Case cases[] = {
+        {"unknown parameter in a CREATE", "TIME -1 {\r\nCREATE TimelineProbe {\r\nNAME P;\r\nColour 3;\r\n};\r\n};\r\n", -1.0,
+         "Could not find Parameter [Colour]\r\n Available are : \r\n - Tag\r\n - LifeTime\r\n - StartTime\r\n",
+         "\r\n(layer TimelineProbe [P], script line 4)"},
+        {"unknown layer type", "TIME -1 {\r\nCREATE Nothing {\r\n};\r\n};\r\n", -1.0,
+         "Could not find LayerEffect [Nothing].\r\n Available are : \r\n", "\r\n(CREATE Nothing, script line 2)"},
+        {"unknown parameter in an UPDATE",
+         "TIME -1 {\r\n" + Create("P") + "};\r\nTIME 1 {\r\nUPDATE P {\r\nColour 1;\r\n};\r\n};\r\n", 2.0,
+         "Could not find Parameter [Colour]\r\n", "\r\n(layer TimelineProbe [P], script line 8)"},
+        {"error while drawing", "TIME -1 {\r\nCREATE FailingProbe {\r\nNAME F;\r\n};\r\n};\r\n", 0.5, "Broken render.",
+         "Broken render.\r\n(layer FailingProbe [F], script line 2)"},
+    };
+    for (const Case& c : cases) {
+        std::string text;
+        try {
+            StartScript(c.script);
+            if (c.stepAt >= 0.0) StepAt(c.stepAt);
+            ADD_FAILURE() << c.what << ": no error";
+            continue;
+        } catch (const CUserException& error) {
+            text = error.what();
+        }
+        EXPECT_EQ(text.rfind(c.start, 0), 0u) << c.what << ":\n" << text;
+        ASSERT_GE(text.size(), c.end.size()) << c.what;
+        EXPECT_EQ(text.substr(text.size() - c.end.size()), c.end) << c.what << ":\n" << text;
+        timeline.reset();
+    }
 }

@@ -70,6 +70,17 @@ TEST_F(MDLPlayerTest, ModifiersComeFromTheNestedCreatesInOrderBottomFirst)
     EXPECT_NE(dynamic_cast<OndesRadio*>(player->GetModifiers().back().get()), nullptr);
 }
 
+TEST_F(MDLPlayerTest, AModifierParameterErrorNamesTheModifierAndItsScriptLine)
+{
+    ParameterAssignment wrong{"NBParticles", "3", 14};
+    nested_ = {ModifierOperation("Smoke", "S", {wrong})};
+    const std::string text = FatalText([&] { MDLPlayer player(device, nested_); });
+    EXPECT_EQ(text.rfind("Could not find Parameter [NBParticles]\r\n Available are : \r\n", 0), 0u) << text;
+    const std::string place = "\r\n(modifier Smoke, script line 14)";
+    ASSERT_GT(text.size(), place.size());
+    EXPECT_EQ(text.substr(text.size() - place.size()), place) << text;
+}
+
 TEST_F(MDLPlayerTest, UnknownModifierTypeIsFatalAtCreation)
 {
     nested_ = {ModifierOperation("smoke")};
@@ -114,7 +125,8 @@ TEST_F(MDLPlayerTest, EverySetOfCurrentCameraSelectsItAgain)
     EXPECT_EQ(player->GetScene().GetCurrentCamera()->GetName(), "Camera02");
     // An unknown name stops at the next frame.
     player->SetParameter("CurrentCamera", "Nobody");
-    EXPECT_EQ(FatalText([&] { FrameAt(*player, 0.8); }), "Could not find any camera named [Nobody]");
+    EXPECT_EQ(FatalText([&] { FrameAt(*player, 0.8); }),
+              "Could not find any camera named [Nobody]\r\n Available are : \r\n - Camera01\r\n - Camera02\r\n");
 }
 
 TEST_F(MDLPlayerTest, LocalTimeBecomesSceneFramesAt33PerSecond)

@@ -154,6 +154,8 @@ TEST_F(ModifierTest, ObjectIsFoundByExactNameAndAMissingOneIsWarnedOnce)
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("[Flies test]"), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[0].find("[box]"), std::string::npos) << warnings[0];
+    // The type is named too: an unnamed modifier's brackets are empty.
+    EXPECT_NE(warnings[0].find("(modifier type Flies)"), std::string::npos) << warnings[0];
     // Without an object it draws at (0, 0, 0): at time 0 a fly sits on its object.
     missing->Restart(0.0f);
     DrawsAt(*missing, 0.0);

@@ -344,7 +344,9 @@ TEST(SceneLoadingTest, CameraSelectionChecksNameAndTracks)
     file.tracks.push_back(rollOnly);
     LoadedScene loaded(file);
     Scene& scene = *loaded.scene;
-    EXPECT_EQ(FatalText([&] { scene.SelectCamera("Camera02"); }), "Could not find any camera named [Camera02]");
+    EXPECT_EQ(FatalText([&] { scene.SelectCamera("Camera02"); }),
+              "Could not find any camera named [Camera02]\r\n Available are : \r\n - Camera01\r\n - Bare\r\n"
+              " - HalfTracked\r\n - RollOnly\r\n");
     EXPECT_EQ(FatalText([&] { scene.SelectCamera("bare"); }), "Camera [Bare] has no source track.");
     EXPECT_EQ(FatalText([&] { scene.SelectCamera("RollOnly"); }), "Camera [RollOnly] has no source track.");
     EXPECT_EQ(FatalText([&] { scene.SelectCamera("HALFTRACKED"); }), "Camera [HalfTracked] has no target track.");
