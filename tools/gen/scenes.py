@@ -390,6 +390,15 @@ def station():
     sc.lights.append(M.Light('BeaconLow.halo.m"halo.jpg"', (0.0, -33.5, 0.0), (1.0, 0.5, 0.3), 1.0))
     sc.lights.append(M.Light('BeaconDock.halo.m"halo.jpg"', (0.0, 0.0, -25.5), (0.5, 0.8, 1.0), 1.0))
 
+    # The glow shot plays the file's first camera: looking down past the station onto the sunlit
+    # planet, so that every corner of its picture, whose colour the glow takes, is bright planet.
+    # Over the shot's twelve seconds (380 frames) it sinks slowly towards the ring.
+    def eye4(f):
+        t = smooth(f / 380.0)
+        return lerp((-40.0, 215.0, -140.0), (-30.0, 185.0, -120.0), t)
+
+    add_camera(sc, "Camera04", eye4, lambda f: (0.0, -10.0, 0.0), fov=0.5)
+
     def eye1(f):
         t = smooth(f / 730.0)
         a = math.radians(-140.0 + 80.0 * t)

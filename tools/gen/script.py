@@ -199,7 +199,7 @@ def scene(name, mdl, start, length, camera, modifiers=(), kind="MDLPlayer", extr
     return Layer(kind, PICTURE, start, p, name=name, children=modifiers)
 
 
-def focal_scene(mdl, start, rise, stable, fall, alpha="soft.jpg"):
+def focal_scene(mdl, start, rise, stable, fall, alpha="rim.jpg"):
     p = envelope(start, rise, stable, fall) + [("AlphaMap", alpha), ("MDLFile", mdl)]
     return Layer("FocalMDL", PICTURE, start, p)
 
@@ -237,11 +237,26 @@ def crater_shot():
     return scene("Crater", "crater.mdl", bar(8), bar(8), "Camera01", mods)
 
 
+# Fireflies: a fly drifts from its object at 4 units per second along a random heading, rising as
+# fast, for as long as its modifier lives, so a long-lived swarm ends up far above the pond. A new
+# swarm of short life rises from the water on every beat instead: three are out at a time, no fly
+# ever more than 4 x 1.44 x sqrt(6) = 14 units from the pond's middle, and the odd one that strays
+# past the shell blinks to a new spot.
+FLIES_LIFE = beat(3)
+FLIES_SHELL = (0.3, 6.0)
+
+
+def fireflies(first, last, per_swarm=8):
+    """Swarms of fireflies over the pond, one more on every beat from bar first until bar last."""
+    params = [("ObjetName", "Fireflies.Hide"), ("Texture", "fly.jpg"), ("AlphaTexture", "fly_a.jpg"),
+              ("NBFlies", per_swarm), ("XScale", 0.5), ("YScale", 0.5), ("ZoneMin", FLIES_SHELL[0]),
+              ("ZoneMax", FLIES_SHELL[1])]
+    beats = round((bar(last) - bar(first)) / T.BEAT)
+    return [modifier("Flies", bar(first) + beat(k), params, life=FLIES_LIFE) for k in range(beats)]
+
+
 def observatory_shot():
-    mods = [
-        modifier("Flies", bar(24), [("ObjetName", "Fireflies.Hide"), ("Texture", "fly.jpg"), ("AlphaTexture", "fly_a.jpg"),
-                                    ("NBFlies", 24), ("XScale", 0.5), ("YScale", 0.5), ("ZoneMin", 0.5),
-                                    ("ZoneMax", 9.0)]),
+    mods = fireflies(24, 32) + [
         modifier("OndesRadio", bar(24), [("ObjetName", "DishFocus.Hide"), ("Texture", "ring.jpg"),
                                          ("AlphaTexture", "ring_a.jpg"), ("XScale", 3.0), ("YScale", 3.0)]),
     ]

@@ -161,6 +161,21 @@ def chromic():
     return np.clip(0.35 + 0.65 * col, 0, 1)
 
 
+# The glow quad reaches past the screen: seen from 6.5 units through a quarter turn, the
+# screen shows its middle, out to RIM_SEEN of the way from its centre (7.5 units high and
+# 10 wide) to the middle of each of its edges.
+RIM_SEEN = 6.5 / 7.5
+
+
+def rim(s=256, clear=0.55, edge=0.6):
+    """The glow's alpha: clear over the middle of the screen, where the subject stands, and
+    thickening towards the screen's edges to edge at the middle of each edge and more in the
+    corners, where the picture still shows through: a halo round the picture rather than a patch
+    over it."""
+    d = radial(s, 1.0)
+    return np.clip(np.clip((d - clear) / (RIM_SEEN - clear), 0, None) ** 1.5 * edge, 0, 0.85)
+
+
 def sprite(core, soft, rgb, s=64):
     """A round light: the glow for additive use, and for blended use a flat colour with the glow as alpha
     (a colour darkened towards the rim would darken what lies behind it)."""
@@ -216,6 +231,7 @@ def main(d):
     out(d, "beam.jpg", beam())
     out(d, "sails.jpg", sails())
     out(d, "chromic.jpg", chromic())
+    out(d, "rim.jpg", rim(), 95)
     col, _ = sprite(0.12, 0.35, (1.0, 0.85, 0.6), s=128)
     out(d, "halo.jpg", col)
     col, _ = sprite(0.4, 0.15, (1.0, 0.7, 0.35))
