@@ -70,8 +70,9 @@ TEST(MdlConvertGL, TheSourceCamerasPictureUprightUnmirroredWithBackFacesCulled)
 {
     std::string reason;
     std::unique_ptr<GLDevice> device = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
-    if (!device)
-        GTEST_SKIP() << "no OpenGL context: " << reason;
+    if (!device) {
+        SKIP_OR_FAIL_WITHOUT_GL(reason);
+    }
     device->EnableClearColor(true);
     device->SetClearColor(0, 0, 0);
     device->SetNearPlane(1.0f);
