@@ -4,7 +4,9 @@
 #include <zlib.h>
 #include <cstring>
 #include <functional>
+#include <map>
 #include "support/FatalText.h"
+#include "support/MemoryArchive.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 #include "engine/core/Fatal.h"
@@ -248,6 +250,52 @@ TEST(ImageTest, JpegReaderGivesRgbAndGreyscaleWithEqualChannels)
     EXPECT_NEAR(200, static_cast<int>((v >> 16) & 0xFF), 3);
     EXPECT_NEAR(40, static_cast<int>((v >> 8) & 0xFF), 3);
     EXPECT_NEAR(90, static_cast<int>(v & 0xFF), 3);
+}
+
+namespace {
+
+// Counts the reads of each name the readers ask the archive for.
+class CountingArchive : public MemoryArchive {
+public:
+    bool ReadFile(const std::string& name, void* buffer) const override
+    {
+        ++reads[name];
+        return MemoryArchive::ReadFile(name, buffer);
+    }
+    mutable std::map<std::string, int> reads;
+};
+
+}  // namespace
+
+TEST(ImageTest, EachImageIsReadOnceAndOnlyJpegNamesAreTriedUnderGfx)
+{
+    CountingArchive archive;
+    archive.Add("a.png", EncodePng(4, 2, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("b.jpg", EncodeJpeg(4, 2, 3, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("gfx\\c.jpg", EncodeJpeg(4, 2, 3, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("gfx\\d.png", EncodePng(4, 2, SolidRgb(4, 2, 10, 20, 30)));
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> out;
+    const struct {
+        const char* asked;
+        const char* stored;  // the archive name that must be read once; nullptr: none found
+        const char* fatal;
+    } cases[] = {
+        {"a.png", "a.png", "<no fatal error>"},
+        {"b.jpg", "b.jpg", "<no fatal error>"},
+        {"c.jpg", "gfx\\c.jpg", "<no fatal error>"},
+        {"d.png", nullptr, "PngLoad : Cannot open File [d.png]."},
+    };
+    for (const auto& c : cases) {
+        archive.reads.clear();
+        EXPECT_EQ(FatalText([&] { out = LoadGFX(c.asked, ImageConversion::ForDisplay, kDisplay32, w, h); }), c.fatal)
+            << c.asked;
+        if (c.stored == nullptr)
+            continue;
+        EXPECT_EQ(archive.reads[c.stored], 1) << c.asked;
+        EXPECT_EQ(w * h, 8u) << c.asked;
+        EXPECT_EQ(out.size(), 4u * 2u * 4u) << c.asked;
+    }
 }
 
 TEST(ImageTest, MissingOrMalformedFilesStopWithTheirMessages)
