@@ -1,4 +1,4 @@
-// RenderDevice base: enumeration records, camera math, the state operations and their blocks, font cache, saved transforms.
+// RenderDevice base: enumeration records, camera math, state operations and blocks, fonts, saved transforms.
 #include "engine/device/RenderDevice.h"
 #include <cmath>
 #include <cstring>
@@ -243,10 +243,22 @@ bool RenderDevice::ProjectPoint(float x, float y, float z, int viewportWidth, in
 
 using Kind = StateCall::Kind;
 
-void RenderDevice::SetProjection(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetProjection, matrix)); }
-void RenderDevice::SetView(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetView, matrix)); }
-void RenderDevice::SetWorld(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetWorld, matrix)); }
-void RenderDevice::SetTexture(int stage, Texture* texture) { SetState(StateCall::Bind(stage, texture)); }
+void RenderDevice::SetProjection(const Matrix4& matrix)
+{
+    SetState(StateCall::Transform(Kind::SetProjection, matrix));
+}
+void RenderDevice::SetView(const Matrix4& matrix)
+{
+    SetState(StateCall::Transform(Kind::SetView, matrix));
+}
+void RenderDevice::SetWorld(const Matrix4& matrix)
+{
+    SetState(StateCall::Transform(Kind::SetWorld, matrix));
+}
+void RenderDevice::SetTexture(int stage, Texture* texture)
+{
+    SetState(StateCall::Bind(stage, texture));
+}
 void RenderDevice::SetColorOp(int stage, ColorOp op)
 {
     SetState(StateCall::Value(Kind::SetColorOp, stage, static_cast<int>(op)));
@@ -271,23 +283,62 @@ void RenderDevice::SetAlphaArg2(int stage, AlphaArg arg)
 {
     SetState(StateCall::Value(Kind::SetAlphaArg2, stage, static_cast<int>(arg)));
 }
-void RenderDevice::SetSrcBlend(BlendFactor factor) { SetState(StateCall::Value(Kind::SetSrcBlend, 0, static_cast<int>(factor))); }
-void RenderDevice::SetDestBlend(BlendFactor factor) { SetState(StateCall::Value(Kind::SetDestBlend, 0, static_cast<int>(factor))); }
-void RenderDevice::EnableAlphaBlend(bool enable) { SetState(StateCall::Value(Kind::EnableAlphaBlend, 0, enable)); }
-void RenderDevice::EnableDepth(bool enable) { SetState(StateCall::Value(Kind::EnableDepth, 0, enable)); }
-void RenderDevice::SetDepthFunc(CompareFunc func) { SetState(StateCall::Value(Kind::SetDepthFunc, 0, static_cast<int>(func))); }
-void RenderDevice::SetCullMode(CullMode mode) { SetState(StateCall::Value(Kind::SetCullMode, 0, static_cast<int>(mode))); }
-void RenderDevice::EnableLighting(bool enable) { SetState(StateCall::Value(Kind::EnableLighting, 0, enable)); }
-void RenderDevice::SetMaterial(const MaterialRecord& material) { SetState(StateCall::Material(material)); }
-void RenderDevice::EnableFog(bool enable) { SetState(StateCall::Value(Kind::EnableFog, 0, enable)); }
-void RenderDevice::SetFogColor(float r, float g, float b) { SetState(StateCall::Floats(Kind::SetFogColor, r, g, b)); }
+void RenderDevice::SetSrcBlend(BlendFactor factor)
+{
+    SetState(StateCall::Value(Kind::SetSrcBlend, 0, static_cast<int>(factor)));
+}
+void RenderDevice::SetDestBlend(BlendFactor factor)
+{
+    SetState(StateCall::Value(Kind::SetDestBlend, 0, static_cast<int>(factor)));
+}
+void RenderDevice::EnableAlphaBlend(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableAlphaBlend, 0, enable));
+}
+void RenderDevice::EnableDepth(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableDepth, 0, enable));
+}
+void RenderDevice::SetDepthFunc(CompareFunc func)
+{
+    SetState(StateCall::Value(Kind::SetDepthFunc, 0, static_cast<int>(func)));
+}
+void RenderDevice::SetCullMode(CullMode mode)
+{
+    SetState(StateCall::Value(Kind::SetCullMode, 0, static_cast<int>(mode)));
+}
+void RenderDevice::EnableLighting(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableLighting, 0, enable));
+}
+void RenderDevice::SetMaterial(const MaterialRecord& material)
+{
+    SetState(StateCall::Material(material));
+}
+void RenderDevice::EnableFog(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableFog, 0, enable));
+}
+void RenderDevice::SetFogColor(float r, float g, float b)
+{
+    SetState(StateCall::Floats(Kind::SetFogColor, r, g, b));
+}
 void RenderDevice::SetFog(FogMode mode, float start, float end, float density)
 {
     SetState(StateCall::Floats(Kind::SetFog, start, end, density, static_cast<int>(mode)));
 }
-void RenderDevice::SetAmbient(float r, float g, float b) { SetState(StateCall::Floats(Kind::SetAmbient, r, g, b)); }
-void RenderDevice::SetLight(int index, const LightRecord& light) { SetState(StateCall::Light(index, light)); }
-bool RenderDevice::EnableLight(int index, bool enable) { return SetState(StateCall::Value(Kind::EnableLight, index, enable)); }
+void RenderDevice::SetAmbient(float r, float g, float b)
+{
+    SetState(StateCall::Floats(Kind::SetAmbient, r, g, b));
+}
+void RenderDevice::SetLight(int index, const LightRecord& light)
+{
+    SetState(StateCall::Light(index, light));
+}
+bool RenderDevice::EnableLight(int index, bool enable)
+{
+    return SetState(StateCall::Value(Kind::EnableLight, index, enable));
+}
 
 void RenderDevice::GetLight(int index, LightRecord& light)
 {

@@ -68,7 +68,8 @@ void Texture::LoadAlphaMap()
         return;
     }
     uint32_t w = 0, h = 0;
-    std::vector<uint8_t> bytes = LoadGFX(alphaName_.c_str(), ImageConversion::XRGB32, device_->GetDisplayFormat(), w, h);
+    std::vector<uint8_t> bytes =
+        LoadGFX(alphaName_.c_str(), ImageConversion::XRGB32, device_->GetDisplayFormat(), w, h);
     alphaWidth_ = w;
     alphaHeight_ = h;
     alphaPixels_.assign(static_cast<size_t>(w) * h, 0);

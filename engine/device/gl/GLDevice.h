@@ -64,8 +64,9 @@ class GLVertexBuffer;
 //               or exp2, blended towards the fog colour.
 // State         Blend factors map one to one (SrcAlphaSat = GL_SRC_ALPHA_SATURATE), depth
 //               functions likewise; depth writes stay on. The state operations are kept by
-//               RenderDevice; the pending batch is flushed before a value changes. GL calls go through a state shadow that
-//               drops redundant ones; GL errors are checked in debug builds (VIREO_GL_CHECKS).
+//               RenderDevice; the pending batch is flushed before a value changes. GL calls
+//               go through a state shadow that drops redundant ones; GL errors are checked
+//               in debug builds (VIREO_GL_CHECKS).
 // Draw          Draw/DrawIndexed copy the 44-byte vertices as they are (colour bytes B,G,R,A)
 //               into a batch; strips and fans become lists, so consecutive draws with the same
 //               state and kind (points, lines, triangles) go to GL as one glDrawElements when
