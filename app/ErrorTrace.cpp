@@ -167,8 +167,10 @@ extern "C" {
 
 using CxaThrowFunction = void (*)(void*, std::type_info*, void (*)(void*));
 
-// Every throw passes through here; the runtime's own entry does the real work.
-[[noreturn]] void __cxa_throw(void* object, std::type_info* type, void (*destructor)(void*))
+// Every throw passes through here; the runtime's own entry does the real work. It does not
+// return: <cxxabi.h> declares it so, and clang refuses the standard attribute on a later
+// declaration when the first one lacks it.
+void __cxa_throw(void* object, std::type_info* type, void (*destructor)(void*))
 {
     static const auto real =
         reinterpret_cast<CxaThrowFunction>(dlsym(RTLD_NEXT, "__cxa_throw"));

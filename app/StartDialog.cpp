@@ -7,7 +7,7 @@
 #include "app/Production.h"
 #include "app/StartDialogModel.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/ImageReaders.h"
 #include "engine/core/Interrupt.h"
 #include "engine/core/Log.h"
 #include "engine/device/RenderDevice.h"
@@ -130,12 +130,11 @@ gboolean OnLinkClicked(GtkWidget*, GdkEventButton* event, gpointer)
     return TRUE;
 }
 
-// The dialog's picture: "Vireointro.png" read with the engine's PNG reader (header, then
-// pixels), so a missing or broken file stops the program like any other data file.
+// The dialog's picture: "Vireointro.png" read with the engine's PNG reader, so a missing
+// or broken file stops the program like any other data file.
 GtkWidget* LoadPicture()
 {
     uint32_t width = 0, height = 0;
-    PngLoad("Vireointro.png", width, height);
     std::vector<uint8_t> rgb;
     PngLoad("Vireointro.png", rgb, width, height);
     if (width == 0 || height == 0)

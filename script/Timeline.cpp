@@ -6,7 +6,7 @@
 #include <thread>
 #include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/FilePath.h"
 #include "engine/core/ImagePrefetch.h"
 #include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"

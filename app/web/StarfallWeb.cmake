@@ -1,56 +1,10 @@
-# The web build: the same engine and production compiled to WebAssembly, run by the browser.
+# The web build's program: the same engine and production compiled to WebAssembly, run by the browser.
 #   emcmake cmake -S . -B build-web -DSTARFALL_WEB=ON && cmake --build build-web
-# Produces starfall.html, starfall.js and starfall.wasm (the archive inside) in the build
-# folder. Nothing here uses SDL, GTK, libpng, libjpeg or zlib: images and the archive's
-# inflating go through stb_image, the window is the page's canvas, sound is Web Audio.
-if(NOT EMSCRIPTEN)
-  message(FATAL_ERROR "STARFALL_WEB needs the emscripten toolchain: emcmake cmake -S . -B build-web -DSTARFALL_WEB=ON")
-endif()
-
-find_path(STB_IMAGE_DIR stb_image.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-
-add_compile_definitions(STARFALL_WEB)
-add_compile_options(-fexceptions)
-add_link_options(-fexceptions)
-
-# Web-only sources end in Web.cpp; the desktop files they stand in for are left out.
-function(starfall_web_library name folder)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
-  foreach(left_out ${ARGN})
-    list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/${folder}/${left_out})
-  endforeach()
-  add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
-endfunction()
-
-starfall_web_library(vireo_core engine/core ExceptionGuard.cpp)
-target_include_directories(vireo_core PRIVATE ${STB_IMAGE_DIR})
-
-starfall_web_library(vireo_pak pak)
-# The archive's one zlib call, answered by stb_image's inflater (pak/web/zlib.h).
-target_include_directories(vireo_pak BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/pak/web ${STB_IMAGE_DIR})
-target_link_libraries(vireo_pak PUBLIC vireo_core)
-
-starfall_web_library(vireo_device engine/device)
-target_link_libraries(vireo_device PUBLIC vireo_core)
-
-starfall_web_library(vireo_device_gl engine/device/gl GLContext.cpp GLTextureFormat.cpp)
-target_link_libraries(vireo_device_gl PUBLIC vireo_device)
-
-starfall_web_library(vireo_layers engine/layers)
-target_link_libraries(vireo_layers PUBLIC vireo_device)
-
-starfall_web_library(vireo_scene engine/scene)
-target_link_libraries(vireo_scene PUBLIC vireo_layers vireo_pak)
-
-starfall_web_library(vireo_effects engine/effects)
-target_link_libraries(vireo_effects PUBLIC vireo_layers)
-
-starfall_web_library(vireo_sound sound SoundSystem.cpp)
-target_link_libraries(vireo_sound PUBLIC vireo_core)
-
-starfall_web_library(vireo_script script)
-target_link_libraries(vireo_script PUBLIC vireo_layers vireo_sound)
+# Included by CMakeLists.txt once the engine's libraries are declared (the web build takes
+# the *Web.cpp files in place of the desktop ones it lists). Produces starfall.html,
+# starfall.js and starfall.wasm (the archive inside) in the build folder. Nothing here uses
+# SDL, GTK, libpng, libjpeg or zlib: images and the archive's inflating go through
+# stb_image, the window is the page's canvas, sound is Web Audio.
 
 # The application: the demo application and its SDL-free parts, with the web platform layer.
 file(GLOB STARFALL_WEB_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/web/*.cpp)
@@ -75,10 +29,7 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/StartDialogModel.cpp
   ${STARFALL_WEB_APP_SOURCES})
 target_compile_definitions(starfall PRIVATE STARFALL_VERSION="${PROJECT_VERSION}")
-# Layer types and modifiers register themselves from static initialisers: link them whole.
-target_link_libraries(starfall PRIVATE
-  -Wl,--whole-archive vireo_effects vireo_scene -Wl,--no-whole-archive
-  vireo_script vireo_device_gl vireo_pak)
+target_link_libraries(starfall PRIVATE vireo_all)
 
 # The archive is packed by the archive writer built for this machine (not for the browser).
 set(STARFALL_HOST_PAKWRITER ${CMAKE_BINARY_DIR}/host/pakwriter)

@@ -80,7 +80,7 @@ void ImagePrefetch::Work()
             try {
                 RunGuarded([&] {
                     std::vector<uint8_t> rgb = DecodeImage(name.c_str(), width, height);
-                    pixels = ConvertForDisplay(std::move(rgb), width * height, true, display_);
+                    pixels = ConvertForDisplay(std::move(rgb), width * height, ImageConversion::ForDisplay, display_);
                 });
                 decoded = true;
             } catch (...) {
@@ -102,11 +102,11 @@ void ImagePrefetch::Work()
     }
 }
 
-bool ImagePrefetch::Take(const std::string& name, bool convert, const DisplayFormat& display,
+bool ImagePrefetch::Take(const std::string& name, ImageConversion conversion, const DisplayFormat& display,
                          std::vector<uint8_t>& pixels, uint32_t& width, uint32_t& height)
 {
-    const DisplayLayout layout = LayoutForDisplay(convert, display);
-    if (layout != LayoutForDisplay(true, display_) ||
+    const DisplayLayout layout = LayoutForDisplay(conversion, display);
+    if (layout != LayoutForDisplay(ImageConversion::ForDisplay, display_) ||
         (layout == DisplayLayout::RGB16 && display.redMask != display_.redMask))
         return false;
     std::vector<std::string> log;

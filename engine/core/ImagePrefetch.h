@@ -8,12 +8,14 @@
 #include <thread>
 #include <vector>
 #include "engine/core/DisplayFormat.h"
+#include "engine/core/PixelFormats.h"
 
-// Decodes the listed files on worker threads, in list order, as LoadGFX(name, true, display)
-// would (decoding and conversion to the display's format), while the caller uploads the
-// images already decoded and sets up its layers. LoadGFX takes its image from
-// the installed prefetch. A name never listed, not started yet or whose decoding failed is
-// decoded by the caller as before, so every error is raised there, in order, with its text.
+// Decodes the listed files on worker threads, in list order, as
+// LoadGFX(name, ImageConversion::ForDisplay, display) would (decoding and conversion to the
+// display's format), while the caller uploads the images already decoded and sets up its
+// layers. LoadGFX takes its image from the installed prefetch. A name never listed, not
+// started yet or whose decoding failed is decoded by the caller as before, so every error is
+// raised there, in order, with its text.
 class ImagePrefetch {
 public:
     // Workers pause while the decoded images nobody has taken yet hold more than
@@ -25,12 +27,12 @@ public:
     ImagePrefetch(const ImagePrefetch&) = delete;
     ImagePrefetch& operator=(const ImagePrefetch&) = delete;
 
-    // True with what LoadGFX(name, convert, display) returns (waiting while a worker is still
+    // True with what LoadGFX(name, conversion, display) returns (waiting while a worker is still
     // on it), after replaying the log lines its decoding wrote. False when there is none to
     // take (the name is then never decoded ahead any more: the caller does it) or it was
     // made for another pixel format.
-    bool Take(const std::string& name, bool convert, const DisplayFormat& display, std::vector<uint8_t>& pixels,
-              uint32_t& width, uint32_t& height);
+    bool Take(const std::string& name, ImageConversion conversion, const DisplayFormat& display,
+              std::vector<uint8_t>& pixels, uint32_t& width, uint32_t& height);
 
     // Images decoded so far and taken so far (for tests and the log).
     size_t GetDecodedCount() const;

@@ -1,10 +1,10 @@
-// PNG and JPEG readers of the web build: stb_image decodes the bytes read through File.
+// PNG and JPEG readers of the web build: stb_image decodes the bytes read through File, in one pass.
 #include <cstring>
 #include <string>
 #include <vector>
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
-#include "engine/core/Image.h"
+#include "engine/core/ImageReaders.h"
 
 // One decoder for both formats, without its file access, HDR and the formats the
 // production never uses; every buffer comes from the engine's own reads.
@@ -16,30 +16,16 @@
 
 namespace {
 
-// The same refusal as the desktop readers': a size from the file is checked before
-// any buffer is made for it.
-void CheckDecodedSize(const char* reader, const char* fileName, uint64_t width, uint64_t height)
-{
-    if (width == 0 || height == 0 || width > kMaxImageEdge || height > kMaxImageEdge ||
-        width * height * 4 > kMaxImageBytes)
-        ReportFatal("%s : Image [%s] is too large or empty (%llux%llu).", reader, fileName,
-                    static_cast<unsigned long long>(width), static_cast<unsigned long long>(height));
-}
-
-bool FitsStb(const std::vector<uint8_t>& bytes)
-{
-    return bytes.size() <= 0x7FFFFFFFu;
-}
-
-// Decodes bytes into RGB24 rows, top first; false when stb cannot.
+// Decodes bytes into RGB24 rows, top first; false when stb cannot. The size in the file is
+// checked before any buffer is made for it.
 bool DecodeRgb(const std::vector<uint8_t>& bytes, const char* reader, const char* fileName,
                std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height)
 {
     int w = 0, h = 0, components = 0;
-    if (!FitsStb(bytes) ||
+    if (bytes.size() > 0x7FFFFFFFu ||
         !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &components))
         return false;
-    CheckDecodedSize(reader, fileName, static_cast<uint64_t>(w), static_cast<uint64_t>(h));
+    CheckImageSize(reader, fileName, static_cast<uint64_t>(w), static_cast<uint64_t>(h));
     stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h,
                                             &components, 3);
     if (pixels == nullptr)
@@ -76,32 +62,10 @@ std::vector<uint8_t> ReadJpeg(const char* fileName)
 
 }  // namespace
 
-void PngLoad(const char* fileName, uint32_t& width, uint32_t& height)
-{
-    const std::vector<uint8_t> bytes = ReadPng(fileName);
-    int w = 0, h = 0, components = 0;
-    if (!FitsStb(bytes) ||
-        !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &components))
-        ReportFatal("PngLoad : Error while reading PNG.");
-    width = static_cast<uint32_t>(w);
-    height = static_cast<uint32_t>(h);
-}
-
 void PngLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height)
 {
     if (!DecodeRgb(ReadPng(fileName), "PngLoad", fileName, rgb, width, height))
         ReportFatal("PngLoad : Error while reading PNG.");
-}
-
-void JpegLoad(const char* fileName, uint32_t& width, uint32_t& height)
-{
-    const std::vector<uint8_t> bytes = ReadJpeg(fileName);
-    int w = 0, h = 0, components = 0;
-    if (!FitsStb(bytes) ||
-        !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &components))
-        ReportFatal("JpegLoad : Unable to decode file [%s] (%s)", fileName, stbi_failure_reason());
-    width = static_cast<uint32_t>(w);
-    height = static_cast<uint32_t>(h);
 }
 
 void JpegLoad(const char* fileName, std::vector<uint8_t>& rgb, uint32_t& width, uint32_t& height)

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/FilePath.h"
+#include "engine/core/ImageReaders.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Surface.h"
 

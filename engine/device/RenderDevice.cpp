@@ -1,6 +1,7 @@
-// RenderDevice base: enumeration records, camera math, state blocks, font cache, saved transforms.
+// RenderDevice base: enumeration records, camera math, state operations and blocks, fonts, saved transforms.
 #include "engine/device/RenderDevice.h"
 #include <cmath>
+#include <cstring>
 #include "engine/device/Font.h"
 
 RenderDevice::RenderDevice() = default;
@@ -216,7 +217,7 @@ void RenderDevice::ApplyOrtho(float width, float height, float nearPlane, float 
 bool RenderDevice::ProjectPoint(float x, float y, float z, int viewportWidth, int viewportHeight,
                                 TransformedVertex& out) const
 {
-    const Vector4 p = TransformPoint(world_ * view_ * projection_, {x, y, z});
+    const Vector4 p = TransformPoint(drawState_.world * drawState_.view * drawState_.projection, {x, y, z});
     out = TransformedVertex{};
     out.color = 0x00FFFFFF;
     out.specular = 0;
@@ -238,15 +239,245 @@ bool RenderDevice::ProjectPoint(float x, float y, float z, int viewportWidth, in
     return ix >= 0 && ix < viewportWidth && iy >= 0 && iy < viewportHeight;
 }
 
-// ---- State blocks ----------------------------------------------------------------------
+// ---- State operations -----------------------------------------------------------------
 
-bool RenderDevice::RecordState(const StateCall& call)
+using Kind = StateCall::Kind;
+
+void RenderDevice::SetProjection(const Matrix4& matrix)
 {
-    if (!recording_)
-        return false;
-    recorded_.push_back(call);
+    SetState(StateCall::Transform(Kind::SetProjection, matrix));
+}
+void RenderDevice::SetView(const Matrix4& matrix)
+{
+    SetState(StateCall::Transform(Kind::SetView, matrix));
+}
+void RenderDevice::SetWorld(const Matrix4& matrix)
+{
+    SetState(StateCall::Transform(Kind::SetWorld, matrix));
+}
+void RenderDevice::SetTexture(int stage, Texture* texture)
+{
+    SetState(StateCall::Bind(stage, texture));
+}
+void RenderDevice::SetColorOp(int stage, ColorOp op)
+{
+    SetState(StateCall::Value(Kind::SetColorOp, stage, static_cast<int>(op)));
+}
+void RenderDevice::SetColorArg1(int stage, ColorArg arg)
+{
+    SetState(StateCall::Value(Kind::SetColorArg1, stage, static_cast<int>(arg)));
+}
+void RenderDevice::SetColorArg2(int stage, ColorArg arg)
+{
+    SetState(StateCall::Value(Kind::SetColorArg2, stage, static_cast<int>(arg)));
+}
+void RenderDevice::SetAlphaOp(int stage, AlphaOp op)
+{
+    SetState(StateCall::Value(Kind::SetAlphaOp, stage, static_cast<int>(op)));
+}
+void RenderDevice::SetAlphaArg1(int stage, AlphaArg arg)
+{
+    SetState(StateCall::Value(Kind::SetAlphaArg1, stage, static_cast<int>(arg)));
+}
+void RenderDevice::SetAlphaArg2(int stage, AlphaArg arg)
+{
+    SetState(StateCall::Value(Kind::SetAlphaArg2, stage, static_cast<int>(arg)));
+}
+void RenderDevice::SetSrcBlend(BlendFactor factor)
+{
+    SetState(StateCall::Value(Kind::SetSrcBlend, 0, static_cast<int>(factor)));
+}
+void RenderDevice::SetDestBlend(BlendFactor factor)
+{
+    SetState(StateCall::Value(Kind::SetDestBlend, 0, static_cast<int>(factor)));
+}
+void RenderDevice::EnableAlphaBlend(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableAlphaBlend, 0, enable));
+}
+void RenderDevice::EnableDepth(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableDepth, 0, enable));
+}
+void RenderDevice::SetDepthFunc(CompareFunc func)
+{
+    SetState(StateCall::Value(Kind::SetDepthFunc, 0, static_cast<int>(func)));
+}
+void RenderDevice::SetCullMode(CullMode mode)
+{
+    SetState(StateCall::Value(Kind::SetCullMode, 0, static_cast<int>(mode)));
+}
+void RenderDevice::EnableLighting(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableLighting, 0, enable));
+}
+void RenderDevice::SetMaterial(const MaterialRecord& material)
+{
+    SetState(StateCall::Material(material));
+}
+void RenderDevice::EnableFog(bool enable)
+{
+    SetState(StateCall::Value(Kind::EnableFog, 0, enable));
+}
+void RenderDevice::SetFogColor(float r, float g, float b)
+{
+    SetState(StateCall::Floats(Kind::SetFogColor, r, g, b));
+}
+void RenderDevice::SetFog(FogMode mode, float start, float end, float density)
+{
+    SetState(StateCall::Floats(Kind::SetFog, start, end, density, static_cast<int>(mode)));
+}
+void RenderDevice::SetAmbient(float r, float g, float b)
+{
+    SetState(StateCall::Floats(Kind::SetAmbient, r, g, b));
+}
+void RenderDevice::SetLight(int index, const LightRecord& light)
+{
+    SetState(StateCall::Light(index, light));
+}
+bool RenderDevice::EnableLight(int index, bool enable)
+{
+    return SetState(StateCall::Value(Kind::EnableLight, index, enable));
+}
+
+void RenderDevice::GetLight(int index, LightRecord& light)
+{
+    auto found = drawState_.lights.find(index);
+    if (found != drawState_.lights.end())
+        light = found->second.record;
+}
+
+void RenderDevice::ForgetStageTexture(const Texture* texture)
+{
+    for (StageState& stage : drawState_.stages)
+        if (stage.texture == texture)
+            stage.texture = nullptr;
+}
+
+bool RenderDevice::SetState(const StateCall& call)
+{
+    if (recording_) {
+        recorded_.push_back(call);
+        return true;
+    }
+    const bool answer = ApplyState(call);
+    StateApplied(call);
+    return answer;
+}
+
+namespace {
+
+// Materials and lights compare by their bytes: a value set twice is unchanged even when a
+// component is not a number.
+template <class Record>
+bool SameBytes(const Record& a, const Record& b)
+{
+    return std::memcmp(&a, &b, sizeof(Record)) == 0;
+}
+
+}  // namespace
+
+bool RenderDevice::ApplyState(const StateCall& call)
+{
+    DeviceState& state = drawState_;
+    // Announces the change, then makes it; unchanged values are left alone quietly.
+    auto change = [&](auto& field, const auto& value) {
+        if (field == value)
+            return;
+        StateChanging(call.kind);
+        field = value;
+    };
+    const bool validStage = call.index == 0 || call.index == 1;
+    StageState& stage = state.stages[call.index == 1 ? 1 : 0];
+    switch (call.kind) {
+    case Kind::SetTexture:
+        if (validStage) change(stage.texture, call.texture);
+        break;
+    case Kind::SetColorOp:
+        if (validStage && (!stage.colorOpSet || stage.colorOp != static_cast<ColorOp>(call.value))) {
+            StateChanging(call.kind);
+            stage.colorOp = static_cast<ColorOp>(call.value);
+            stage.colorOpSet = true;
+        }
+        break;
+    case Kind::SetColorArg1:
+        if (validStage) change(stage.colorArg1, static_cast<ColorArg>(call.value));
+        break;
+    case Kind::SetColorArg2:
+        if (validStage) change(stage.colorArg2, static_cast<ColorArg>(call.value));
+        break;
+    case Kind::SetAlphaOp:
+        if (validStage) change(stage.alphaOp, static_cast<AlphaOp>(call.value));
+        break;
+    case Kind::SetAlphaArg1:
+        if (validStage) change(stage.alphaArg1, static_cast<AlphaArg>(call.value));
+        break;
+    case Kind::SetAlphaArg2:
+        if (validStage) change(stage.alphaArg2, static_cast<AlphaArg>(call.value));
+        break;
+    case Kind::SetSrcBlend: change(state.srcBlend, static_cast<BlendFactor>(call.value)); break;
+    case Kind::SetDestBlend: change(state.destBlend, static_cast<BlendFactor>(call.value)); break;
+    case Kind::EnableAlphaBlend: change(state.alphaBlend, call.value != 0); break;
+    case Kind::EnableDepth: change(state.depthTest, call.value != 0); break;
+    case Kind::SetDepthFunc: change(state.depthFunc, static_cast<CompareFunc>(call.value)); break;
+    case Kind::SetCullMode: change(state.cullMode, static_cast<CullMode>(call.value)); break;
+    case Kind::EnableLighting: change(state.lighting, call.value != 0); break;
+    case Kind::EnableFog: change(state.fog, call.value != 0); break;
+    case Kind::SetMaterial:
+        if (!SameBytes(state.material, call.material)) {
+            StateChanging(call.kind);
+            state.material = call.material;
+        }
+        break;
+    case Kind::SetFogColor: change(state.fogColor, PackColor(call.f[0], call.f[1], call.f[2])); break;
+    case Kind::SetFog: {
+        const FogMode mode = call.value < 0 || call.value > 2 ? FogMode::Linear : static_cast<FogMode>(call.value);
+        if (state.fogMode == mode && state.fogStart == call.f[0] && state.fogEnd == call.f[1] &&
+            state.fogDensity == call.f[2])
+            break;
+        StateChanging(call.kind);
+        state.fogMode = mode;
+        state.fogStart = call.f[0];
+        state.fogEnd = call.f[1];
+        state.fogDensity = call.f[2];
+        break;
+    }
+    case Kind::SetAmbient: change(state.ambient, PackColor(call.f[0], call.f[1], call.f[2])); break;
+    case Kind::SetProjection: change(state.projection, call.matrix); break;
+    case Kind::SetView: change(state.view, call.matrix); break;
+    case Kind::SetWorld: change(state.world, call.matrix); break;
+    case Kind::SetLight: {
+        if (call.index < 0)
+            break;
+        LightRecord stored = call.light;
+        stored.range = call.light.range * 800.0f;
+        // Scenes send every dynamic light each frame, moved or not.
+        auto found = state.lights.find(call.index);
+        if (found != state.lights.end() && SameBytes(found->second.record, stored))
+            break;
+        StateChanging(call.kind);
+        state.lights[call.index].record = stored;
+        break;
+    }
+    case Kind::EnableLight: {
+        if (call.index < 0)
+            return false;
+        const bool enable = call.value != 0;
+        auto found = state.lights.find(call.index);
+        const bool wasOn = found != state.lights.end() && found->second.enabled;
+        if (wasOn == enable)
+            return true;
+        if (enable && state.EnabledLightCount() >= maxEnabledLights_)
+            return false;
+        StateChanging(call.kind);
+        state.lights[call.index].enabled = enable;
+        return true;
+    }
+    }
     return true;
 }
+
+// ---- State blocks ----------------------------------------------------------------------
 
 void RenderDevice::BeginStateBlock()
 {
@@ -275,43 +506,12 @@ void RenderDevice::ApplyStateBlock(uint32_t handle)
     // one), and map entries stay put, so the block is read in place.
     const std::vector<StateCall>& calls = it->second;
     for (size_t i = 0; i < calls.size(); ++i)
-        ReplayState(calls[i]);
+        SetState(calls[i]);
 }
 
 void RenderDevice::DeleteStateBlock(uint32_t handle)
 {
     stateBlocks_.erase(handle);
-}
-
-void RenderDevice::ReplayState(const StateCall& call)
-{
-    using K = StateCall::Kind;
-    switch (call.kind) {
-    case K::SetTexture: SetTexture(call.index, call.texture); break;
-    case K::SetColorOp: SetColorOp(call.index, static_cast<ColorOp>(call.value)); break;
-    case K::SetColorArg1: SetColorArg1(call.index, static_cast<ColorArg>(call.value)); break;
-    case K::SetColorArg2: SetColorArg2(call.index, static_cast<ColorArg>(call.value)); break;
-    case K::SetAlphaOp: SetAlphaOp(call.index, static_cast<AlphaOp>(call.value)); break;
-    case K::SetAlphaArg1: SetAlphaArg1(call.index, static_cast<AlphaArg>(call.value)); break;
-    case K::SetAlphaArg2: SetAlphaArg2(call.index, static_cast<AlphaArg>(call.value)); break;
-    case K::SetSrcBlend: SetSrcBlend(static_cast<BlendFactor>(call.value)); break;
-    case K::SetDestBlend: SetDestBlend(static_cast<BlendFactor>(call.value)); break;
-    case K::EnableAlphaBlend: EnableAlphaBlend(call.value != 0); break;
-    case K::EnableDepth: EnableDepth(call.value != 0); break;
-    case K::SetDepthFunc: SetDepthFunc(static_cast<CompareFunc>(call.value)); break;
-    case K::SetCullMode: SetCullMode(static_cast<CullMode>(call.value)); break;
-    case K::EnableLighting: EnableLighting(call.value != 0); break;
-    case K::SetMaterial: SetMaterial(call.material); break;
-    case K::EnableFog: EnableFog(call.value != 0); break;
-    case K::SetFogColor: SetFogColor(call.f[0], call.f[1], call.f[2]); break;
-    case K::SetFog: SetFog(static_cast<FogMode>(call.value), call.f[0], call.f[1], call.f[2]); break;
-    case K::SetAmbient: SetAmbient(call.f[0], call.f[1], call.f[2]); break;
-    case K::SetProjection: SetProjection(call.matrix); break;
-    case K::SetView: SetView(call.matrix); break;
-    case K::SetWorld: SetWorld(call.matrix); break;
-    case K::SetLight: SetLight(call.index, call.light); break;
-    case K::EnableLight: EnableLight(call.index, call.value != 0); break;
-    }
 }
 
 // ---- Read-back, fonts and saved transforms ---------------------------------------------

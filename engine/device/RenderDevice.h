@@ -9,6 +9,7 @@
 #include <vector>
 #include "engine/core/LibObject.h"
 #include "engine/core/MapCache.h"
+#include "engine/device/DeviceState.h"
 #include "engine/device/DeviceTypes.h"
 #include "engine/device/Matrix.h"
 #include "engine/device/StateBlock.h"
@@ -18,12 +19,11 @@ class Surface;
 class VertexBuffer;
 class Font;
 
-// Concrete devices supply the pure operations. Operations that change drawing state
-// (marked "state") must first call RecordState(...) and return at once when it answers
-// true: between BeginStateBlock and EndStateBlock such calls are recorded, not applied,
-// and ApplyStateBlock replays them through the same virtual operations.
-// Implementations of SetProjection/SetView/SetWorld, EnableFog and EnableLighting keep
-// the protected fields projection_/view_/world_, fogEnabled_ and lightingEnabled_ current.
+// Concrete devices supply the pure operations. The operations that change drawing state
+// (marked "state") are not virtual: each is recorded here between BeginStateBlock and
+// EndStateBlock, or applied to the one DeviceState every device draws with (GetState).
+// A device hears of them through two private hooks: StateChanging before a value really
+// changes, StateApplied after every applied call, changed or not.
 class RenderDevice : public LibObject {
 public:
     RenderDevice();
@@ -79,9 +79,9 @@ public:
     // World and view become identity, the projection the orthographic matrix.
     virtual void SetOrtho(float width, float height, float nearPlane, float farPlane) = 0;
     // Set and remember the transforms (state).
-    virtual void SetProjection(const Matrix4& matrix) = 0;
-    virtual void SetView(const Matrix4& matrix) = 0;
-    virtual void SetWorld(const Matrix4& matrix) = 0;
+    void SetProjection(const Matrix4& matrix);
+    void SetView(const Matrix4& matrix);
+    void SetWorld(const Matrix4& matrix);
 
     // Companions, owned by the caller until given back; giving back nullptr is ignored.
     virtual VertexBuffer* CreateVertexBuffer() = 0;
@@ -94,14 +94,15 @@ public:
     virtual int GetMaxTextureSize();
     virtual int GetMinTextureSize();
 
-    // Texture stages 0 and 1 (state); texture nullptr unbinds the stage's texture.
-    virtual void SetTexture(int stage, Texture* texture) = 0;
-    virtual void SetColorOp(int stage, ColorOp op) = 0;
-    virtual void SetColorArg1(int stage, ColorArg arg) = 0;
-    virtual void SetColorArg2(int stage, ColorArg arg) = 0;
-    virtual void SetAlphaOp(int stage, AlphaOp op) = 0;
-    virtual void SetAlphaArg1(int stage, AlphaArg arg) = 0;
-    virtual void SetAlphaArg2(int stage, AlphaArg arg) = 0;
+    // Texture stages 0 and 1 (state; other stages are ignored); texture nullptr unbinds the
+    // stage's texture.
+    void SetTexture(int stage, Texture* texture);
+    void SetColorOp(int stage, ColorOp op);
+    void SetColorArg1(int stage, ColorArg arg);
+    void SetColorArg2(int stage, ColorArg arg);
+    void SetAlphaOp(int stage, AlphaOp op);
+    void SetAlphaArg1(int stage, AlphaArg arg);
+    void SetAlphaArg2(int stage, AlphaArg arg);
 
     // State blocks: the state calls between Begin and End are recorded as plain data
     // (not applied) and replayed by Apply. Handles are never 0.
@@ -113,23 +114,24 @@ public:
     // A vertex colour (0xAARRGGBB) in the form the device draws with.
     virtual uint32_t ConvertColor(uint32_t argb) = 0;
     // Blending and depth (state).
-    virtual void SetSrcBlend(BlendFactor factor) = 0;
-    virtual void SetDestBlend(BlendFactor factor) = 0;
-    virtual void EnableAlphaBlend(bool enable) = 0;
-    virtual void EnableDepth(bool enable) = 0;  // depth test
-    virtual void SetDepthFunc(CompareFunc func) = 0;
+    void SetSrcBlend(BlendFactor factor);
+    void SetDestBlend(BlendFactor factor);
+    void EnableAlphaBlend(bool enable);
+    void EnableDepth(bool enable);  // depth test
+    void SetDepthFunc(CompareFunc func);
 
     // Draws all vertexCount vertices through the indexCount 16-bit indices.
     virtual void DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount,
                              const uint16_t* indices, int indexCount) = 0;
     virtual void Draw(PrimitiveType type, const Vertex* vertices, int vertexCount) = 0;
-    virtual void SetCullMode(CullMode mode) = 0;  // state
+    void SetCullMode(CullMode mode);  // state
     // Lighting on/off (state); when on, vertex colours feed lighting as diffuse material.
-    virtual void EnableLighting(bool enable) = 0;
-    virtual void SetMaterial(const MaterialRecord& material) = 0;  // state
-    virtual void EnableFog(bool enable) = 0;                       // state
-    virtual void SetFogColor(float r, float g, float b) = 0;       // state, 0xFFrrggbb
-    virtual void SetFog(FogMode mode, float start, float end, float density) = 0;  // state
+    void EnableLighting(bool enable);
+    void SetMaterial(const MaterialRecord& material);  // state
+    void EnableFog(bool enable);                       // state
+    void SetFogColor(float r, float g, float b);       // state, 0xFFrrggbb
+    // State; a mode outside the enumeration is taken as Linear.
+    void SetFog(FogMode mode, float start, float end, float density);
 
     // Projects (x, y, z) (see ProjectPoint); off screen is not visible. Otherwise draws it
     // as one point with the depth test and answers whether its pixel changed. The point
@@ -143,11 +145,14 @@ public:
     virtual void SetRenderTarget(Texture* texture) = 0;
 
     // Point lights: GetLight reads back colour, position and the stored range (800 x the
-    // value given). SetLight and EnableLight are state. EnableLight answers success.
-    virtual void GetLight(int index, LightRecord& light) = 0;
-    virtual void SetLight(int index, const LightRecord& light) = 0;
-    virtual bool EnableLight(int index, bool enable) = 0;
-    virtual void SetAmbient(float r, float g, float b) = 0;  // state, 0xFFrrggbb
+    // value given; light untouched when that light was never set). SetLight and EnableLight
+    // are state; negative indices are ignored. EnableLight answers success: false for a
+    // negative index or when switching on one light more than the device draws at once
+    // (true while a state block records).
+    virtual void GetLight(int index, LightRecord& light);
+    void SetLight(int index, const LightRecord& light);
+    bool EnableLight(int index, bool enable);
+    void SetAmbient(float r, float g, float b);  // state, 0xFFrrggbb
     // Draws two fixed coloured triangles (diagnostic). True.
     virtual bool DrawTestPattern() = 0;
 
@@ -191,8 +196,8 @@ public:
     bool IsInitialised() const { return initialised_; }
     float GetAspect() const { return aspect_; }
     bool IsClearColorEnabled() const { return clearColorEnabled_; }
-    bool IsFogEnabled() const { return fogEnabled_; }
-    bool IsLightingEnabled() const { return lightingEnabled_; }
+    bool IsFogEnabled() const { return drawState_.fog; }
+    bool IsLightingEnabled() const { return drawState_.lighting; }
     const ScreenRect& GetWindowRect() const { return windowRect_; }
     const ScreenRect& GetSourceRect() const { return sourceRect_; }
     float GetFieldOfView() const { return fieldOfView_; }
@@ -206,9 +211,11 @@ public:
     uint32_t GetBlueMask() const { return blueMask_; }
     bool IsHardware() const { return hardware_; }
     DisplayFormat GetDisplayFormat() const { return {bitsPerPixel_, redMask_}; }
-    const Matrix4& GetProjection() const { return projection_; }
-    const Matrix4& GetView() const { return view_; }
-    const Matrix4& GetWorld() const { return world_; }
+    const Matrix4& GetProjection() const { return drawState_.projection; }
+    const Matrix4& GetView() const { return drawState_.view; }
+    const Matrix4& GetWorld() const { return drawState_.world; }
+    // Everything the state operations have set, as the next draw uses it.
+    const DeviceState& GetState() const { return drawState_; }
 
     // Camera math, shared by every device. False (out untouched) when degenerate.
     bool ComputeView(Matrix4& out) const;
@@ -221,10 +228,8 @@ public:
                       TransformedVertex& out) const;
 
 protected:
-    // True when a state block is being recorded: the call was captured and must not apply.
-    bool RecordState(const StateCall& call);
-    // Calls the virtual operation that call describes.
-    void ReplayState(const StateCall& call);
+    // The texture is going away: no stage may keep drawing with it.
+    void ForgetStageTexture(const Texture* texture);
     // World and view to identity, projection to the orthographic matrix (for SetOrtho).
     void ApplyOrtho(float width, float height, float nearPlane, float farPlane);
     // Deletes the cached fonts now (concrete devices call this before tearing down).
@@ -240,8 +245,6 @@ protected:
     bool initialised_ = false;
     float aspect_ = 0.75f;
     bool clearColorEnabled_ = false;
-    bool fogEnabled_ = false;
-    bool lightingEnabled_ = false;
     ScreenRect windowRect_;
     ScreenRect sourceRect_;
     float fieldOfView_ = 0.7853982f;
@@ -257,9 +260,10 @@ protected:
     uint32_t blueMask_ = 0;
     int bitsPerPixelCopy_ = 0;
     bool hardware_ = false;
-    Matrix4 projection_;
-    Matrix4 view_;
-    Matrix4 world_;
+    // Lights on at once that EnableLight allows.
+    int maxEnabledLights_ = 1 << 30;
+    // Written directly only for a device's own drawing (never by the state operations' callers).
+    DeviceState drawState_;
     MapCache mapCache_;
     std::vector<DriverInfo> drivers_;
     std::map<std::string, std::unique_ptr<Font>> fonts_;
@@ -268,6 +272,15 @@ protected:
     std::deque<std::vector<uint8_t>> queuedReadBacks_;
 
 private:
+    // Records call into the open state block, or applies it; answers as the operation does.
+    bool SetState(const StateCall& call);
+    bool ApplyState(const StateCall& call);
+    // Before a state value changes (calls that leave it as it was are not announced): a
+    // device that holds back draws sends them now, under the state they were made with.
+    virtual void StateChanging(StateCall::Kind) {}
+    // After every state call that was applied (not recorded), changed or not.
+    virtual void StateApplied(const StateCall&) {}
+
     bool recording_ = false;
     std::vector<StateCall> recorded_;
     std::map<uint32_t, std::vector<StateCall>> stateBlocks_;

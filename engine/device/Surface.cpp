@@ -3,7 +3,8 @@
 #include <cstring>
 #include <vector>
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/ImageReaders.h"
+#include "engine/core/PixelFormats.h"
 #include "engine/device/RenderDevice.h"
 
 Surface::Surface(RenderDevice* device) : device_(device)

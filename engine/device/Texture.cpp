@@ -2,6 +2,7 @@
 #include "engine/device/Texture.h"
 #include <cstring>
 #include <strings.h>
+#include "engine/core/FilePath.h"
 #include "engine/core/Image.h"
 #include "engine/core/Log.h"
 #include "engine/core/MapCache.h"
@@ -67,7 +68,8 @@ void Texture::LoadAlphaMap()
         return;
     }
     uint32_t w = 0, h = 0;
-    std::vector<uint8_t> bytes = LoadGFX(alphaName_.c_str(), false, device_->GetDisplayFormat(), w, h);
+    std::vector<uint8_t> bytes =
+        LoadGFX(alphaName_.c_str(), ImageConversion::XRGB32, device_->GetDisplayFormat(), w, h);
     alphaWidth_ = w;
     alphaHeight_ = h;
     alphaPixels_.assign(static_cast<size_t>(w) * h, 0);
@@ -97,7 +99,7 @@ bool Texture::Load(const char* fileName, bool mipmap)
     LoadAlphaMap();
     mipmap_ = mipmap;
     const DisplayFormat display = device_->GetDisplayFormat();
-    std::vector<uint8_t> pixels = LoadGFX(fileName, true, display, width_, height_);
+    std::vector<uint8_t> pixels = LoadGFX(fileName, ImageConversion::ForDisplay, display, width_, height_);
 
     const uint32_t count = width_ * height_;
     const int bytesPerPixel = count ? static_cast<int>(pixels.size() / count) : 0;

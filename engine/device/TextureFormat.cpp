@@ -1,7 +1,7 @@
 // Texture pixel formats: the offered list, the alpha-format choice and the upload conversion.
 #include "engine/device/TextureFormat.h"
 #include <cstring>
-#include "engine/core/Image.h"
+#include "engine/core/PixelFormats.h"
 
 namespace {
 

@@ -150,7 +150,7 @@ TextMap::TextMap(const std::string& fileName)
 {
     uint32_t width = 0, height = 0;
     // Unconverted loading gives XRGB32 whatever the display is.
-    const std::vector<uint8_t> pixels = LoadGFX(fileName.c_str(), false, DisplayFormat{}, width, height);
+    const std::vector<uint8_t> pixels = LoadGFX(fileName.c_str(), ImageConversion::XRGB32, DisplayFormat{}, width, height);
     std::vector<uint32_t> words(static_cast<size_t>(width) * height);
     std::memcpy(words.data(), pixels.data(), std::min(pixels.size(), words.size() * sizeof(uint32_t)));
     Resample(words.data(), width, height);

@@ -1,7 +1,7 @@
 // Material textures: one device texture per colour map, with the "alpha" map that follows it.
 #include "engine/scene/Material.h"
 #include "engine/core/File.h"
-#include "engine/core/Image.h"
+#include "engine/core/FilePath.h"
 #include "engine/device/RenderDevice.h"
 #include "engine/device/Texture.h"
 #include "engine/scene/NameRules.h"

@@ -2,7 +2,7 @@
 #include "engine/scene/MdlFile.h"
 #include <cstring>
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/FilePath.h"
 
 bool HasMdlExtension(const char* fileName)
 {

@@ -5,6 +5,10 @@
 #include <vector>
 #include "engine/device/Matrix.h"
 
+// Animation keys count scene frames; scene time runs at this many frames per second of
+// layer time (the player and the converter both use it).
+constexpr int kSceneFramesPerSecond = 33;
+
 struct MdlCameraRecord {
     std::string name;
     Vector3 position;

@@ -7,6 +7,7 @@
 #include "engine/device/DeviceTypes.h"
 #include "engine/device/Matrix.h"
 #include "engine/scene/Material.h"
+#include "engine/scene/MdlFile.h"
 #include "engine/scene/Mesh.h"
 #include "engine/scene/ParticleStream.h"
 #include "engine/scene/SceneLight.h"
@@ -19,8 +20,7 @@ class Texture;
 
 class Scene {
 public:
-    // Scene time runs at this many frames per second of layer time.
-    static constexpr float kFramesPerSecond = 33.0f;
+    static constexpr float kFramesPerSecond = static_cast<float>(kSceneFramesPerSecond);
 
     explicit Scene(RenderDevice& device);
     // Gives every device resource back (buffers, state blocks, textures).

@@ -10,6 +10,7 @@
 
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
+#include "engine/core/FilePath.h"
 #include "engine/core/Image.h"
 #include "engine/device/Font.h"
 #include "engine/scene/Scene.h"
@@ -44,7 +45,7 @@ Outcome ReadAsThePlayerDoes(const std::string& name, RecordingDevice& device)
             font.PrintText(nullptr, 0, 0, "Starfall");
         } else if (extension == "JPG" || extension == "PNG") {
             uint32_t width = 0, height = 0;
-            LoadGFX(name.c_str(), true, kDisplay32, width, height);
+            LoadGFX(name.c_str(), ImageConversion::ForDisplay, kDisplay32, width, height);
         } else if (extension == "MDL") {
             Scene scene(device);
             scene.Load(name.c_str());

@@ -12,16 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* name = (choice & 1) != 0 ? "fuzz.jpg" : "fuzz.png";
     static const DisplayFormat displays[] = {{32, 0x00FF0000}, {16, 0xF800}, {16, 0x7C00}, {24, 0x00FF0000}};
     const DisplayFormat display = displays[(choice >> 1) & 3];
-    const bool convert = (choice & 8) != 0;
+    const ImageConversion conversion = (choice & 8) != 0 ? ImageConversion::ForDisplay : ImageConversion::XRGB32;
     MemoryArchive archive;
     archive.Add(name, data + 1, size - 1);
     IgnoringFatalErrors([&] {
         uint32_t width = 0, height = 0;
-        if ((choice & 1) != 0)
-            JpegLoad(name, width, height);
-        else
-            PngLoad(name, width, height);
-        LoadGFX(name, convert, display, width, height);
+        LoadGFX(name, conversion, display, width, height);
     });
     return 0;
 }

@@ -1,5 +1,7 @@
-// Test helper: a headless OpenGL device for rendering checks.
+// Test helper: a headless OpenGL device for rendering checks, and what a test does without one.
 #include "support/HeadlessGL.h"
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 
 std::unique_ptr<GLDevice> OpenHeadlessGLDevice(int width, int height, int bits, std::string& reason)
@@ -14,4 +16,14 @@ std::unique_ptr<GLDevice> OpenHeadlessGLDevice(int width, int height, int bits, 
         reason = error.what();
         return nullptr;
     }
+}
+
+bool RequiresGL(const char* value)
+{
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+bool GLRequired()
+{
+    return RequiresGL(std::getenv("STARFALL_REQUIRE_GL"));
 }

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
+#include "engine/core/PixelFormats.h"
 #include "engine/core/Log.h"
 
 // ---- Texture ---------------------------------------------------------------------------
@@ -182,8 +182,6 @@ RecordingDevice::RecordingDevice(int width, int height)
     blueMask_ = 0x000000FF;
     aspect_ = width_ > 0 ? static_cast<float>(height_) / static_cast<float>(width_) : 0.75f;
     backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
-    // Stage 0 passes the texture's alpha on until told otherwise.
-    stages[0].alphaOp = AlphaOp::SelectArg1;
 }
 
 RecordingDevice::~RecordingDevice()
@@ -402,30 +400,6 @@ void RecordingDevice::SetOrtho(float width, float height, float nearPlane, float
     ApplyOrtho(width, height, nearPlane, farPlane);
 }
 
-void RecordingDevice::SetProjection(const Matrix4& matrix)
-{
-    if (RecordState(StateCall::Transform(StateCall::Kind::SetProjection, matrix)))
-        return;
-    Record(Op::SetProjection, matrix);
-    projection_ = matrix;
-}
-
-void RecordingDevice::SetView(const Matrix4& matrix)
-{
-    if (RecordState(StateCall::Transform(StateCall::Kind::SetView, matrix)))
-        return;
-    Record(Op::SetView, matrix);
-    view_ = matrix;
-}
-
-void RecordingDevice::SetWorld(const Matrix4& matrix)
-{
-    if (RecordState(StateCall::Transform(StateCall::Kind::SetWorld, matrix)))
-        return;
-    Record(Op::SetWorld, matrix);
-    world_ = matrix;
-}
-
 VertexBuffer* RecordingDevice::CreateVertexBuffer()
 {
     auto* buffer = new RecordingVertexBuffer(this);
@@ -477,39 +451,6 @@ void RecordingDevice::DestroySurface(Surface* surface)
     delete surface;
 }
 
-static Texture*& StageTexture(RecordingDevice::Stage* stages, int stage)
-{
-    return stages[stage == 1 ? 1 : 0].texture;
-}
-
-void RecordingDevice::SetTexture(int stage, Texture* texture)
-{
-    if (RecordState(StateCall::Bind(stage, texture)))
-        return;
-    Record(Op::SetTexture, StageArgs{.stage = stage, .texture = texture}, texture);
-    StageTexture(stages, stage) = texture;
-}
-
-#define RECORD_STAGE_STATE(Operation, Type, field, argField)                                                \
-    void RecordingDevice::Operation(int stage, Type value)                                                  \
-    {                                                                                                       \
-        if (RecordState(StateCall::Value(StateCall::Kind::Operation, stage, static_cast<int>(value))))     \
-            return;                                                                                         \
-        StageArgs args;                                                                                     \
-        args.stage = stage;                                                                                 \
-        args.argField = value;                                                                              \
-        Record(Op::Operation, args);                                                                        \
-        stages[stage == 1 ? 1 : 0].field = value;                                                           \
-    }
-
-RECORD_STAGE_STATE(SetColorOp, ColorOp, colorOp, colorOp)
-RECORD_STAGE_STATE(SetColorArg1, ColorArg, colorArg1, colorArg)
-RECORD_STAGE_STATE(SetColorArg2, ColorArg, colorArg2, colorArg)
-RECORD_STAGE_STATE(SetAlphaOp, AlphaOp, alphaOp, alphaOp)
-RECORD_STAGE_STATE(SetAlphaArg1, AlphaArg, alphaArg1, alphaArg)
-RECORD_STAGE_STATE(SetAlphaArg2, AlphaArg, alphaArg2, alphaArg)
-#undef RECORD_STAGE_STATE
-
 void RecordingDevice::BeginStateBlock()
 {
     Record(Op::BeginStateBlock);
@@ -539,46 +480,6 @@ uint32_t RecordingDevice::ConvertColor(uint32_t argb)
     return argb;
 }
 
-void RecordingDevice::SetSrcBlend(BlendFactor factor)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::SetSrcBlend, 0, static_cast<int>(factor))))
-        return;
-    Record(Op::SetSrcBlend, factor);
-    srcBlend = factor;
-}
-
-void RecordingDevice::SetDestBlend(BlendFactor factor)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::SetDestBlend, 0, static_cast<int>(factor))))
-        return;
-    Record(Op::SetDestBlend, factor);
-    destBlend = factor;
-}
-
-void RecordingDevice::EnableAlphaBlend(bool enable)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::EnableAlphaBlend, 0, enable)))
-        return;
-    Record(Op::EnableAlphaBlend, enable);
-    alphaBlend = enable;
-}
-
-void RecordingDevice::EnableDepth(bool enable)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::EnableDepth, 0, enable)))
-        return;
-    Record(Op::EnableDepth, enable);
-    depthTest = enable;
-}
-
-void RecordingDevice::SetDepthFunc(CompareFunc func)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::SetDepthFunc, 0, static_cast<int>(func))))
-        return;
-    Record(Op::SetDepthFunc, func);
-    depthFunc = func;
-}
-
 void RecordingDevice::DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount,
                                   const uint16_t* indices, int indexCount)
 {
@@ -596,57 +497,6 @@ void RecordingDevice::Draw(PrimitiveType type, const Vertex* vertices, int verte
     if (vertices && vertexCount > 0)
         draw.vertices.assign(vertices, vertices + vertexCount);
     Record(Op::Draw, std::move(draw));
-}
-
-void RecordingDevice::SetCullMode(CullMode mode)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::SetCullMode, 0, static_cast<int>(mode))))
-        return;
-    Record(Op::SetCullMode, mode);
-    cullMode = mode;
-}
-
-void RecordingDevice::EnableLighting(bool enable)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::EnableLighting, 0, enable)))
-        return;
-    Record(Op::EnableLighting, enable);
-    lightingEnabled_ = enable;
-}
-
-void RecordingDevice::SetMaterial(const MaterialRecord& value)
-{
-    if (RecordState(StateCall::Material(value)))
-        return;
-    Record(Op::SetMaterial, value);
-    material = value;
-}
-
-void RecordingDevice::EnableFog(bool enable)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::EnableFog, 0, enable)))
-        return;
-    Record(Op::EnableFog, enable);
-    fogEnabled_ = enable;
-}
-
-void RecordingDevice::SetFogColor(float r, float g, float b)
-{
-    if (RecordState(StateCall::Floats(StateCall::Kind::SetFogColor, r, g, b)))
-        return;
-    Record(Op::SetFogColor, ColorArgs{r, g, b});
-    fogColor = PackColor(r, g, b);
-}
-
-void RecordingDevice::SetFog(FogMode mode, float start, float end, float density)
-{
-    if (RecordState(StateCall::Floats(StateCall::Kind::SetFog, start, end, density, static_cast<int>(mode))))
-        return;
-    Record(Op::SetFog, FogArgs{mode, start, end, density});
-    fogMode = mode;
-    fogStart = start;
-    fogEnd = end;
-    fogDensity = density;
 }
 
 // The state a visibility test draws its points with; callers see it afterwards.
@@ -698,36 +548,51 @@ void RecordingDevice::SetRenderTarget(Texture* texture)
 void RecordingDevice::GetLight(int index, LightRecord& light)
 {
     Record(Op::GetLight, LightArgs{index, {}});
-    auto it = lights.find(index);
-    if (it != lights.end())
-        light = it->second;
+    RenderDevice::GetLight(index, light);
 }
 
-void RecordingDevice::SetLight(int index, const LightRecord& light)
+bool RecordingDevice::IsLightOn(int index) const
 {
-    if (RecordState(StateCall::Light(index, light)))
+    auto found = drawState_.lights.find(index);
+    return found != drawState_.lights.end() && found->second.enabled;
+}
+
+void RecordingDevice::StateApplied(const StateCall& call)
+{
+    using K = StateCall::Kind;
+    StageArgs stage;
+    stage.stage = call.index;
+    switch (call.kind) {
+    case K::SetTexture:
+        stage.texture = call.texture;
+        Record(Op::SetTexture, stage, call.texture);
         return;
-    Record(Op::SetLight, LightArgs{index, light});
-    LightRecord stored = light;
-    stored.range = light.range * 800.0f;
-    lights[index] = stored;
-}
-
-bool RecordingDevice::EnableLight(int index, bool enable)
-{
-    if (RecordState(StateCall::Value(StateCall::Kind::EnableLight, index, enable)))
-        return true;
-    Record(Op::EnableLight, LightSwitchArgs{index, enable});
-    lightEnabled[index] = enable;
-    return true;
-}
-
-void RecordingDevice::SetAmbient(float r, float g, float b)
-{
-    if (RecordState(StateCall::Floats(StateCall::Kind::SetAmbient, r, g, b)))
+    case K::SetColorOp: stage.colorOp = static_cast<ColorOp>(call.value); Record(Op::SetColorOp, stage); return;
+    case K::SetColorArg1: stage.colorArg = static_cast<ColorArg>(call.value); Record(Op::SetColorArg1, stage); return;
+    case K::SetColorArg2: stage.colorArg = static_cast<ColorArg>(call.value); Record(Op::SetColorArg2, stage); return;
+    case K::SetAlphaOp: stage.alphaOp = static_cast<AlphaOp>(call.value); Record(Op::SetAlphaOp, stage); return;
+    case K::SetAlphaArg1: stage.alphaArg = static_cast<AlphaArg>(call.value); Record(Op::SetAlphaArg1, stage); return;
+    case K::SetAlphaArg2: stage.alphaArg = static_cast<AlphaArg>(call.value); Record(Op::SetAlphaArg2, stage); return;
+    case K::SetSrcBlend: Record(Op::SetSrcBlend, static_cast<BlendFactor>(call.value)); return;
+    case K::SetDestBlend: Record(Op::SetDestBlend, static_cast<BlendFactor>(call.value)); return;
+    case K::EnableAlphaBlend: Record(Op::EnableAlphaBlend, call.value != 0); return;
+    case K::EnableDepth: Record(Op::EnableDepth, call.value != 0); return;
+    case K::SetDepthFunc: Record(Op::SetDepthFunc, static_cast<CompareFunc>(call.value)); return;
+    case K::SetCullMode: Record(Op::SetCullMode, static_cast<CullMode>(call.value)); return;
+    case K::EnableLighting: Record(Op::EnableLighting, call.value != 0); return;
+    case K::SetMaterial: Record(Op::SetMaterial, call.material); return;
+    case K::EnableFog: Record(Op::EnableFog, call.value != 0); return;
+    case K::SetFogColor: Record(Op::SetFogColor, ColorArgs{call.f[0], call.f[1], call.f[2]}); return;
+    case K::SetFog:
+        Record(Op::SetFog, FogArgs{static_cast<FogMode>(call.value), call.f[0], call.f[1], call.f[2]});
         return;
-    Record(Op::SetAmbient, ColorArgs{r, g, b});
-    ambient = PackColor(r, g, b);
+    case K::SetAmbient: Record(Op::SetAmbient, ColorArgs{call.f[0], call.f[1], call.f[2]}); return;
+    case K::SetProjection: Record(Op::SetProjection, call.matrix); return;
+    case K::SetView: Record(Op::SetView, call.matrix); return;
+    case K::SetWorld: Record(Op::SetWorld, call.matrix); return;
+    case K::SetLight: Record(Op::SetLight, LightArgs{call.index, call.light}); return;
+    case K::EnableLight: Record(Op::EnableLight, LightSwitchArgs{call.index, call.value != 0}); return;
+    }
 }
 
 bool RecordingDevice::DrawTestPattern()

@@ -12,8 +12,9 @@
 //
 // As<T>() throws when the call carries another argument type (the table below says which
 // operation carries what), so a wrong guess fails the test instead of reading zeros.
-// Besides the record the device keeps the state the calls left (stages, blending, lights...)
-// and CPU pixels for textures, surfaces and a back buffer. Textures convert their pixels
+// The state the calls left (stages, blending, lights...) is the device's own GetState(),
+// also readable under the names below; the device keeps CPU pixels for textures, surfaces
+// and a back buffer. Textures convert their pixels
 // with the engine's own upload rule (ConvertForUpload).
 #pragma once
 #include <cstdint>
@@ -264,31 +265,24 @@ public:
     // The index of the first call of op at or after from; calls.size() when there is none.
     size_t Find(Op op, size_t from = 0) const;
 
-    // ---- Current state, as the last calls left it ----
-    struct Stage {
-        Texture* texture = nullptr;
-        ColorOp colorOp = ColorOp::Modulate;
-        ColorArg colorArg1 = ColorArg::Texture;
-        ColorArg colorArg2 = ColorArg::Diffuse;
-        AlphaOp alphaOp = AlphaOp::Disable;
-        AlphaArg alphaArg1 = AlphaArg::Texture;
-        AlphaArg alphaArg2 = AlphaArg::Current;
-    };
-    Stage stages[2];  // as a device starts: stage 0's alpha op is SelectArg1, stage 1's Disable
-    BlendFactor srcBlend = BlendFactor::One;
-    BlendFactor destBlend = BlendFactor::One;
-    bool alphaBlend = false;
-    bool depthTest = true;
-    CompareFunc depthFunc = CompareFunc::LessEqual;
-    CullMode cullMode = CullMode::Clockwise;
-    MaterialRecord material;
+    // ---- Current state, as the last calls left it (read-only views of GetState()) ----
+    const StageState (&stages)[2] = drawState_.stages;
+    const BlendFactor& srcBlend = drawState_.srcBlend;
+    const BlendFactor& destBlend = drawState_.destBlend;
+    const bool& alphaBlend = drawState_.alphaBlend;
+    const bool& depthTest = drawState_.depthTest;
+    const CompareFunc& depthFunc = drawState_.depthFunc;
+    const CullMode& cullMode = drawState_.cullMode;
+    const MaterialRecord& material = drawState_.material;
+    const uint32_t& fogColor = drawState_.fogColor;
+    const FogMode& fogMode = drawState_.fogMode;
+    const float& fogStart = drawState_.fogStart;
+    const float& fogEnd = drawState_.fogEnd;
+    const float& fogDensity = drawState_.fogDensity;
+    const uint32_t& ambient = drawState_.ambient;
+    // Whether light index is on (false for a light never switched).
+    bool IsLightOn(int index) const;
     uint32_t clearColor = 0xFF000000;
-    uint32_t fogColor = 0xFF000000;
-    FogMode fogMode = FogMode::Linear;
-    float fogStart = 0, fogEnd = 0, fogDensity = 0;
-    uint32_t ambient = 0;
-    std::map<int, LightRecord> lights;  // range as stored (800 x the value given)
-    std::map<int, bool> lightEnabled;
     Texture* renderTarget = nullptr;
     bool inScene = false;
     int liveTextures = 0, liveSurfaces = 0, liveVertexBuffers = 0;
@@ -309,54 +303,33 @@ public:
     // The back buffer as RGB24 (16-bit pixels widened by repeating their top bits).
     std::vector<uint8_t> ReadBackBuffer() override;
     void SetOrtho(float width, float height, float nearPlane, float farPlane) override;
-    void SetProjection(const Matrix4& matrix) override;
-    void SetView(const Matrix4& matrix) override;
-    void SetWorld(const Matrix4& matrix) override;
     VertexBuffer* CreateVertexBuffer() override;
     void DestroyVertexBuffer(VertexBuffer* buffer) override;
     Texture* CreateTexture() override;
     void DestroyTexture(Texture* texture) override;
     Surface* CreateSurface() override;
     void DestroySurface(Surface* surface) override;
-    void SetTexture(int stage, Texture* texture) override;
-    void SetColorOp(int stage, ColorOp op) override;
-    void SetColorArg1(int stage, ColorArg arg) override;
-    void SetColorArg2(int stage, ColorArg arg) override;
-    void SetAlphaOp(int stage, AlphaOp op) override;
-    void SetAlphaArg1(int stage, AlphaArg arg) override;
-    void SetAlphaArg2(int stage, AlphaArg arg) override;
     void BeginStateBlock() override;
     void EndStateBlock(uint32_t* handle) override;
     void ApplyStateBlock(uint32_t handle) override;
     void DeleteStateBlock(uint32_t handle) override;
     uint32_t ConvertColor(uint32_t argb) override;
-    void SetSrcBlend(BlendFactor factor) override;
-    void SetDestBlend(BlendFactor factor) override;
-    void EnableAlphaBlend(bool enable) override;
-    void EnableDepth(bool enable) override;
-    void SetDepthFunc(CompareFunc func) override;
     void DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
                      int indexCount) override;
     void Draw(PrimitiveType type, const Vertex* vertices, int vertexCount) override;
-    void SetCullMode(CullMode mode) override;
-    void EnableLighting(bool enable) override;
-    void SetMaterial(const MaterialRecord& material) override;
-    void EnableFog(bool enable) override;
-    void SetFogColor(float r, float g, float b) override;
-    void SetFog(FogMode mode, float start, float end, float density) override;
     bool IsPointVisible(float x, float y, float z) override;
     void ArePointsVisible(TransformedVertex* points, uint32_t* results, int count) override;
     void SetRenderTarget(Texture* texture) override;
     void GetLight(int index, LightRecord& light) override;
-    void SetLight(int index, const LightRecord& light) override;
-    bool EnableLight(int index, bool enable) override;
-    void SetAmbient(float r, float g, float b) override;
     bool DrawTestPattern() override;
 
     // Used by the companions.
     RecordedCall& Record(Op op, CallArgs args = {}, const void* object = nullptr);
 
 private:
+    // Every applied state call becomes a record of the operation of the same name.
+    void StateApplied(const StateCall& call) override;
+
     uint32_t forcedRedMask_ = 0;
     bool pointsVisible_ = true;
 };

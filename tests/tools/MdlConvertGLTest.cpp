@@ -95,7 +95,7 @@ protected:
         std::string reason;
         device_ = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
         if (!device_)
-            GTEST_SKIP() << "no OpenGL context: " << reason;
+            SKIP_OR_FAIL_WITHOUT_GL(reason);
         device_->EnableClearColor(true);
         device_->SetClearColor(0, 0, 0);
         device_->SetNearPlane(1.0f);

@@ -46,8 +46,8 @@ struct ConvertResult {
     std::vector<std::string> warnings;  // what was left out or changed, one sentence each
 };
 
-// Scene frames per second and the spacing of sampled keys.
-constexpr double kConvertFramesPerSecond = 33.0;
+// Scene frames per second (the player's) and the spacing of sampled keys.
+constexpr double kConvertFramesPerSecond = kSceneFramesPerSecond;
 constexpr int kConvertKeyStep = 10;
 // Longest animation converted, in scene frames (about 50 minutes).
 constexpr double kConvertMaxFrames = 100000.0;

@@ -79,16 +79,7 @@ GLDevice::GLDevice()
         if (enumeration_.GetTooOldVersion(major, minor)) ReportOldVersion(major, minor);
         RaiseAppError("Could not find any suitable OpenGL driver.");
     }
-    stages_[0].key = StageKey{static_cast<uint8_t>(ColorOp::Modulate),
-                              static_cast<uint8_t>(ColorArg::Texture),
-                              static_cast<uint8_t>(ColorArg::Diffuse),
-                              static_cast<uint8_t>(AlphaOp::SelectArg1),
-                              static_cast<uint8_t>(AlphaArg::Texture),
-                              static_cast<uint8_t>(AlphaArg::Current),
-                              false};
-    stages_[1].key = StageKey{kStageDisabled, static_cast<uint8_t>(ColorArg::Texture),
-                              static_cast<uint8_t>(ColorArg::Current), static_cast<uint8_t>(AlphaOp::Disable),
-                              static_cast<uint8_t>(AlphaArg::Texture), static_cast<uint8_t>(AlphaArg::Current), false};
+    maxEnabledLights_ = kMaxLights;
 }
 
 GLDevice::~GLDevice()
@@ -434,11 +425,7 @@ Texture* GLDevice::CreateTexture()
 
 void GLDevice::ForgetTexture(Texture* texture)
 {
-    for (Stage& stage : stages_)
-        if (stage.texture == texture) {
-            stage.texture = nullptr;
-            stage.key.textured = false;
-        }
+    ForgetStageTexture(texture);
     // Losing the current target is the same as going back to the screen on purpose.
     if (renderTarget_ == texture) ReturnToBackBuffer();
 }

@@ -63,10 +63,10 @@ class GLVertexBuffer;
 //               Fog: per pixel on the distance from the eye, linear, exp
 //               or exp2, blended towards the fog colour.
 // State         Blend factors map one to one (SrcAlphaSat = GL_SRC_ALPHA_SATURATE), depth
-//               functions likewise; depth writes stay on. Every state setter records itself in
-//               a state block when one is being recorded, skips unchanged values, and flushes
-//               the pending batch before a change. GL calls go through a state shadow that
-//               drops redundant ones; GL errors are checked in debug builds (VIREO_GL_CHECKS).
+//               functions likewise; depth writes stay on. The state operations are kept by
+//               RenderDevice; the pending batch is flushed before a value changes. GL calls
+//               go through a state shadow that drops redundant ones; GL errors are checked
+//               in debug builds (VIREO_GL_CHECKS).
 // Draw          Draw/DrawIndexed copy the 44-byte vertices as they are (colour bytes B,G,R,A)
 //               into a batch; strips and fans become lists, so consecutive draws with the same
 //               state and kind (points, lines, triangles) go to GL as one glDrawElements when
@@ -108,9 +108,6 @@ public:
     void SetWindowRect(const ScreenRect& rect) override;
 
     void SetOrtho(float width, float height, float nearPlane, float farPlane) override;
-    void SetProjection(const Matrix4& matrix) override;
-    void SetView(const Matrix4& matrix) override;
-    void SetWorld(const Matrix4& matrix) override;
 
     VertexBuffer* CreateVertexBuffer() override;
     void DestroyVertexBuffer(VertexBuffer* buffer) override;
@@ -119,39 +116,17 @@ public:
     Surface* CreateSurface() override;
     void DestroySurface(Surface* surface) override;
 
-    void SetTexture(int stage, Texture* texture) override;
-    void SetColorOp(int stage, ColorOp op) override;
-    void SetColorArg1(int stage, ColorArg arg) override;
-    void SetColorArg2(int stage, ColorArg arg) override;
-    void SetAlphaOp(int stage, AlphaOp op) override;
-    void SetAlphaArg1(int stage, AlphaArg arg) override;
-    void SetAlphaArg2(int stage, AlphaArg arg) override;
 
     uint32_t ConvertColor(uint32_t argb) override { return argb; }
-    void SetSrcBlend(BlendFactor factor) override;
-    void SetDestBlend(BlendFactor factor) override;
-    void EnableAlphaBlend(bool enable) override;
-    void EnableDepth(bool enable) override;
-    void SetDepthFunc(CompareFunc func) override;
 
     void DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
                      int indexCount) override;
     void Draw(PrimitiveType type, const Vertex* vertices, int vertexCount) override;
-    void SetCullMode(CullMode mode) override;
-    void EnableLighting(bool enable) override;
-    void SetMaterial(const MaterialRecord& material) override;
-    void EnableFog(bool enable) override;
-    void SetFogColor(float r, float g, float b) override;
-    void SetFog(FogMode mode, float start, float end, float density) override;
 
     bool IsPointVisible(float x, float y, float z) override;
     void ArePointsVisible(TransformedVertex* points, uint32_t* results, int count) override;
     void SetRenderTarget(Texture* texture) override;
 
-    void GetLight(int index, LightRecord& light) override;
-    void SetLight(int index, const LightRecord& light) override;
-    bool EnableLight(int index, bool enable) override;
-    void SetAmbient(float r, float g, float b) override;
     bool DrawTestPattern() override;
 
     // Sets SDL's OpenGL attributes (3.3 core, double buffer, no window depth). Call before
@@ -170,8 +145,8 @@ public:
     size_t GetQueuedReadBacks() const override { return readBacks_.Size(); }
     // Current clear, fog and ambient colours (0xFFrrggbb).
     uint32_t GetClearColor() const { return clearColor_; }
-    uint32_t GetFogColor() const { return fogColor_; }
-    uint32_t GetAmbient() const { return ambient_; }
+    uint32_t GetFogColor() const { return GetState().fogColor; }
+    uint32_t GetAmbient() const { return GetState().ambient; }
     // Program variants built so far and draw calls sent to GL since Init (benchmarks).
     size_t GetProgramCount() const { return programs_.GetSize(); }
     uint64_t GetGLDrawCount() const { return glDraws_; }
@@ -181,14 +156,6 @@ private:
     friend class GLSurface;
     friend class GLVertexBuffer;
 
-    struct Stage {
-        StageKey key;
-        Texture* texture = nullptr;
-    };
-    struct Light {
-        LightRecord record;  // range already x 800
-        bool enabled = false;
-    };
     struct Viewport {
         int x = 0, y = 0, width = 0, height = 0;
     };
@@ -200,7 +167,10 @@ private:
     void UploadUniforms(GLProgram& program);
     // Binds the current target (render target or back buffer) and its viewport.
     void BindTarget();
-    void StateChanged();
+    // Flushes the batch; uniforms are sent again after a change of what they carry.
+    void StateChanging(StateCall::Kind kind) override;
+    // The generator's key of a stage: values outside an enumeration would index past its tables.
+    static StageKey KeyOf(const StageState& stage);
     void Append(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices, int indexCount);
     // Draws a GL_TRIANGLES element list from a VertexBuffer.
     void DrawBuffer(GLVertexBuffer& buffer);
@@ -239,17 +209,4 @@ private:
     int textureCap_ = 0;
 
     uint32_t clearColor_ = 0xFF000000u;
-    uint32_t fogColor_ = 0xFF000000u;
-    uint32_t ambient_ = 0xFF000000u;
-    FogMode fogMode_ = FogMode::Linear;
-    float fogStart_ = 0.0f, fogEnd_ = 1.0f, fogDensity_ = 1.0f;
-    MaterialRecord material_;
-    std::map<int, Light> lights_;
-    Stage stages_[2];
-    BlendFactor srcBlend_ = BlendFactor::One;
-    BlendFactor destBlend_ = BlendFactor::One;
-    bool alphaBlend_ = false;
-    bool depthTest_ = true;
-    CompareFunc depthFunc_ = CompareFunc::LessEqual;
-    CullMode cullMode_ = CullMode::Clockwise;
 };

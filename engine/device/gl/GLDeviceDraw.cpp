@@ -102,11 +102,12 @@ void GLDevice::FlushBatch()
 
 void GLDevice::PrepareDraw()
 {
+    const DeviceState& state = GetState();
     PipelineKey key;
-    key.stages[0] = stages_[0].key;
-    key.stages[1] = stages_[1].key;
+    key.stages[0] = KeyOf(state.stages[0]);
+    key.stages[1] = KeyOf(state.stages[1]);
     for (int i = 0; i < 2; ++i) {
-        auto* texture = static_cast<GLTexture*>(stages_[i].texture);
+        auto* texture = static_cast<GLTexture*>(state.stages[i].texture);
         GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
         key.stages[i].textured = id != 0;
         if (id != 0) state_.ActiveTextureBind(i, id);
@@ -120,28 +121,24 @@ void GLDevice::PrepareDraw()
     const auto texture = static_cast<uint8_t>(ColorArg::Texture);
     if (!second.textured && (second.colorArg1 == texture || second.colorArg2 == texture))
         key.stages[1].colorOp = kStageDisabled;
-    key.lighting = lightingEnabled_;
-    if (lightingEnabled_) {
-        int on = 0;
-        for (const auto& entry : lights_) on += entry.second.enabled ? 1 : 0;
-        key.lightCount = static_cast<uint8_t>(std::min(on, kMaxLights));
-    }
-    key.fog = fogEnabled_;
-    key.fogMode = static_cast<uint8_t>(fogMode_);
+    key.lighting = state.lighting;
+    if (state.lighting) key.lightCount = static_cast<uint8_t>(std::min(state.EnabledLightCount(), kMaxLights));
+    key.fog = state.fog;
+    key.fogMode = static_cast<uint8_t>(state.fogMode);
 
     GLProgram& program = programs_.Get(key, state_);
     state_.UseProgram(program.id);
     if (program.uniformGeneration != uniformGeneration_) UploadUniforms(program);
 
     BindTarget();
-    state_.Blend(alphaBlend_);
-    if (alphaBlend_) state_.BlendFunc(BlendToGL(srcBlend_), BlendToGL(destBlend_));
-    state_.DepthTest(depthTest_);
-    if (depthTest_) state_.DepthFunc(CompareToGL(depthFunc_));
+    state_.Blend(state.alphaBlend);
+    if (state.alphaBlend) state_.BlendFunc(BlendToGL(state.srcBlend), BlendToGL(state.destBlend));
+    state_.DepthTest(state.depthTest);
+    if (state.depthTest) state_.DepthFunc(CompareToGL(state.depthFunc));
     state_.DepthMask(true);
     state_.ColorMask(true, false);
     state_.Scissor(false);
-    switch (cullMode_) {
+    switch (state.cullMode) {
     case CullMode::Clockwise: state_.CullFront(GL_CW); break;
     case CullMode::CounterClockwise: state_.CullFront(GL_CCW); break;
     default: state_.CullFront(GL_NONE); break;
@@ -150,11 +147,12 @@ void GLDevice::PrepareDraw()
 
 void GLDevice::UploadUniforms(GLProgram& program)
 {
+    const DeviceState& state = GetState();
     program.uniformGeneration = uniformGeneration_;
-    Matrix4 worldView = world_ * view_;
+    Matrix4 worldView = state.world * state.view;
     // Row-major data read by GLSL as column-major is the transpose: M * v = v * M_rows.
     glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &projection_.m[0][0]);
+    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
     float vw = static_cast<float>(std::max(viewport_.width, 1));
     float vh = static_cast<float>(std::max(viewport_.height, 1));
     glUniform2f(program.pixelOffset, 1.0f / vw, 1.0f / vh);
@@ -163,15 +161,16 @@ void GLDevice::UploadUniforms(GLProgram& program)
         float normal[9];
         NormalMatrix(worldView, normal);
         glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
-        glUniform3f(program.materialAmbient, material_.ambientR, material_.ambientG, material_.ambientB);
-        glUniform3f(program.materialEmissive, material_.emissiveR, material_.emissiveG, material_.emissiveB);
-        glUniform3f(program.ambient, channel(ambient_, 16), channel(ambient_, 8), channel(ambient_, 0));
+        const MaterialRecord& material = state.material;
+        glUniform3f(program.materialAmbient, material.ambientR, material.ambientG, material.ambientB);
+        glUniform3f(program.materialEmissive, material.emissiveR, material.emissiveG, material.emissiveB);
+        glUniform3f(program.ambient, channel(state.ambient, 16), channel(state.ambient, 8), channel(state.ambient, 0));
         float positions[kMaxLights * 3], colors[kMaxLights * 3], ranges[kMaxLights];
         int n = 0;
-        for (const auto& entry : lights_) {
+        for (const auto& entry : state.lights) {
             if (!entry.second.enabled || n >= program.key.lightCount) continue;
             const LightRecord& l = entry.second.record;
-            Vector4 p = TransformPoint(view_, Vector3{l.x, l.y, l.z});
+            Vector4 p = TransformPoint(state.view, Vector3{l.x, l.y, l.z});
             positions[n * 3] = p.x;
             positions[n * 3 + 1] = p.y;
             positions[n * 3 + 2] = p.z;
@@ -188,8 +187,9 @@ void GLDevice::UploadUniforms(GLProgram& program)
         }
     }
     if (program.key.fog) {
-        glUniform3f(program.fogColor, channel(fogColor_, 16), channel(fogColor_, 8), channel(fogColor_, 0));
-        glUniform3f(program.fogParams, fogStart_, fogEnd_, fogDensity_);
+        glUniform3f(program.fogColor, channel(state.fogColor, 16), channel(state.fogColor, 8),
+                    channel(state.fogColor, 0));
+        glUniform3f(program.fogParams, state.fogStart, state.fogEnd, state.fogDensity);
     }
     GL_CHECK("uniforms");
 }
@@ -207,7 +207,7 @@ bool GLDevice::DepthPasses(float stored, float depth) const
     if (!(depth >= 0.0f && depth <= 1.0f)) return false;  // clipped by the depth range
     long a = std::lround(static_cast<double>(depth) * 65535.0);
     long b = std::lround(static_cast<double>(stored) * 65535.0);
-    switch (depthFunc_) {
+    switch (GetState().depthFunc) {
     case CompareFunc::Never: return false;
     case CompareFunc::Less: return a < b;
     case CompareFunc::Equal: return a == b;
@@ -318,15 +318,16 @@ bool GLDevice::DrawTestPattern()
     const Vertex square[6] = {vertex(-10, -10, red), vertex(10, 10, green),   vertex(-10, 10, blue),
                               vertex(-10, -10, red), vertex(10, -10, blue), vertex(10, 10, green)};
     // The pattern's vertices carry their final colours: they are not lit.
-    bool lighting = lightingEnabled_;
+    // Switched past the state operations: a state block being recorded must not take it.
+    bool lighting = drawState_.lighting;
     if (lighting) {
         FlushBatch();
-        lightingEnabled_ = false;
+        drawState_.lighting = false;
     }
     Draw(PrimitiveType::TriangleList, square, 6);
     if (lighting) {
         FlushBatch();
-        lightingEnabled_ = true;
+        drawState_.lighting = true;
     }
     return true;
 }

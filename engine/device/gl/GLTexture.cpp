@@ -1,7 +1,6 @@
 // Texture upload in the device's formats, render targets and CPU locks of the OpenGL device.
 #include "engine/device/gl/GLTexture.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Image.h"
 #include "engine/device/gl/GLDevice.h"
 
 GLMapResource::~GLMapResource()

@@ -39,7 +39,7 @@ Loaded Load(const char* name)
 {
     Loaded loaded;
     g_lines.clear();
-    loaded.pixels = LoadGFX(name, true, kDisplay32, loaded.width, loaded.height);
+    loaded.pixels = LoadGFX(name, ImageConversion::ForDisplay, kDisplay32, loaded.width, loaded.height);
     loaded.log = g_lines;
     return loaded;
 }
@@ -108,30 +108,30 @@ TEST_F(ImagePrefetchTest, ImagesAreTakenOnlyInThePixelFormatTheyWereMadeFor)
     const DisplayFormat display555{16, 0x7C00};
     struct Case {
         DisplayFormat made;
-        bool convert;
+        ImageConversion conversion;
         DisplayFormat asked;
         bool taken;
     } cases[] = {
-        {kDisplay32, true, kDisplay32, true},    // colour maps
-        {kDisplay32, false, kDisplay32, true},   // alpha maps are XRGB32 as well
-        {display565, true, display565, true},
-        {display565, false, display565, false},  // an alpha map wants XRGB32, not 16 bits
-        {display565, true, display555, false},
-        {display24, true, display24, true},
-        {display24, false, display24, false},
-        {kDisplay32, true, display24, false},
+        {kDisplay32, ImageConversion::ForDisplay, kDisplay32, true},    // colour maps
+        {kDisplay32, ImageConversion::XRGB32, kDisplay32, true},   // alpha maps are XRGB32 as well
+        {display565, ImageConversion::ForDisplay, display565, true},
+        {display565, ImageConversion::XRGB32, display565, false},  // an alpha map wants XRGB32, not 16 bits
+        {display565, ImageConversion::ForDisplay, display555, false},
+        {display24, ImageConversion::ForDisplay, display24, true},
+        {display24, ImageConversion::XRGB32, display24, false},
+        {kDisplay32, ImageConversion::ForDisplay, display24, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.made.bitsPerPixel) + " " + std::to_string(c.convert) + " " +
+        SCOPED_TRACE(std::to_string(c.made.bitsPerPixel) + " " + std::to_string(static_cast<int>(c.conversion)) + " " +
                      std::to_string(c.asked.bitsPerPixel) + "/" + std::to_string(c.asked.redMask));
         uint32_t w = 0, h = 0;
-        const std::vector<uint8_t> expected = LoadGFX("photo.jpg", c.convert, c.asked, w, h);
+        const std::vector<uint8_t> expected = LoadGFX("photo.jpg", c.conversion, c.asked, w, h);
         ImagePrefetch prefetch({"photo.jpg"}, c.made, 1);
         while (prefetch.GetDecodedCount() < 1)
             std::this_thread::yield();
         SetImagePrefetch(&prefetch);
         uint32_t gotW = 0, gotH = 0;
-        EXPECT_EQ(LoadGFX("photo.jpg", c.convert, c.asked, gotW, gotH), expected);
+        EXPECT_EQ(LoadGFX("photo.jpg", c.conversion, c.asked, gotW, gotH), expected);
         EXPECT_EQ(gotW, w);
         EXPECT_EQ(gotH, h);
         EXPECT_EQ(prefetch.GetTakenCount(), c.taken ? 1u : 0u);
@@ -222,7 +222,7 @@ TEST_F(ImagePrefetchTest, EndingWithUntakenImagesStopsTheWorkersAndUninstallsIt)
     EXPECT_EQ(none.GetDecodedCount(), 0u);
     std::vector<uint8_t> pixels;
     uint32_t w = 0, h = 0;
-    EXPECT_FALSE(none.Take("img0.png", true, kDisplay32, pixels, w, h));
+    EXPECT_FALSE(none.Take("img0.png", ImageConversion::ForDisplay, kDisplay32, pixels, w, h));
 }
 
 TEST(DeferredLog, KeepsItsThreadsLinesUntilTakenAndNestsOtherThreadsUnaffected)

@@ -4,11 +4,15 @@
 #include <zlib.h>
 #include <cstring>
 #include <functional>
+#include <map>
 #include "support/FatalText.h"
+#include "support/MemoryArchive.h"
 #include "support/TestImages.h"
 #include "support/TestPak.h"
 #include "engine/core/Fatal.h"
+#include "engine/core/FilePath.h"
 #include "engine/core/Image.h"
+#include "engine/core/ImageReaders.h"
 
 namespace {
 
@@ -71,22 +75,22 @@ TEST(ImageTest, ExtensionChoosesReaderWhateverItsCase)
                        {"pic.bmp", "BM"},
                        {"noext", "x"}});
     uint32_t w = 0, h = 0;
-    std::vector<uint8_t> a = LoadGFX("pic.Png", false, kDisplay32, w, h);
+    std::vector<uint8_t> a = LoadGFX("pic.Png", ImageConversion::XRGB32, kDisplay32, w, h);
     EXPECT_EQ(2u, w);
     EXPECT_EQ(1u, h);
-    std::vector<uint8_t> b = LoadGFX("pic2.PNG", false, kDisplay32, w, h);
+    std::vector<uint8_t> b = LoadGFX("pic2.PNG", ImageConversion::XRGB32, kDisplay32, w, h);
     EXPECT_EQ(1u, w);
     EXPECT_EQ(0x00010203u, Pixel32(b, 0));
     EXPECT_EQ(0x00FF0000u, Pixel32(a, 0));
     EXPECT_EQ(0x000000FFu, Pixel32(a, 1));
 
     EXPECT_EQ("LoadGFX : Unable to load file [pic.bmp], unsupported file type [BMP]",
-              FatalText([&] { LoadGFX("pic.bmp", true, kDisplay32, w, h); }));
+              FatalText([&] { LoadGFX("pic.bmp", ImageConversion::ForDisplay, kDisplay32, w, h); }));
     EXPECT_EQ("LoadGFX : Unable to load file [noext], unsupported file type []",
-              FatalText([&] { LoadGFX("noext", true, kDisplay32, w, h); }));
+              FatalText([&] { LoadGFX("noext", ImageConversion::ForDisplay, kDisplay32, w, h); }));
     // The last dot decides.
     EXPECT_EQ("LoadGFX : Unable to load file [a.png.bmp], unsupported file type [BMP]",
-              FatalText([&] { LoadGFX("a.png.bmp", true, kDisplay32, w, h); }));
+              FatalText([&] { LoadGFX("a.png.bmp", ImageConversion::ForDisplay, kDisplay32, w, h); }));
 }
 
 TEST(ImageTest, DisplayConversionsPackChannelsAsTheDisplayExpects)
@@ -96,28 +100,28 @@ TEST(ImageTest, DisplayConversionsPackChannelsAsTheDisplayExpects)
     ScopedTestPak pak({{"c.png", EncodePng(4, 1, rgb)}});
     uint32_t w = 0, h = 0;
 
-    std::vector<uint8_t> p565 = LoadGFX("c.png", true, kDisplay565, w, h);
+    std::vector<uint8_t> p565 = LoadGFX("c.png", ImageConversion::ForDisplay, kDisplay565, w, h);
     ASSERT_EQ(8u, p565.size());
     EXPECT_EQ(0xF800, Pixel16(p565, 0));
     EXPECT_EQ(0x07E0, Pixel16(p565, 1));
     EXPECT_EQ(0x001F, Pixel16(p565, 2));
     EXPECT_EQ((0x84 >> 3) << 11 | (0x46 >> 2) << 5 | (0x2B >> 3), Pixel16(p565, 3));
 
-    std::vector<uint8_t> p555 = LoadGFX("c.png", true, kDisplay555, w, h);
+    std::vector<uint8_t> p555 = LoadGFX("c.png", ImageConversion::ForDisplay, kDisplay555, w, h);
     EXPECT_EQ(0x7C00, Pixel16(p555, 0));
     EXPECT_EQ(0x03E0, Pixel16(p555, 1));
     EXPECT_EQ(0x001F, Pixel16(p555, 2));
     EXPECT_EQ((0x84 >> 3) << 10 | (0x46 >> 3) << 5 | (0x2B >> 3), Pixel16(p555, 3));
 
-    std::vector<uint8_t> p32 = LoadGFX("c.png", true, kDisplay32, w, h);
+    std::vector<uint8_t> p32 = LoadGFX("c.png", ImageConversion::ForDisplay, kDisplay32, w, h);
     ASSERT_EQ(16u, p32.size());
     EXPECT_EQ(0x0084462Bu, Pixel32(p32, 3));
 
     // Unconverted loads are XRGB32 whatever the display; an unknown 16-bit layout and an
     // unknown depth keep RGB24.
-    EXPECT_EQ(0x0084462Bu, Pixel32(LoadGFX("c.png", false, kDisplay565, w, h), 3));
-    EXPECT_EQ(12u, LoadGFX("c.png", true, DisplayFormat{16, 0x1234}, w, h).size());
-    EXPECT_EQ(rgb, LoadGFX("c.png", true, DisplayFormat{24, 0xFF0000}, w, h));
+    EXPECT_EQ(0x0084462Bu, Pixel32(LoadGFX("c.png", ImageConversion::XRGB32, kDisplay565, w, h), 3));
+    EXPECT_EQ(12u, LoadGFX("c.png", ImageConversion::ForDisplay, DisplayFormat{16, 0x1234}, w, h).size());
+    EXPECT_EQ(rgb, LoadGFX("c.png", ImageConversion::ForDisplay, DisplayFormat{24, 0xFF0000}, w, h));
 }
 
 TEST(ImageTest, PngOfEveryLayoutBecomesEightBitRgb)
@@ -237,15 +241,61 @@ TEST(ImageTest, JpegReaderGivesRgbAndGreyscaleWithEqualChannels)
         EXPECT_NEAR(grey[i], out[3 * i], 3) << i;
     }
 
-    // Found under gfx\ when not found as named; size from the header pass.
-    JpegLoad("colour.jpg", w, h);
+    // Found under gfx\ when not found as named.
+    JpegLoad("colour.jpg", out, w, h);
     EXPECT_EQ(16u, w);
     EXPECT_EQ(8u, h);
-    std::vector<uint8_t> colour = LoadGFX("colour.jpg", true, kDisplay32, w, h);
+    std::vector<uint8_t> colour = LoadGFX("colour.jpg", ImageConversion::ForDisplay, kDisplay32, w, h);
     const uint32_t v = Pixel32(colour, 5);
     EXPECT_NEAR(200, static_cast<int>((v >> 16) & 0xFF), 3);
     EXPECT_NEAR(40, static_cast<int>((v >> 8) & 0xFF), 3);
     EXPECT_NEAR(90, static_cast<int>(v & 0xFF), 3);
+}
+
+namespace {
+
+// Counts the reads of each name the readers ask the archive for.
+class CountingArchive : public MemoryArchive {
+public:
+    bool ReadFile(const std::string& name, void* buffer) const override
+    {
+        ++reads[name];
+        return MemoryArchive::ReadFile(name, buffer);
+    }
+    mutable std::map<std::string, int> reads;
+};
+
+}  // namespace
+
+TEST(ImageTest, EachImageIsReadOnceAndOnlyJpegNamesAreTriedUnderGfx)
+{
+    CountingArchive archive;
+    archive.Add("a.png", EncodePng(4, 2, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("b.jpg", EncodeJpeg(4, 2, 3, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("gfx\\c.jpg", EncodeJpeg(4, 2, 3, SolidRgb(4, 2, 10, 20, 30)));
+    archive.Add("gfx\\d.png", EncodePng(4, 2, SolidRgb(4, 2, 10, 20, 30)));
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> out;
+    const struct {
+        const char* asked;
+        const char* stored;  // the archive name that must be read once; nullptr: none found
+        const char* fatal;
+    } cases[] = {
+        {"a.png", "a.png", "<no fatal error>"},
+        {"b.jpg", "b.jpg", "<no fatal error>"},
+        {"c.jpg", "gfx\\c.jpg", "<no fatal error>"},
+        {"d.png", nullptr, "PngLoad : Cannot open File [d.png]."},
+    };
+    for (const auto& c : cases) {
+        archive.reads.clear();
+        EXPECT_EQ(FatalText([&] { out = LoadGFX(c.asked, ImageConversion::ForDisplay, kDisplay32, w, h); }), c.fatal)
+            << c.asked;
+        if (c.stored == nullptr)
+            continue;
+        EXPECT_EQ(archive.reads[c.stored], 1) << c.asked;
+        EXPECT_EQ(w * h, 8u) << c.asked;
+        EXPECT_EQ(out.size(), 4u * 2u * 4u) << c.asked;
+    }
 }
 
 TEST(ImageTest, MissingOrMalformedFilesStopWithTheirMessages)
@@ -261,10 +311,10 @@ TEST(ImageTest, MissingOrMalformedFilesStopWithTheirMessages)
                        {"cut.jpg", jpeg.substr(0, jpeg.size() * 3 / 4)}});
     std::vector<uint8_t> out;
     uint32_t w = 0, h = 0;
-    EXPECT_EQ("PngLoad : Cannot open File [none.png].", FatalText([&] { PngLoad("none.png", w, h); }));
-    EXPECT_EQ("PngLoad : File [text.png] is not a valid PNG file.", FatalText([&] { PngLoad("text.png", w, h); }));
-    EXPECT_EQ("PngLoad : File [short.png] is not a valid PNG file.", FatalText([&] { PngLoad("short.png", w, h); }));
-    EXPECT_EQ("Error opening file : [none.jpg]", FatalText([&] { JpegLoad("none.jpg", w, h); }));
+    EXPECT_EQ("PngLoad : Cannot open File [none.png].", FatalText([&] { PngLoad("none.png", out, w, h); }));
+    EXPECT_EQ("PngLoad : File [text.png] is not a valid PNG file.", FatalText([&] { PngLoad("text.png", out, w, h); }));
+    EXPECT_EQ("PngLoad : File [short.png] is not a valid PNG file.", FatalText([&] { PngLoad("short.png", out, w, h); }));
+    EXPECT_EQ("Error opening file : [none.jpg]", FatalText([&] { JpegLoad("none.jpg", out, w, h); }));
 
     // A truncated PNG stops with the decoder's message instead of reading past the data.
     const std::string cut = FatalText([&] { PngLoad("cut.png", out, w, h); });
@@ -293,11 +343,11 @@ TEST(ImageTest, HugeSizesInHeadersAreRefusedBeforeAllocating)
     uint32_t w = 0, h = 0;
     std::vector<uint8_t> out;
     EXPECT_EQ("PngLoad : Image [wide.png] is too large or empty (100000x1).",
-              FatalText([&] { LoadGFX("wide.png", true, kDisplay32, w, h); }));
+              FatalText([&] { LoadGFX("wide.png", ImageConversion::ForDisplay, kDisplay32, w, h); }));
     EXPECT_EQ("PngLoad : Image [area.png] is too large or empty (16000x16000).",
               FatalText([&] { PngLoad("area.png", out, w, h); }));
     EXPECT_EQ("JpegLoad : Image [huge.jpg] is too large or empty (20000x20000).",
-              FatalText([&] { LoadGFX("huge.jpg", true, kDisplay32, w, h); }));
+              FatalText([&] { LoadGFX("huge.jpg", ImageConversion::ForDisplay, kDisplay32, w, h); }));
     // At the limit the size is accepted; the missing data then fails in the decoder.
     const std::string edge = FatalText([&] { PngLoad("edge.png", out, w, h); });
     EXPECT_EQ(std::string::npos, edge.find("too large"));

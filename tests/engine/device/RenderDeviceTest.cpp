@@ -1,6 +1,7 @@
-// Tests of the device base: camera and projection math, colour packing, saved transforms, state blocks, fonts.
+// Tests of the device base: camera and projection math, colour packing, saved transforms, state operations and blocks, fonts.
 #include <gtest/gtest.h>
 #include <cmath>
+#include <functional>
 #include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
 #include "support/RecordingDevice.h"
@@ -354,6 +355,109 @@ TEST(MatrixTest, RowVectorsApplyTheLeftMatrixFirst)
 }
 
 // Other modules' tests stand on the recording device, so it must keep the device contract.
+namespace {
+
+// A recording device that counts the changes its base announces, and draws at most two
+// lights at once.
+class AnnouncingDevice : public RecordingDevice {
+public:
+    AnnouncingDevice() { maxEnabledLights_ = 2; }
+    int announced = 0;
+
+private:
+    void StateChanging(StateCall::Kind) override { ++announced; }
+};
+
+}  // namespace
+
+TEST(RenderDeviceTest, AStateCallIsAnnouncedOnlyWhenItChangesAValueAndRecordedEveryTime)
+{
+    AnnouncingDevice device;
+    device.Open();
+    Texture* texture = device.CreateTexture();
+    LightRecord light;
+    light.range = 1.0f;
+    const struct {
+        const char* call;
+        std::function<void()> make;
+        bool changes;
+    } steps[] = {
+        {"blend One, as a device starts", [&] { device.SetSrcBlend(BlendFactor::One); }, false},
+        {"blend SrcAlpha", [&] { device.SetSrcBlend(BlendFactor::SrcAlpha); }, true},
+        {"blend SrcAlpha again", [&] { device.SetSrcBlend(BlendFactor::SrcAlpha); }, false},
+        {"depth test on, as it starts", [&] { device.EnableDepth(true); }, false},
+        // The second stage is off until its colour operation is named, even the stored one.
+        {"stage 1 Modulate", [&] { device.SetColorOp(1, ColorOp::Modulate); }, true},
+        {"stage 1 Modulate again", [&] { device.SetColorOp(1, ColorOp::Modulate); }, false},
+        {"stage 0 Modulate, as it starts", [&] { device.SetColorOp(0, ColorOp::Modulate); }, false},
+        {"texture on stage 2", [&] { device.SetTexture(2, texture); }, false},
+        {"colour op on stage -1", [&] { device.SetColorOp(-1, ColorOp::Add); }, false},
+        {"texture on stage 0", [&] { device.SetTexture(0, texture); }, true},
+        // 0.001 x 255 truncates to 0: the same packed colour.
+        {"fog colour red", [&] { device.SetFogColor(1, 0, 0); }, true},
+        {"fog colour red, blue 0.001", [&] { device.SetFogColor(1, 0, 0.001f); }, false},
+        // Out of the enumeration is Linear; start 0, end 1, density 1 are the starting values.
+        {"fog mode 7, starting values", [&] { device.SetFog(static_cast<FogMode>(7), 0, 1, 1); }, false},
+        {"fog Exp", [&] { device.SetFog(FogMode::Exp, 0, 1, 1); }, true},
+        {"light 0", [&] { device.SetLight(0, light); }, true},
+        {"light 0, the same", [&] { device.SetLight(0, light); }, false},
+        {"light -1", [&] { device.SetLight(-1, light); }, false},
+        {"world identity, as it starts", [&] { device.SetWorld(Matrix4::Identity()); }, false},
+    };
+    for (const auto& step : steps) {
+        const int before = device.announced;
+        const size_t calls = device.calls.size();
+        step.make();
+        EXPECT_EQ(device.announced - before, step.changes ? 1 : 0) << step.call;
+        EXPECT_EQ(device.calls.size(), calls + 1) << step.call << ": every applied call is recorded";
+    }
+    EXPECT_EQ(device.stages[0].texture, texture);
+    EXPECT_EQ(device.stages[0].colorOp, ColorOp::Modulate) << "stage -1 left stage 0 alone";
+    EXPECT_EQ(device.fogMode, FogMode::Exp);
+    EXPECT_EQ(device.fogColor, 0xFFFF0000u);
+
+    // Recorded into a block: neither announced nor applied until the block is.
+    uint32_t block = 0;
+    device.BeginStateBlock();
+    device.SetDestBlend(BlendFactor::Zero);
+    device.EndStateBlock(&block);
+    EXPECT_EQ(device.destBlend, BlendFactor::One);
+    const int before = device.announced;
+    device.ApplyStateBlock(block);
+    EXPECT_EQ(device.announced - before, 1);
+    EXPECT_EQ(device.destBlend, BlendFactor::Zero);
+    device.DestroyTexture(texture);
+}
+
+TEST(RenderDeviceTest, LightsSwitchOnUpToWhatTheDeviceDrawsAtOnce)
+{
+    AnnouncingDevice device;  // two at once
+    device.Open();
+    const struct {
+        int index;
+        bool enable;
+        bool answer;
+        bool onAfter;
+    } steps[] = {
+        {0, true, true, true},    {1, true, true, true},   {2, true, false, false},  // a third is refused
+        {0, true, true, true},                                                        // already on: no change
+        {1, false, true, false},  {2, true, true, true},                              // room again
+        {-1, true, false, false},                                                     // no such light
+        {5, false, true, false},                                                      // off, never on
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(device.EnableLight(step.index, step.enable), step.answer) << step.index << " " << step.enable;
+        EXPECT_EQ(device.IsLightOn(step.index), step.onAfter) << step.index;
+    }
+    EXPECT_EQ(device.GetState().EnabledLightCount(), 2);
+    // While a block records, the call is only noted: it succeeds.
+    device.BeginStateBlock();
+    EXPECT_TRUE(device.EnableLight(3, true));
+    uint32_t block = 0;
+    device.EndStateBlock(&block);
+    EXPECT_FALSE(device.IsLightOn(3));
+}
+
 TEST(RecordingDeviceTest, KeepsTheContractOfClearInitAndLights)
 {
     RecordingDevice device;

@@ -37,7 +37,9 @@ protected:
     {
         std::string reason;
         device_ = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
-        if (!device_) GTEST_SKIP() << "no OpenGL context: " << reason;
+        if (!device_) {
+            SKIP_OR_FAIL_WITHOUT_GL(reason);
+        }
         device_->EnableClearColor(true);
         device_->SetClearColor(0, 0, 0);
         SetLayerCamera(*device_);  // the camera every layer finds

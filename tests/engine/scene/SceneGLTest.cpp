@@ -47,8 +47,9 @@ protected:
     {
         std::string reason;
         device_ = OpenHeadlessGLDevice(kWidth, kHeight, 32, reason);
-        if (!device_)
-            GTEST_SKIP() << "no OpenGL context: " << reason;
+        if (!device_) {
+            SKIP_OR_FAIL_WITHOUT_GL(reason);
+        }
         device_->EnableClearColor(true);
         device_->SetClearColor(0, 0, 0);
         device_->SetNearPlane(1.0f);

@@ -128,9 +128,10 @@ protected:
     std::string reason_;
 };
 
-#define OPEN_OR_SKIP(...)                                        \
-    if (!Open(__VA_ARGS__))                                      \
-    GTEST_SKIP() << "no OpenGL context: " << reason_
+#define OPEN_OR_SKIP(...)   \
+    if (!Open(__VA_ARGS__)) { \
+        SKIP_OR_FAIL_WITHOUT_GL(reason_); \
+    }
 
 }  // namespace
 

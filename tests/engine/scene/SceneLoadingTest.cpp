@@ -240,7 +240,7 @@ TEST(SceneLoadingTest, LightNamesAreLowerCasedAndGiveRoles)
     EXPECT_TRUE(log.Contains("Warning : Halo [omni02.halo] has no texture file, skipping."));
     // Dynamic lights are numbered in list order and enabled on the device.
     ASSERT_EQ(scene.GetDynamicLights().size(), 1u);
-    EXPECT_TRUE(loaded.device.lightEnabled[0]);
+    EXPECT_TRUE(loaded.device.IsLightOn(0));
     LightRecord record = lights[2]->GetRecord();
     EXPECT_FLOAT_EQ(record.y, 2);
     EXPECT_FLOAT_EQ(record.range, 2);
