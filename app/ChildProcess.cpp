@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -17,6 +18,28 @@ extern char** environ;
 namespace {
 
 constexpr size_t kErrorOutputKept = 64 * 1024;
+
+// The running children, for a signal handler to end with the process.
+constexpr int kChildSlots = 8;
+std::atomic<int> g_children[kChildSlots];
+
+void RememberChild(int pid)
+{
+    for (std::atomic<int>& slot : g_children) {
+        int empty = 0;
+        if (slot.compare_exchange_strong(empty, pid))
+            return;
+    }
+}
+
+void ForgetChild(int pid)
+{
+    for (std::atomic<int>& slot : g_children) {
+        int known = pid;
+        if (slot.compare_exchange_strong(known, 0))
+            return;
+    }
+}
 
 // A pipe whose ends sit above descriptor 3, so that moving one end onto 0 or 3 in the
 // child never lands on itself (which would keep its close-on-exec flag).
@@ -141,7 +164,11 @@ bool ChildProcess::Start(const std::vector<std::string>& args, bool extraInput, 
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
     posix_spawnattr_setsigmask(&setup.attributes, &none);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // Its own process group: Ctrl+C in the terminal reaches the player only, which then ends
+    // the child itself, instead of the child failing on its own first.
+    posix_spawnattr_setpgroup(&setup.attributes, 0);
+    posix_spawnattr_setflags(&setup.attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     for (const std::string& arg : args)
@@ -156,6 +183,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, bool extraInput, 
         return false;
     }
     pid_ = pid;
+    RememberChild(pid);
     input_ = std::move(inputWrite);
     extraInput_ = std::move(extraWrite);
     for (const UniqueFd* end : {&input_, &extraInput_})
@@ -181,7 +209,7 @@ void ChildProcess::CollectErrorOutput(UniqueFd fd)
     }
 }
 
-ChildProcess::Status ChildProcess::Wait(int timeoutMs)
+ChildProcess::Status ChildProcess::Wait(int timeoutMs, const std::function<bool()>& stop)
 {
     Status status;
     CloseInput();
@@ -189,15 +217,22 @@ ChildProcess::Status ChildProcess::Wait(int timeoutMs)
     if (pid_ > 0) {
         int raw = 0;
         bool reaped = false;
-        if (timeoutMs >= 0) {
+        bool gone = false;  // waitpid failed: nothing more to wait for
+        if (timeoutMs >= 0 || stop) {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
             for (;;) {
                 const pid_t done = waitpid(pid_, &raw, WNOHANG);
                 if (done == pid_ || (done < 0 && errno != EINTR)) {
                     reaped = done == pid_;
+                    gone = !reaped;
                     break;
                 }
-                if (std::chrono::steady_clock::now() >= deadline) {
+                if (stop && stop()) {
+                    kill(pid_, SIGKILL);
+                    status.stopped = true;
+                    break;
+                }
+                if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) {
                     kill(pid_, SIGKILL);
                     status.timedOut = true;
                     break;
@@ -205,11 +240,22 @@ ChildProcess::Status ChildProcess::Wait(int timeoutMs)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
-        while (!reaped && waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+        while (!reaped && !gone) {
+            if (waitpid(pid_, &raw, 0) == pid_)
+                reaped = true;
+            else if (errno != EINTR)
+                gone = true;
         }
+        ForgetChild(pid_);
         pid_ = -1;
-        status.exited = WIFEXITED(raw);
-        status.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : WTERMSIG(raw);
+        if (reaped) {
+            status.exited = WIFEXITED(raw);
+            status.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : WTERMSIG(raw);
+        } else {
+            // ECHILD: the end was reaped elsewhere (SIGCHLD ignored) and its status is lost.
+            status.lost = true;
+            status.code = -1;
+        }
     }
     if (errorReader_.joinable())
         errorReader_.join();
@@ -221,4 +267,13 @@ void ChildProcess::Kill()
     if (pid_ > 0)
         kill(pid_, SIGKILL);
     Wait();
+}
+
+void ChildProcess::KillAllForExit() noexcept
+{
+    for (std::atomic<int>& slot : g_children) {
+        const int pid = slot.load();
+        if (pid > 0)
+            kill(-pid, SIGKILL);
+    }
 }

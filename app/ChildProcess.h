@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,7 +54,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts args[0], searched in PATH, with args. Its standard input is a pipe; with
+    // Starts args[0], searched in PATH, with args, in a process group of its own (a stop
+    // meant for the player is the player's to pass on). Its standard input is a pipe; with
     // extraInput, descriptor 3 is a second input pipe (our ends do not block: see WriteAll). Standard output is discarded and
     // the error output kept. False with errno's reason on failure (ENOENT: not found).
     bool Start(const std::vector<std::string>& args, bool extraInput, std::string& error);
@@ -69,15 +71,23 @@ public:
         bool exited = false;   // ended by itself; otherwise killed by signal
         int code = 0;          // exit code, or the signal number
         bool timedOut = false; // still running after the time given to Wait: killed
+        bool stopped = false;  // the stop condition given to Wait came true first: killed
+        bool lost = false;     // its end could not be observed (no exit status): not a success
+        bool Succeeded() const { return exited && code == 0 && !timedOut && !stopped && !lost; }
     };
     // Closes both inputs and waits for the end; a child still running after timeoutMs
-    // milliseconds (negative: no limit) is killed.
-    Status Wait(int timeoutMs = -1);
+    // milliseconds (negative: no limit), or when stop (polled, may be empty) says so, is killed.
+    Status Wait(int timeoutMs = -1, const std::function<bool()>& stop = {});
     // Everything the program wrote to its error output (the last 64 KiB); after Wait.
     const std::string& GetErrorOutput() const { return errorOutput_; }
 
     void Kill();
     bool IsRunning() const { return pid_ > 0; }
+
+    // From a signal handler, as the process ends at once: every running child's process
+    // group is killed (the children run in groups of their own, away from the terminal's
+    // Ctrl+C). Async-signal-safe.
+    static void KillAllForExit() noexcept;
 
 private:
     void CollectErrorOutput(UniqueFd fd);

@@ -12,10 +12,32 @@
 #include <cstring>
 #include <filesystem>
 
+#include <unistd.h>
+
 bool HasSwitch(const std::string& commandLine, const char* name)
 {
     return commandLine.find(name) != std::string::npos;
 }
+
+namespace {
+
+// Plain decimal notation only ("12", "12.5", ".5"): strtod alone would also take
+// hexadecimal, exponents, "inf" and "nan".
+bool IsPlainDecimal(const char* text)
+{
+    bool digits = false, point = false;
+    for (const char* c = text; *c; ++c) {
+        if (std::isdigit(static_cast<unsigned char>(*c)))
+            digits = true;
+        else if (*c == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+}  // namespace
 
 bool ParseProductionTime(const char* text, double& seconds)
 {
@@ -27,12 +49,12 @@ bool ParseProductionTime(const char* text, double& seconds)
         char* end = nullptr;
         errno = 0;
         const long whole = std::strtol(text, &end, 10);
-        if (errno != 0 || end != colon || end == text || whole < 0 || *text == '-' || *text == '+')
+        if (errno != 0 || end != colon || !std::isdigit(static_cast<unsigned char>(*text)) || whole < 0)
             return false;
         minutes = static_cast<double>(whole);
         rest = colon + 1;
     }
-    if (!*rest || *rest == '-' || *rest == '+' || std::isspace(static_cast<unsigned char>(*rest)))
+    if (!IsPlainDecimal(rest))
         return false;
     char* end = nullptr;
     const double value = std::strtod(rest, &end);
@@ -81,6 +103,11 @@ struct OptionEntry {
     bool (*apply)(const char* value, CommandLineOptions& options, std::string& error);
 };
 
+// Beyond these a fixed step stops making sense: a frame would stand for whole seconds,
+// or for less time than the clock can tell apart.
+constexpr double kMinFps = 1.0;
+constexpr double kMaxFps = 1000.0;
+
 bool Fail(std::string& error, const char* reason)
 {
     error = reason;
@@ -88,7 +115,7 @@ bool Fail(std::string& error, const char* reason)
 }
 
 const OptionEntry kOptions[] = {
-    {"--help", nullptr, "show this text and exit",
+    {"--help", nullptr, "show this text and exit (also -h)",
      [](const char*, CommandLineOptions& o, std::string&) { return o.help = true; }},
     {"--version", nullptr, "show the version and exit",
      [](const char*, CommandLineOptions& o, std::string&) { return o.version = true; }},
@@ -105,10 +132,9 @@ const OptionEntry kOptions[] = {
      [](const char*, CommandLineOptions& o, std::string&) { return o.headless = true; }},
     {"--fps", "F", "fixed-step time: the demo clock advances 1/F seconds per frame",
      [](const char* v, CommandLineOptions& o, std::string& e) {
-         char* end = nullptr;
-         const double f = std::strtod(v, &end);
-         if (*v == '\0' || *end != '\0' || !std::isfinite(f) || f <= 0.0 || f > 100000.0)
-             return Fail(e, "--fps needs a positive number of frames per second");
+         const double f = IsPlainDecimal(v) ? std::strtod(v, nullptr) : 0.0;
+         if (f < kMinFps || f > kMaxFps)
+             return Fail(e, "--fps needs a number of frames per second from 1 to 1000");
          o.fps = f;
          return true;
      }},
@@ -206,6 +232,8 @@ bool CheckVideoOptions(CommandLineOptions& options, std::string& error)
     }
     if (options.loop)
         return Fail(error, "--video and --loop exclude each other (the video would never end)");
+    if (options.speed > 0)
+        return Fail(error, "--video and --speed exclude each other (the pictures would run faster than the sound)");
     const VideoFormat* format = FindVideoFormat(options.videoPath);
     if (format == nullptr)
         return Fail(error, "--video needs a file name ending in .mp4, .mkv or .webm");
@@ -220,6 +248,23 @@ bool CheckVideoOptions(CommandLineOptions& options, std::string& error)
     if (options.fps <= 0.0)
         options.fps = kDefaultVideoFps;
     return true;
+}
+
+// The JSON report is written after the run: a path it cannot go to is refused before it.
+bool CheckBenchJsonPath(const std::string& path, std::string& error)
+{
+    if (path.empty())
+        return true;
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const fs::path file(path);
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const bool exists = fs::exists(file, ignored);
+    const bool writable = exists ? !fs::is_directory(file, ignored) && access(path.c_str(), W_OK) == 0
+                                 : fs::is_directory(folder, ignored) && access(folder.c_str(), W_OK) == 0;
+    if (!writable)
+        error = "--bench-json cannot write [" + path + "]";
+    return writable;
 }
 
 const OptionEntry* FindOption(const std::string& name)
@@ -245,6 +290,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "-h") {
+            options.help = true;
+            continue;
+        }
         if (arg.rfind("--", 0) != 0)
             continue;  // a plain word: it only matters through the substring switches
         const OptionEntry* option = FindOption(arg);
@@ -282,7 +331,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& opt
         return false;
     }
     ApplyBenchDefaults(options);
-    return CheckVideoOptions(options, error);
+    if (!CheckBenchJsonPath(options.benchJsonPath, error) || !CheckVideoOptions(options, error))
+        return false;
+    if (options.loop && options.headless && options.frames <= 0) {
+        error = "--loop with --headless needs --frames N (nothing could stop it otherwise)";
+        return false;
+    }
+    return true;
 }
 
 void ApplyBenchDefaults(CommandLineOptions& options)
@@ -324,6 +379,8 @@ std::string CommandLineUsage(const char* programName)
         "one plays on until a fix is saved.\n"
         "With --fps, --start T snaps T to the nearest frame and --capture numbers its frames\n"
         "from that frame, as a full run numbers the same frame.\n"
-        "Exit status: 0 after a normal end, non-zero after an error.\n";
+        "Exit status: 0 after a normal end, 1 after an error, 2 for a command line that\n"
+        "cannot be played (also --start past the production's end), 130 or 143 when stopped\n"
+        "by SIGINT or SIGTERM (a second stop signal ends the player at once).\n";
     return text;
 }

@@ -1,41 +1,26 @@
-// The demo application: start-up, frame and shut-down in their fixed order.
+// The demo application: start-up, frame and shut-down in their fixed order, wiring the parts.
 #include "app/DemoApplication.h"
 
-#ifdef STARFALL_WEB  // the canvas is the window and the page's start screen the dialog
-#include <emscripten.h>
-#else
-#include <SDL.h>
-#endif
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "app/FileWatcher.h"
-#include "app/FixedStepClock.h"
-#include "app/FrameCapture.h"
+#include "app/AuthorKeys.h"
+#include "app/BenchSink.h"
+#include "app/LiveReload.h"
 #include "app/LogWindow.h"
-#include "app/ProgressLine.h"
+#include "app/OutputSinks.h"
+#include "app/PlaybackController.h"
 #include "app/Production.h"
-#ifndef STARFALL_WEB
-#include "app/StartDialog.h"
-#endif
 #include "app/StartDialogModel.h"
-#ifndef STARFALL_WEB
-#include "app/VideoExport.h"
-#endif
-#include "app/TimelineSeek.h"
-#include "engine/core/Clock.h"
 #include "engine/core/Fatal.h"
-#include "engine/core/Interrupt.h"
-#include "engine/device/Font.h"
-#include "engine/core/Log.h"
-#include "engine/device/ModuleList.h"
 #include "engine/core/File.h"
+#include "engine/core/Interrupt.h"
+#include "engine/core/Log.h"
+#include "engine/device/Font.h"
+#include "engine/device/ModuleList.h"
 #include "engine/device/RenderDevice.h"
-#include "engine/device/Texture.h"
 #include "engine/device/gl/GLModule.h"
 #include "pak/PakFile.h"
 #include "script/ScriptParser.h"
@@ -44,36 +29,7 @@
 
 namespace {
 
-// Frame capture (not in the web build): read-backs still being copied before the oldest is
-// waited for.
-[[maybe_unused]] constexpr size_t kReadBacksInFlight = 2;
-
-// The benchmark's floor: one empty frame after this many of the production's.
-constexpr long kFramesPerEmptyFrame = 8;
-
 const char* const kDashes = "------------------------------------------------------------------";
-
-// Author keys (virtual-key codes).
-constexpr uintptr_t kKeySpace = 32;
-constexpr uintptr_t kKeyPageUp = 33;
-constexpr uintptr_t kKeyPageDown = 34;
-constexpr uintptr_t kKeyHome = 36;
-constexpr uintptr_t kKeyLeft = 37;
-constexpr uintptr_t kKeyRight = 39;
-constexpr double kShortSeek = 5.0;
-constexpr double kLongSeek = 30.0;
-
-// Editors write a file in several steps; a reload waits until the files were quiet this long.
-constexpr uint32_t kQuietMilliseconds = 150;
-
-float SystemSeconds()
-{
-#ifdef STARFALL_WEB
-    return static_cast<float>(emscripten_get_now() * 0.001);
-#else
-    return static_cast<float>(SDL_GetTicks()) * 0.001f;
-#endif
-}
 
 // The process-wide archive: created once, never released before the process ends.
 PakFile& ProcessPakFile()
@@ -120,7 +76,10 @@ DemoApplication::DemoApplication(const CommandLineOptions& options, FixedStepCou
 
 DemoApplication::~DemoApplication()
 {
-    timeline_.reset();  // stops the sound, destroys the layers
+    reload_.reset();
+    authorKeys_.reset();
+    playback_.reset();  // the timeline: stops the sound, destroys the layers
+    sinks_ = FrameSinkList();
     font_ = nullptr;
     device_.reset();
     modules_.reset();
@@ -139,47 +98,32 @@ void DemoApplication::OpenArchive()
         SetArchive(&pak);
     LogLine("Loaded PakFile [%s] (%d packed files).", name.c_str(),
             static_cast<int>(pak.IsOpen() ? pak.GetEntryCount() : 0));
+    // An archive named on the command line that is not there is a mistake in the command,
+    // not a production to be looked for in the folders (a file that is no archive still is).
+    if (!options_.pakPath.empty() && !pak.IsOpen() && access(options_.pakPath.c_str(), F_OK) != 0)
+        RaiseAppError("Cannot open the archive [%s].", options_.pakPath.c_str());
 }
 
 bool DemoApplication::Init()
 {
-#ifndef STARFALL_WEB  // no files to write to in a browser
-    if (!options_.captureDir.empty())
-        capture_ = std::make_unique<FrameCapture>(options_.captureDir);
-#endif
-
     OpenArchive();
     LogLine("Please wait during devices enumeration...");
     if (modules_->GetModuleCount() == 0)
         RaiseAppError("Could not find any Hardware module");
 
-#ifndef STARFALL_WEB
     // The device lists the displays' modes, so the video system must be up already.
-    if (!videoStarted_) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            RaiseAppError("Unable to register Window Class");
-        videoStarted_ = true;
-    }
-#endif
+    StartVideoSystem();
     device_.reset(modules_->CreateDevice(0, logWindowEnabled_ ? &LogWindow::Callback : nullptr));
     LogLine("Finished enumerating devices.");
+    AddCaptureSink(sinks_, options_, *device_);
 
     bool fullScreen = false;
     if (options_.noDialog || options_.headless) {
         SelectWithoutDialog();
         fullScreen = !options_.windowed && !options_.headless;
-    } else {
-#ifdef STARFALL_WEB
-        RaiseAppError("The start dialog is the page's start screen.");
-#else
-        StartDialog dialog;
-        if (!dialog.Run(*device_, windowTitle_)) {
-            quitRequested_ = true;
-            PostQuitMessage(0);
-            return false;
-        }
-        fullScreen = dialog.IsFullScreen();
-#endif
+    } else if (!RunStartDialog(fullScreen)) {
+        Quit();
+        return false;
     }
 
     windowed_ = !fullScreen;
@@ -192,12 +136,7 @@ bool DemoApplication::Init()
         RaiseAppError("No video mode selected.");
     width_ = mode->width;
     height_ = mode->height;
-#ifdef STARFALL_WEB
-    Application::Init();  // the canvas takes the mode's size
-#else
-    // SDL sizes the client area itself; the window keeps its position.
-    SDL_SetWindowSize(window_, width_, height_);
-#endif
+    FitWindowToMode();
 
     // A console does not get in the way of full-screen mode, so the log keeps printing.
 
@@ -216,22 +155,12 @@ bool DemoApplication::Init()
     device_->SetRoll(0.0f);
     device_->UpdateCamera();
     SendWindowRect();
-#ifndef STARFALL_WEB
-    SDL_ShowWindow(window_);
-    SDL_ShowCursor(SDL_DISABLE);
-#endif
+    ShowPlayWindow();
 
     font_ = device_->GetFont("font1.png");
-    if (options_.watch)
-        watcher_ = std::make_unique<FileWatcher>();
-    StartFirstTimeline();
-    if (timeline_) {
-        StartExport();
-        if (options_.bench) {
-            bench_ = std::make_unique<BenchRecorder>(benchClock_);
-            timeline_->GetLayers().SetFrameObserver(bench_.get());
-        }
-    }
+    StartPlayback();
+    if (playback_->GetTimeline())
+        StartOutputs();
     frameRate_.Reset(SystemSeconds());
 
     AddHandler(WM_MOVE, static_cast<Handler>(&DemoApplication::OnMove));
@@ -239,88 +168,50 @@ bool DemoApplication::Init()
     return true;
 }
 
-void DemoApplication::StartExport()
+void DemoApplication::StartOutputs()
 {
-#ifndef STARFALL_WEB  // a page has neither files to write nor a terminal to show progress on
-    if (options_.videoPath.empty() && options_.captureDir.empty() && !options_.bench)
-        return;
-    const long firstFrame = options_.fps > 0.0 ? section_.FirstFrame(options_.fps) : 0;
-    const double length = section_.StopTime(timeline_->GetScript(), options_.fps, options_.frames);
-    if (!options_.videoPath.empty()) {
-        if (length <= 0.0)
-            RaiseAppError("Cannot export the video [%s] : the production never ends (no END in "
-                          "the script); limit it with --frames.",
-                          options_.videoPath.c_str());
-        VideoEncoding encoding;
-        encoding.width = device_->GetWidth();
-        encoding.height = device_->GetHeight();
-        encoding.fps = options_.fps;
-        encoding.quality = options_.videoQuality;
-        encoding.soundStart = static_cast<double>(firstFrame) / options_.fps;
-        // The picture at the END time itself belongs to the next, unplayed interval.
-        videoFrames_ = std::max(1L, static_cast<long>(std::ceil(length * options_.fps - 1e-6)) - firstFrame);
-        video_ = std::make_unique<VideoExport>(options_.videoPath, encoding, timeline_->GetMusicData());
-    }
-    // Log lines on the console would tear the line apart.
-    progress_ = std::make_unique<ProgressLine>(
-        ProgressLine::StandardErrorIfTerminal(options_.quiet || logWindowEnabled_), length);
-#endif
+    AddExportSinks(sinks_, options_, *playback_, *device_);
+    if (options_.bench)
+        sinks_.Add(std::make_unique<BenchSink>(*device_, *font_, *playback_, options_.fps,
+                                               options_.benchJsonPath, benchClock_));
 }
 
 bool DemoApplication::Run()
 {
     try {
         Application::Run();
-#ifndef STARFALL_WEB
-        // The frames still being read back or encoded, then the first write error if any.
-        if (capture_) {
-            std::vector<uint8_t> frame;
-            while (device_->TakeReadBack(frame, true))
-                CaptureFrame(std::move(frame));
-            capture_->Finish();
-        }
-#endif
     } catch (...) {
-        // Nothing half-written stays behind.
-#ifndef STARFALL_WEB
-        video_.reset();
-#endif
-        progress_.reset();
+        // A stop signal raised inside a frame, or an error: the frames presented stay,
+        // nothing half-written does.
+        sinks_.Abandon();
         throw;
     }
-    if (progress_)
-        progress_->Finish();
-#ifndef STARFALL_WEB
-    if (video_)
-        video_->Finish();
-#endif
-    if (bench_) {
-        // A short run still measures its floor on enough frames.
-        while (bench_->GetEmptyFrames() < 100)
-            EmptyFrame();
-        ReportBench();
-    }
+    if (InterruptRequested() != 0)
+        sinks_.Abandon();  // stopped from outside: nothing is published as if complete
+    else
+        sinks_.Finish();
     return false;
 }
 
 void DemoApplication::UseForTesting(std::unique_ptr<RenderDevice> device,
                                     std::unique_ptr<Timeline> timeline)
 {
-    timeline_.reset();
+    playback_.reset();
     device_ = std::move(device);
-    timeline_ = std::move(timeline);
+    playback_ = std::make_unique<PlaybackController>(*device_, section_, options_.fps, fixedStep_);
+    playback_->Adopt(std::move(timeline));
+    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author);
     font_ = device_->GetFont("font1.png");
     frameRate_.Reset(SystemSeconds());
 }
 
 void DemoApplication::PlayForTesting(std::unique_ptr<RenderDevice> device)
 {
-    timeline_.reset();
+    reload_.reset();
+    playback_.reset();
     device_ = std::move(device);
     font_ = device_->GetFont("font1.png");
-    if (options_.watch)
-        watcher_ = std::make_unique<FileWatcher>();
-    StartFirstTimeline();
+    StartPlayback();
     frameRate_.Reset(SystemSeconds());
 }
 
@@ -347,430 +238,158 @@ void DemoApplication::SelectWithoutDialog()
     device_->SelectMode(mode);
 }
 
-void DemoApplication::StartFirstTimeline()
+void DemoApplication::StartPlayback()
 {
+    playback_ = std::make_unique<PlaybackController>(*device_, section_, options_.fps, fixedStep_);
+    authorKeys_ = std::make_unique<AuthorKeys>(*playback_, options_.author);
+    if (options_.watch)
+        reload_ = std::make_unique<LiveReload>(*device_, *playback_);
     try {
         Script script;
         ParseScriptFile("Script.txt", script);
-        // As if F1-F9 were pressed before the first frame, under the same condition.
-        if (options_.speed > 0) {
-            if (!script.timeStretch)
-                RaiseAppError("--speed %d is refused: the script does not allow time stretching.",
-                              options_.speed);
-            ClockSetRate(static_cast<float>(options_.speed));
-        }
-        playingScript_ = script;
-        lastTime_ = section_.start;
-        if (section_.start <= 0.0) {
-            timeline_ = std::make_unique<Timeline>(*device_);
-            timeline_->GetScript() = std::move(script);
-            timeline_->Start();
-        } else if (fixedStep_) {
-            // The fixed-step clock moves exactly as in a full run, frame by frame, so the
-            // frame drawn at the start is the one a full run draws there.
-            frameIndex_ = section_.FirstFrame(options_.fps);
-            auto timeline = std::make_unique<Timeline>(*device_);
-            timeline->GetScript() = std::move(script);
-            if (timeline->StartAt(frameIndex_, [this] { fixedStep_->Advance(); }, true)) {
-                timeline_ = std::move(timeline);
-                timeline_->StartMusic(timeline_->GetElapsed());
-            }
-        } else {
-            timeline_ = StartTimelineAt(*device_, script, section_.start, 0.0, true);
-            if (timeline_)
-                timeline_->StartMusic(timeline_->GetElapsed());
-        }
-        if (!timeline_) {
+        if (options_.speed > 0 && !script.timeStretch)
+            RaiseAppError("--speed %d is refused: the script does not allow time stretching.", options_.speed);
+        if (!playback_->PlayAt(script, section_.start, true)) {
             std::fprintf(stderr, "starfall: the production ends before %.2f s\n", section_.start);
-            quitRequested_ = true;
-            PostQuitMessage(0);
+            usageError_ = true;
+            Quit();
+        } else if (options_.speed > 0) {
+            // As if F1-F9 were pressed before the first frame: the frames before --start
+            // were played at 1x, so the section starts at its time at any speed.
+            playback_->SetRate(static_cast<float>(options_.speed));
         }
     } catch (const CUserException& error) {
-        if (!watcher_)
+        if (!reload_)
             throw;
-        ShowWatchError(error.what());
+        reload_->ShowError(error.what());
     }
-    if (watcher_) {
-        // Until the script plays, any file that appears in the data folder may be the fix.
-        watcher_->WatchFolder(GetDataFolder().empty() ? "." : GetDataFolder());
-        WatchUsedFiles();
-    }
+    if (reload_)
+        reload_->WatchStart();
+}
+
+Timeline* DemoApplication::GetTimeline() const
+{
+    return playback_ ? playback_->GetTimeline() : nullptr;
+}
+
+long DemoApplication::GetFrameIndex() const
+{
+    return playback_ ? playback_->GetFrameIndex() : 0;
+}
+
+bool DemoApplication::IsPaused() const
+{
+    return playback_ && playback_->IsPaused();
+}
+
+const std::string& DemoApplication::GetWatchError() const
+{
+    static const std::string none;
+    return reload_ ? reload_->GetError() : none;
 }
 
 double DemoApplication::GetProductionTime() const
 {
-    return timeline_ ? static_cast<double>(timeline_->GetElapsed()) : lastTime_;
+    return playback_ ? playback_->Now() : section_.start;
 }
 
-bool DemoApplication::PlayScriptAt(const Script& script, double seconds)
+void DemoApplication::Quit()
 {
-    std::unique_ptr<Timeline> next = StartTimelineAt(*device_, script, seconds, options_.fps);
-    if (!next)
-        return false;
-    timeline_ = std::move(next);  // the old one stops the music as it goes
-    timeline_->StartMusic(timeline_->GetElapsed());
-    if (paused_)
-        SoundSystem::PauseMusic();
-    if (options_.fps > 0.0)
-        frameIndex_ = PlaybackSection::FrameAt(seconds, options_.fps);
-    lastTime_ = seconds;
-    return true;
-}
-
-bool DemoApplication::SeekTo(double seconds)
-{
-    seconds = std::max(seconds, 0.0);
-    if (!timeline_) {
-        lastTime_ = seconds;  // nothing plays (watch error): the next reload starts here
-        return true;
-    }
-    try {
-        if (PlayScriptAt(playingScript_, seconds))
-            return true;
-        if (section_.loop && seconds != section_.start && PlayScriptAt(playingScript_, section_.start))
-            return true;
-    } catch (const CUserException& error) {
-        // What plays now goes on; the script fails on the way to `seconds`.
-        if (!watcher_)
-            throw;
-        ShowWatchError(error.what());
-        return true;
-    }
-    // Seeking past END ends the production as playing up to there would.
     quitRequested_ = true;
     PostQuitMessage(0);
+}
+
+bool DemoApplication::BeginPlaybackFrame()
+{
+    try {
+        return playback_->BeginFrame();
+    } catch (const CUserException& error) {
+        // What plays now goes on; the script fails on the way to the seek's time.
+        if (!reload_)
+            throw;
+        reload_->ShowError(error.what());
+        return true;
+    }
+}
+
+bool DemoApplication::StepPlayback()
+{
+    if (!playback_->GetTimeline())
+        return false;
+    try {
+        if (playback_->Step())
+            return true;
+    } catch (const CUserException& error) {
+        if (!reload_)
+            throw;
+        playback_->DropFailedTimeline();
+        reload_->TakeOver(error.what());
+        return false;
+    }
+    // END ran: the run ends after this frame, or the loop starts again at the next.
+    if (!playback_->GetSection().loop)
+        PostQuitMessage(0);
     return false;
 }
-
-bool DemoApplication::IsSectionOver() const
-{
-    if (!section_.HasEnd())
-        return false;
-    if (options_.fps > 0.0)
-        return frameIndex_ >= section_.EndFrame(options_.fps);
-    return section_.IsOver(GetProductionTime());
-}
-
-bool DemoApplication::StepTimeline()
-{
-    try {
-        return timeline_->Step();
-    } catch (const CUserException& error) {
-        if (!watcher_)
-            throw;
-        ShowWatchError(error.what());
-    }
-    // The script failed while playing: the one that played before it takes over.
-    const double at = timeline_->GetElapsed();
-    timeline_.reset();
-    lastTime_ = at;
-    if (fallbackScript_) {
-        try {
-            if (PlayScriptAt(*fallbackScript_, at)) {
-                playingScript_ = *fallbackScript_;
-                fallbackScript_.reset();
-            }
-        } catch (const CUserException& error) {
-            timeline_.reset();
-            ShowWatchError(watchError_ + "\n" + error.what());
-        }
-    }
-    return true;
-}
-
-void DemoApplication::TogglePause()
-{
-    paused_ = !paused_;
-    if (paused_) {
-        resumeRate_ = ClockGetRate();
-        ClockSetRate(0.0f);
-        SoundSystem::PauseMusic();
-    } else {
-        ClockSetRate(resumeRate_);
-        SoundSystem::ResumeMusic();
-    }
-}
-
-void DemoApplication::ShowWatchError(const std::string& text)
-{
-    watchError_ = text;
-    std::fprintf(stderr, "starfall: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-void DemoApplication::WatchUsedFiles()
-{
-    for (const auto& [name, path] : GetUsedFilePaths()) {
-        if (path.empty() || !watchedPaths_.insert(path).second)
-            continue;
-        watcher_->Watch(path);
-    }
-}
-
-void DemoApplication::PollWatcher()
-{
-    const uint32_t now = static_cast<uint32_t>(SystemSeconds() * 1000.0f);
-    for (const FileWatcher::Change& change : watcher_->TakeChanges()) {
-        changedPaths_.insert(change.path);
-        anyChangeWatched_ = anyChangeWatched_ || change.watched;
-        lastChangeTicks_ = now;
-    }
-    if (changedPaths_.empty() || now - lastChangeTicks_ < kQuietMilliseconds)
-        return;
-    // Other files in the folders matter only while an error waits for its fix.
-    if (anyChangeWatched_ || !watchError_.empty())
-        Reload(changedPaths_);
-    changedPaths_.clear();
-    anyChangeWatched_ = false;
-}
-
-void DemoApplication::Reload(const std::set<std::string>& changedPaths)
-{
-    for (const auto& [name, path] : GetUsedFilePaths())
-        if (changedPaths.count(path) != 0) {
-            ForgetCachedImage(*device_, name);
-            device_->RetireFont(name);
-        }
-    const double at = GetProductionTime();
-    const bool wasPlaying = timeline_ != nullptr;
-    try {
-        Script script;
-        ParseScriptFile("Script.txt", script);
-        if (!PlayScriptAt(script, at)) {
-            char text[96];
-            std::snprintf(text, sizeof text, "The changed script ends before %.2f s.", at);
-            ShowWatchError(text);
-        } else {
-            if (wasPlaying)
-                fallbackScript_ = std::move(playingScript_);
-            playingScript_ = std::move(script);
-            watchError_.clear();
-            LogLine("Reloaded at %.2f s.", at);
-        }
-    } catch (const CUserException& error) {
-        ShowWatchError(error.what());
-    }
-    WatchUsedFiles();
-}
-
-void DemoApplication::DrawAuthorText()
-{
-    if (options_.author) {
-        const double now = GetProductionTime();
-        font_->Print(nullptr, 10, 40, "%.2f s%s", now, paused_ ? "  paused" : "");
-        char title[160];
-        std::snprintf(title, sizeof title, "%s - %.1f s%s", windowTitle_.c_str(), now, paused_ ? " (paused)" : "");
-#ifndef STARFALL_WEB
-        if (window_ && shownTitle_ != title) {
-            shownTitle_ = title;
-            SDL_SetWindowTitle(window_, title);
-        }
-#endif
-    }
-    if (!watchError_.empty()) {
-        int y = 60;
-        size_t begin = 0;
-        for (int line = 0; line < 24 && begin < watchError_.size(); ++line) {
-            size_t end = watchError_.find('\n', begin);
-            if (end == std::string::npos)
-                end = watchError_.size();
-            std::string text = watchError_.substr(begin, end - begin);
-            if (!text.empty() && text.back() == '\r')
-                text.pop_back();
-            font_->PrintText(nullptr, 10, y, text.c_str());
-            y += font_->GetHeight() + 2;
-            begin = end + 1;
-        }
-    }
-}
-
-#ifndef STARFALL_WEB
-void DemoApplication::CaptureFrame(std::vector<uint8_t> frame)
-{
-    if (!frame.empty())
-        capture_->WriteFrame(std::move(frame), device_->GetWidth(), device_->GetHeight());
-}
-#endif
 
 void DemoApplication::Frame()
 {
     // A stop signal ends the run between frames, so a captured frame is always whole.
     if (InterruptRequested() != 0) {
-        quitRequested_ = true;
-        PostQuitMessage(0);
+        Quit();
         return;
     }
-    if (bench_)
-        bench_->BeginFrame(false);
-    if (watcher_)
-        PollWatcher();
-    if (pendingSeek_) {
-        const double target = *pendingSeek_;
-        pendingSeek_.reset();
-        if (!SeekTo(target))
-            return;
-    }
-    if (IsSectionOver()) {
-        if (!section_.loop) {
-            quitRequested_ = true;
-            PostQuitMessage(0);
-            return;
-        }
-        if (!SeekTo(section_.start))
-            return;
+    sinks_.BeforeFrame();
+    if (reload_)
+        reload_->Poll(static_cast<uint32_t>(SystemSeconds() * 1000.0f));
+    if (!BeginPlaybackFrame()) {
+        Quit();
+        return;
     }
 
     device_->BeginScene();
-    // The frame in which the script ends shows nothing of the production (the video export,
-    // which the web build lacks, must not take it).
-    [[maybe_unused]] bool playing = timeline_ != nullptr;
-    if (timeline_ && !StepTimeline()) {
-        playing = false;
-        if (section_.loop)
-            pendingSeek_ = section_.start;
-        else
-            PostQuitMessage(0);
-    }
+    const bool playing = StepPlayback();
     device_->EndScene();
-    if (timeline_)
-        lastTime_ = timeline_->GetElapsed();
 
     frameRate_.Tick(SystemSeconds());
-    const bool showFrameRate = timeline_ && timeline_->ShowFrameRate();
-    if (showFrameRate)
+    const Timeline* timeline = playback_->GetTimeline();
+    if (timeline && timeline->ShowFrameRate())
         font_->Print(nullptr, 10, 10, "%.2f", static_cast<double>(frameRate_.GetValue()));
     else
         font_->Print(nullptr, 10, 10, " ");
-    if (timeline_ && timeline_->ShowTime())
-        font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline_->GetElapsed()));
-    DrawAuthorText();
-#ifndef STARFALL_WEB
-    if (video_ && playing && framesDone_ < videoFrames_)
-        video_->AddFrame(device_->ReadBackBuffer());
-#endif
-    FinishFrame();
+    if (timeline && timeline->ShowTime())
+        font_->Print(nullptr, 10, 25, "%.2f", static_cast<double>(timeline->GetElapsed()));
+    authorKeys_->DrawOverlay(*font_, GetWatchError());
+    if (options_.author)
+        ShowTitle(authorKeys_->Title(windowTitle_));
 
-    if (bench_) {
-        bench_->EndFrame();
-        if (framesDone_ % kFramesPerEmptyFrame == 0)
-            EmptyFrame();
-    }
-}
-
-void DemoApplication::FinishFrame()
-{
-#ifndef STARFALL_WEB
-    if (capture_) {
-        // Files are named by production frame: a run that starts part-way or seeks
-        // finishes what is queued and numbers on from the frame it is at.
-        if (frameIndex_ != capture_->GetFrameCount() + static_cast<long>(device_->GetQueuedReadBacks())) {
-            std::vector<uint8_t> frame;
-            while (device_->TakeReadBack(frame, true))
-                CaptureFrame(std::move(frame));
-            capture_->Restart(frameIndex_);
-        }
-        device_->QueueReadBack();
-        // Frames already copied go to the encoders; beyond a few in flight the oldest is
-        // waited for, so the copies run behind the drawing without piling up.
-        std::vector<uint8_t> frame;
-        while (device_->TakeReadBack(frame, device_->GetQueuedReadBacks() > kReadBacksInFlight))
-            CaptureFrame(std::move(frame));
-    }
-#endif
+    const PresentedFrame frame{playback_->GetFrameIndex(), playback_->Now(), framesDone_, playing};
+    sinks_.OnFrame(frame);
     device_->Present(0);
     device_->Clear(0);
-
     ++framesDone_;
-    ++frameIndex_;
-    if (framesDone_ == 1 && bench_)
-        startupMs_ = MillisecondsSinceProcessStart();
-    if (fixedStep_)
-        fixedStep_->Advance();
-    if (progress_ && timeline_)
-        progress_->Update(timeline_->GetElapsed(), framesDone_);
-    if (options_.frames > 0 && framesDone_ >= options_.frames) {
-        quitRequested_ = true;
-        PostQuitMessage(0);
-    }
-}
-
-void DemoApplication::EmptyFrame()
-{
-    bench_->BeginFrame(true);
-    device_->BeginScene();
-    device_->EndScene();
-    font_->Print(nullptr, 10, 10, " ");
-    device_->Present(0);
-    device_->Clear(0);
-    bench_->EndFrame();
-}
-
-void DemoApplication::ReportBench()
-{
-    BenchFigures figures = bench_->Compute();
-    figures.mode = std::to_string(device_->GetWidth()) + "x" + std::to_string(device_->GetHeight()) + "x" +
-                   std::to_string(device_->GetBitsPerPixel());
-    figures.fixedStepFps = options_.fps;
-    figures.startupMs = startupMs_;
-    figures.peakResidentMb = PeakResidentMegabytes();
-    std::fputs(FormatBenchText(figures).c_str(), stdout);
-    std::fflush(stdout);
-    if (!options_.benchJsonPath.empty()) {
-        const std::string json = FormatBenchJson(figures);
-        std::FILE* file = std::fopen(options_.benchJsonPath.c_str(), "wb");
-        const bool written = file != nullptr && std::fwrite(json.data(), 1, json.size(), file) == json.size();
-        const bool closed = file != nullptr && std::fclose(file) == 0;
-        if (!written || !closed)
-            RaiseAppError("Cannot write [%s].", options_.benchJsonPath.c_str());
-    }
+    playback_->FrameDone();
+    sinks_.AfterPresent(frame);
+    if (options_.frames > 0 && framesDone_ >= options_.frames)
+        Quit();
 }
 
 bool DemoApplication::OnKeyDown(uintptr_t wParam, intptr_t lParam)
 {
-    if (timeline_ && timeline_->TimeStretch() && wParam >= static_cast<uintptr_t>(VK_F1) &&
-        wParam <= static_cast<uintptr_t>(VK_F9)) {
-        const float rate = static_cast<float>(wParam - VK_F1 + 1);
-        if (paused_)
-            resumeRate_ = rate;  // takes effect on resuming
-        else
-            ClockSetRate(rate);
-    }
-    if (options_.author) {
-        // Presses before the next frame add up, so a held key seeks in steps.
-        const double from = pendingSeek_ ? *pendingSeek_ : GetProductionTime();
-        switch (wParam) {
-        case kKeySpace: TogglePause(); break;
-        case kKeyLeft: pendingSeek_ = std::max(0.0, from - kShortSeek); break;
-        case kKeyRight: pendingSeek_ = from + kShortSeek; break;
-        case kKeyPageDown: pendingSeek_ = std::max(0.0, from - kLongSeek); break;
-        case kKeyPageUp: pendingSeek_ = from + kLongSeek; break;
-        case kKeyHome: pendingSeek_ = section_.start; break;
-        default: break;
-        }
-    }
+    const Timeline* timeline = GetTimeline();
+    if (timeline && timeline->TimeStretch() && wParam >= static_cast<uintptr_t>(VK_F1) &&
+        wParam <= static_cast<uintptr_t>(VK_F9))
+        playback_->SetRate(static_cast<float>(wParam - VK_F1 + 1));
+    if (authorKeys_)
+        authorKeys_->OnKey(wParam);
     return Application::OnKeyDown(wParam, lParam);
 }
 
 void DemoApplication::SendWindowRect()
 {
-    int x = 0, y = 0, w = 0, h = 0;
-#ifdef STARFALL_WEB
-    if (!device_)
-        return;
-    w = width_;
-    h = height_;
-#else
-    if (!device_ || !window_)
-        return;
-    SDL_GetWindowPosition(window_, &x, &y);
-    SDL_GetWindowSize(window_, &w, &h);
-#endif
     ScreenRect rect;
-    rect.left = x;
-    rect.top = y;
-    rect.right = x + w;
-    rect.bottom = y + h;
-    device_->SetWindowRect(rect);
+    if (device_ && GetClientRect(rect))
+        device_->SetWindowRect(rect);
 }
 
 bool DemoApplication::OnMove(uintptr_t, intptr_t)

@@ -7,6 +7,7 @@
 
 #include "app/GtkSupport.h"
 #include "engine/core/Fatal.h"
+#include "engine/core/Interrupt.h"
 
 namespace {
 
@@ -42,7 +43,19 @@ GtkWidget* Label(const std::string& text, bool wrap)
     return label;
 }
 
-// Runs a modal dialog, owned by no window and above all others, until OK or close.
+// How often a dialog looks for a stop signal.
+constexpr guint kInterruptPollMs = 50;
+
+// A SIGINT or SIGTERM closes the dialog as OK would: the report is on stderr already, and a
+// player told to stop must not wait for a user who may not be there.
+gboolean CloseOnInterrupt(gpointer dialog)
+{
+    if (InterruptRequested() != 0)
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CLOSE);
+    return G_SOURCE_CONTINUE;
+}
+
+// Runs a modal dialog, owned by no window and above all others, until OK, close or a stop.
 void RunDialog(const char* caption, GtkWidget* content, int width)
 {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(caption, nullptr, GTK_DIALOG_MODAL, "OK",
@@ -55,7 +68,9 @@ void RunDialog(const char* caption, GtkWidget* content, int width)
     gtk_container_set_border_width(GTK_CONTAINER(area), 10);
     gtk_box_pack_start(GTK_BOX(area), content, TRUE, TRUE, 0);
     gtk_widget_show_all(dialog);
+    const guint poll = g_timeout_add(kInterruptPollMs, CloseOnInterrupt, dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
+    g_source_remove(poll);
     gtk_widget_destroy(dialog);
     FlushGtkEvents();
 }

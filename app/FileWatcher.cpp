@@ -27,7 +27,8 @@ std::string Canonical(const std::string& path)
 
 // Every way an editor finishes a file: writing in place, renaming a new one over it,
 // deleting it (a later reload then reports it missing).
-constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
+constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
+                             IN_DELETE_SELF | IN_MOVE_SELF;
 
 }  // namespace
 
@@ -54,6 +55,7 @@ int FileWatcher::AddFolder(const std::string& folder)
         return -1;
     folders_[wd] = folder;
     folderWatches_[folder] = wd;
+    lostFolders_.erase(folder);
     return wd;
 }
 
@@ -71,11 +73,57 @@ bool FileWatcher::WatchFolder(const std::string& folder)
     return AddFolder(Canonical(folder)) >= 0;
 }
 
+std::vector<std::string> FileWatcher::Rearm()
+{
+    std::vector<std::string> rearmed;
+    // A folder replaced (a checkout, rsync) or moved away takes its watch with it; the
+    // folder now under the name is watched again once it exists.
+    for (auto lost = lostFolders_.begin(); lost != lostFolders_.end();) {
+        const int wd = inotify_add_watch(fd_, lost->c_str(), kEvents);
+        if (wd < 0) {
+            ++lost;
+            continue;
+        }
+        folders_[wd] = *lost;
+        folderWatches_[*lost] = wd;
+        rearmed.push_back(*lost);
+        lost = lostFolders_.erase(lost);
+    }
+    return rearmed;
+}
+
+void FileWatcher::LoseFolder(int wd)
+{
+    auto folder = folders_.find(wd);
+    if (folder == folders_.end())
+        return;
+    inotify_rm_watch(fd_, wd);  // a moved folder would keep reporting from its new place
+    folderWatches_.erase(folder->second);
+    lostFolders_.insert(folder->second);
+    folders_.erase(folder);
+}
+
 std::vector<FileWatcher::Change> FileWatcher::TakeChanges()
 {
     std::vector<Change> changes;
     std::set<std::string> seen;
+    auto report = [&](const std::string& full) {
+        if (!seen.insert(full).second)
+            return;
+        auto file = files_.find(full);
+        if (file != files_.end())
+            changes.push_back({file->second, true});
+        else
+            changes.push_back({full, false});
+    };
+    // Every watched file in a folder replaced or watched again may have changed with it.
+    auto reportFolder = [&](const std::string& folder) {
+        for (const auto& [canonical, given] : files_)
+            if (fs::path(canonical).parent_path().string() == folder)
+                report(canonical);
+    };
     alignas(inotify_event) char buffer[8192];
+    bool overflowed = false;
     for (;;) {
         const ssize_t got = read(fd_, buffer, sizeof buffer);
         if (got <= 0)
@@ -83,18 +131,27 @@ std::vector<FileWatcher::Change> FileWatcher::TakeChanges()
         for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                overflowed = true;
+                continue;
+            }
             auto folder = folders_.find(event->wd);
-            if (event->len == 0 || folder == folders_.end())
+            if (folder == folders_.end())
                 continue;
-            const std::string full = (fs::path(folder->second) / event->name).string();
-            if (!seen.insert(full).second)
+            if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+                const std::string gone = folder->second;
+                LoseFolder(event->wd);
+                reportFolder(gone);
                 continue;
-            auto file = files_.find(full);
-            if (file != files_.end())
-                changes.push_back({file->second, true});
-            else
-                changes.push_back({full, false});
+            }
+            if (event->len != 0)
+                report((fs::path(folder->second) / event->name).string());
         }
     }
+    for (const std::string& folder : Rearm())
+        reportFolder(folder);
+    // Events were lost: any file may have changed, so the changes say so once.
+    if (overflowed)
+        changes.push_back({std::string(), true});
     return changes;
 }

@@ -26,15 +26,21 @@ public:
     bool WatchFolder(const std::string& folder);
 
     // Without waiting: the files written, created, replaced, moved away or deleted since
-    // the last call, each once, in the order first seen.
+    // the last call, each once, in the order first seen. A watched folder that is replaced
+    // or moved away reports its watched files and is watched again under its name; when the
+    // kernel lost events (its queue overflowed) one watched change with an empty path says so.
     std::vector<Change> TakeChanges();
 
 private:
     // The watch descriptor of the folder (canonical path), adding it when new; -1 on failure.
     int AddFolder(const std::string& folder);
+    void LoseFolder(int wd);
+    // The lost folders that exist again, watched anew.
+    std::vector<std::string> Rearm();
 
     int fd_ = -1;
     std::map<int, std::string> folders_;        // watch descriptor -> canonical folder
     std::map<std::string, int> folderWatches_;  // canonical folder -> watch descriptor
     std::map<std::string, std::string> files_;  // canonical path -> path as given
+    std::set<std::string> lostFolders_;         // watched folders whose watch went with them
 };

@@ -41,6 +41,6 @@ double PlaybackSection::StopTime(const Script& script, double fps, long frames) 
     if (HasEnd())
         narrow(end);
     if (frames > 0 && fps > 0.0)
-        narrow(static_cast<double>(FirstFrame(fps) + frames) / fps);
+        narrow((static_cast<double>(FirstFrame(fps)) + static_cast<double>(frames)) / fps);  // no overflow
     return stop;
 }

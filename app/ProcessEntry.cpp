@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/ChildProcess.h"
 #include "app/CommandLine.h"
 #include "app/DemoApplication.h"
 #include "app/ErrorDialogs.h"
@@ -44,7 +45,17 @@ void HideMainWindow()
 
 void OnStopSignal(int signalNumber)
 {
-    RequestInterrupt(signalNumber);
+    if (InterruptRequested() == 0) {
+        RequestInterrupt(signalNumber);
+        return;
+    }
+    // A second stop, of either kind, ends the process at once, and its helpers with it.
+    ChildProcess::KillAllForExit();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signalNumber, &fallback, nullptr);
+    raise(signalNumber);  // delivered as the handler returns
 }
 
 // Shows the dialog for an error that escaped (the one of the kind it is).
@@ -99,6 +110,8 @@ int RunApplication(const CommandLineOptions& options, FixedStepCounter* fixedSte
             auto* application = new DemoApplication(options, fixedStep);
             application->Init();
             application->Run();
+            if (application->EndedWithUsageError())
+                status = kExitUsage;
             delete application;
             if (options.fileList)
                 WriteFileList("FileList.txt");
@@ -124,9 +137,15 @@ void InstallStopSignals()
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A launcher may leave SIGCHLD ignored, and then the kernel reaps helper programs
+    // itself: their exit status (did the encoder succeed?) would be lost.
+    struct sigaction child {};
+    child.sa_handler = SIG_DFL;
+    sigemptyset(&child.sa_mask);
+    sigaction(SIGCHLD, &child, nullptr);
 }
 
 void RestoreDisplay()

@@ -19,8 +19,9 @@ void InstallTerminateReport();
 // environment chose an SDL video driver itself.
 bool HasDisplay();
 
-// SIGINT and SIGTERM ask the player to stop (the first one; a second ends it at once):
-// between frames in playback, at the next data file during loading.
+// SIGINT and SIGTERM ask the player to stop (the first one; a second of either ends it at
+// once): between frames in playback, at the next data file during loading. SIGCHLD is set
+// back to its default, so helper programs' exit statuses can be read.
 void InstallStopSignals();
 // Leaves full screen and shows the cursor again (when there is a window).
 void RestoreDisplay();

@@ -30,8 +30,8 @@ std::string Clock(double seconds)
 
 }  // namespace
 
-ProgressLine::ProgressLine(std::FILE* out, double totalSeconds, WallClock clock)
-    : out_(out), total_(totalSeconds), clock_(clock ? std::move(clock) : WallClock(SteadySeconds))
+ProgressLine::ProgressLine(std::FILE* out, double totalSeconds, WallClock clock, double startSeconds)
+    : out_(out), total_(totalSeconds), start_(startSeconds), clock_(clock ? std::move(clock) : WallClock(SteadySeconds))
 {
     started_ = clock_();
 }
@@ -87,8 +87,8 @@ void ProgressLine::Draw(double now)
     const double rate = spent > 0.0 ? static_cast<double>(frames_) / spent : 0.0;
     // Production time left, at the pace kept so far.
     double left = -1.0;
-    if (total_ > 0.0 && done_ > 0.0 && spent > 0.0)
-        left = std::max(0.0, total_ - done_) * spent / done_;
+    if (total_ > 0.0 && done_ > start_ && spent > 0.0)
+        left = std::max(0.0, total_ - done_) * spent / (done_ - start_);
     // The cursor rests at the start of the next line, so anything else printed (an error
     // report) starts on a line of its own; a redraw steps back up over the line first.
     if (drawn_)

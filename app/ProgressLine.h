@@ -10,7 +10,9 @@ public:
 
     // out: where the line goes, nullptr for none. totalSeconds <= 0: the end is unknown
     // (no share and no time left are shown). Without a clock the steady clock is used.
-    ProgressLine(std::FILE* out, double totalSeconds, WallClock clock = {});
+    // startSeconds: the production time the work began at (a section run), which the pace
+    // of the time left is measured from.
+    ProgressLine(std::FILE* out, double totalSeconds, WallClock clock = {}, double startSeconds = 0.0);
     ~ProgressLine() = default;
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -38,6 +40,7 @@ private:
 
     std::FILE* out_;
     double total_;
+    double start_;
     WallClock clock_;
     double started_ = 0.0;
     double lastDrawn_ = -1.0;

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/core/Fatal.h"
+#include "engine/core/Interrupt.h"
 
 namespace {
 
@@ -80,7 +81,13 @@ VideoExport::VideoExport(const std::string& path, const VideoEncoding& encoding,
         // Its own thread: ffmpeg reads sound and pictures in the order of their time
         // stamps, so feeding both from one thread could wait on a full pipe forever.
         soundFeeder_ = std::thread([this, fd = ffmpeg_.TakeExtraInput()] {
-            WriteAll(fd.Get(), soundtrack_.data(), soundtrack_.size(), stallMs_);
+            if (WriteAll(fd.Get(), soundtrack_.data(), soundtrack_.size(), stallMs_))
+                return;
+            // ffmpeg closes the sound's pipe when it ends; before the last picture that
+            // means the soundtrack was cut.
+            const int error = errno;
+            if (error != EPIPE || !picturesDone_)
+                soundError_ = error;
         });
     }
 }
@@ -138,12 +145,23 @@ void VideoExport::Finish()
         return;
     if (frames_ == 0)
         Fail("the production ended before its first picture");
-    const ChildProcess::Status status = ffmpeg_.Wait(stallMs_);
+    picturesDone_ = true;
+    // A stop signal does not wait for the encoder: the export is abandoned at once.
+    const ChildProcess::Status status = ffmpeg_.Wait(stallMs_, [] { return InterruptRequested() != 0; });
     StopFeedingSound();
+    if (status.stopped) {
+        Abandon();
+        throw Interrupted(InterruptRequested());
+    }
     if (status.timedOut)
         Fail("ffmpeg had not finished " + Seconds(stallMs_) + " after the last picture; it was stopped");
+    if (status.lost)
+        Fail("the end of ffmpeg could not be observed (its exit status was lost)");
     if (!status.exited || status.code != 0)
         Fail(DescribeFfmpegFailure(status.exited, status.code, ffmpeg_.GetErrorOutput()));
+    if (const int error = soundError_.load(); error != 0)
+        Fail(error == ETIMEDOUT ? "ffmpeg took no sound for " + Seconds(stallMs_)
+                                : std::string("cannot send the soundtrack to ffmpeg (") + std::strerror(error) + ")");
     std::error_code error;
     std::filesystem::rename(temporaryPath_, path_, error);
     if (error)

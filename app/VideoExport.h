@@ -1,5 +1,6 @@
 // Export of the rendered production to a video file through the ffmpeg program.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -27,7 +28,9 @@ public:
     // One picture: RGB rows, top first, width * height * 3 bytes.
     void AddFrame(const std::vector<uint8_t>& rgb);
     // Ends the video: waits for ffmpeg and moves the file to its final name. An
-    // application error naming the cause when ffmpeg failed or the disk is full.
+    // application error naming the cause when ffmpeg failed, the disk is full or the
+    // soundtrack could not be sent whole; Interrupted (the export abandoned) when a stop
+    // signal arrives meanwhile.
     void Finish();
 
     long GetFrameCount() const { return frames_; }
@@ -46,6 +49,8 @@ private:
     ChildProcess ffmpeg_;
     std::thread soundFeeder_;
     int stallMs_;
+    std::atomic<bool> picturesDone_{false};  // the last picture was sent
+    std::atomic<int> soundError_{0};         // errno of a failed sound write, 0 when none
     bool finished_ = false;
     long frames_ = 0;
 };

@@ -56,7 +56,12 @@ target_link_libraries(vireo_script PUBLIC vireo_layers vireo_sound)
 file(GLOB STARFALL_WEB_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/web/*.cpp)
 add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/ApplicationMessages.cpp
+  ${CMAKE_SOURCE_DIR}/app/AuthorKeys.cpp
   ${CMAKE_SOURCE_DIR}/app/Benchmark.cpp
+  ${CMAKE_SOURCE_DIR}/app/BenchSink.cpp
+  ${CMAKE_SOURCE_DIR}/app/FrameSink.cpp
+  ${CMAKE_SOURCE_DIR}/app/LiveReload.cpp
+  ${CMAKE_SOURCE_DIR}/app/PlaybackController.cpp
   ${CMAKE_SOURCE_DIR}/app/DemoApplication.cpp
   ${CMAKE_SOURCE_DIR}/app/CommandLine.cpp
   ${CMAKE_SOURCE_DIR}/app/FixedStepClock.cpp

@@ -108,6 +108,13 @@ bool ClockIsPinned()
     return g_pinned;
 }
 
+void ClockRestartOrigin()
+{
+    TakeCounter();
+    g_offset = 0.0f;
+    g_carried = 0.0f;
+}
+
 void ClockSetCounter(ClockCounter* counter)
 {
     ClockCounter* next = counter != nullptr ? counter : &g_monotonic;

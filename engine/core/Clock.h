@@ -29,5 +29,8 @@ void ClockSetSeed(unsigned seed);
 void ClockPin(float time);
 void ClockUnpin();
 bool ClockIsPinned();
+// Restarts the time origin: from now on the clock reads 0 plus what it advances at the
+// current rate (a looping run, so its seconds keep their resolution).
+void ClockRestartOrigin();
 // Forgets that the clock was started and any fixed seed (tests only).
 void ClockResetForTesting();

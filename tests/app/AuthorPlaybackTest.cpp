@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <functional>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,8 @@ TEST(PlaybackSection, StopTimeIsTheFirstEndNarrowedByTheSectionAndTheFrameLimit)
         {endsAt3, 0, 2.5, 25, 0, 2.5},   // --end before END
         {endsAt3, 0, 7.0, 25, 0, 3.0},   // --end past END changes nothing
         {endsAtOnce, 0, -1, 25, 0, 0.0},
+        {endsAt3, 1, -1, 25, LONG_MAX, 3.0},  // the largest limit stays in range: END decides
+        {never, 10, -1, 25, LONG_MAX, (250.0 + 9223372036854775807.0) / 25.0},
     };
     for (const auto& c : cases) {
         PlaybackSection section;
@@ -226,6 +229,82 @@ TEST_F(AuthorPlaybackTest, SectionsStartEndAndLoopOnTheFrameGrid)
     const std::vector<long> expected = {20, 21, 22, 23, 24, 25, 26, 20, 21, 22, 23, 24, 25, 26};
     EXPECT_EQ(indices, expected);
     EXPECT_EQ(Names(), "Pre");
+    // Each round starts the demo clock from zero: 7 frames of 0.1 s since the last restart,
+    // however long the run has been going.
+    EXPECT_NEAR(ClockNow(), 0.7f, 1e-4);
+}
+
+// Production time decides where a section starts and ends, whatever the rate and pauses:
+// the frames skipped before --start are not played at the speed, --end is a time, not a
+// frame count, and frames drawn while paused neither number on nor bring the end nearer.
+TEST_F(AuthorPlaybackTest, SectionsStartAndEndAtTheirProductionTimesAtAnySpeedAndThroughPauses)
+{
+    const std::string script = "TIMESTRETCH Yes;\r\n" + FlashScript("Pre", "TIME 113 {\r\nEND;\r\n};\r\n");
+    ScopedTestPak pak({{"font1.png", SmallFontSheet(4)}, {"white.jpg", White()}, {"script.txt", script}});
+    const auto framesUntilQuit = [&](DemoApplication& app) {
+        int frames = 0;
+        while (!IsQuitPosted() && frames < 1000) {
+            app.Frame();
+            frames += IsQuitPosted() ? 0 : 1;
+        }
+        ClearPostedQuitForTesting();
+        return frames;
+    };
+    const struct {
+        int speed;
+        double start, end;
+        double firstTime;  // production seconds of the first frame
+        long firstIndex;
+        int frames;        // drawn until the end
+    } cases[] = {
+        {9, 20.0, -1.0, 20.0, 200, -1},  // at 10 frames/s; 9 x 200 frames would pass END
+        {2, 0.0, 10.0, 0.0, 0, 50},      // 0.2 s a frame: 0.0 to 9.8
+        {9, 100.0, 103.0, 100.0, 1000, 4},  // 100.0, 100.9, 101.8, 102.7
+        {1, 0.0, 1.0, 0.0, 0, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.speed);
+        CommandLineOptions options;
+        options.speed = c.speed;
+        options.startTime = c.start;
+        options.endTime = c.end;
+        DemoApplication& app = Play(options);
+        ASSERT_NE(app.GetTimeline(), nullptr) << "started at " << c.start;
+        EXPECT_FALSE(IsQuitPosted());
+        EXPECT_NEAR(Elapsed(), c.firstTime, 1e-3);
+        EXPECT_EQ(app.GetFrameIndex(), c.firstIndex);
+        app.Frame();
+        EXPECT_NEAR(Elapsed(), c.firstTime + 0.1 * c.speed, 1e-3);
+        if (c.frames >= 0) {
+            EXPECT_EQ(1 + framesUntilQuit(app), c.frames);
+        }
+        ClockSetRate(1.0f);
+        ClearPostedQuitForTesting();
+    }
+
+    // A pause of five frames in a one-second section: the section still draws its ten
+    // production frames, numbered 0 to 9, besides the five paused ones.
+    CommandLineOptions author;
+    author.author = true;
+    author.endTime = 1.0;
+    DemoApplication& app = Play(author);
+    std::vector<long> indices;
+    for (int frame = 0; frame < 3; ++frame) {
+        indices.push_back(app.GetFrameIndex());
+        app.Frame();
+    }
+    Key(32);
+    for (int frame = 0; frame < 5; ++frame) {
+        indices.push_back(app.GetFrameIndex());
+        app.Frame();
+    }
+    Key(32);
+    while (!IsQuitPosted() && indices.size() < 100) {
+        indices.push_back(app.GetFrameIndex());
+        app.Frame();
+    }
+    indices.pop_back();  // the frame that found the section over drew nothing
+    EXPECT_EQ(indices, (std::vector<long>{0, 1, 2, 3, 3, 3, 3, 3, 3, 4, 5, 6, 7, 8, 9}));
 }
 
 TEST_F(AuthorPlaybackTest, StartingAfterTheEndQuitsAtOnce)
@@ -287,7 +366,7 @@ TEST_F(AuthorPlaybackTest, AuthorKeysPauseSeekAndRestartAndViewersKeysStayAsThey
         Key(37);  // 30 s back from 20: no earlier than 0
     app.Frame();
     EXPECT_NEAR(Elapsed(), 0.0, 1e-4);
-    EXPECT_EQ(app.GetFrameIndex(), 1);
+    EXPECT_EQ(app.GetFrameIndex(), 0) << "a paused frame keeps the index";
 
     Key(32);
     EXPECT_FALSE(app.IsPaused());
@@ -334,6 +413,61 @@ TEST(FileWatcherTest, ReportsWrittenReplacedAndDeletedFilesOnceAndTellsWatchedOn
     const std::vector<FileWatcher::Change> removed = watcher.TakeChanges();
     ASSERT_EQ(removed.size(), 1u);
     EXPECT_TRUE(removed[0].watched);
+}
+
+// A checkout or rsync replaces whole folders, and a flood of changes overflows the kernel's
+// queue: neither may end the reloads.
+TEST(FileWatcherTest, AReplacedFolderIsWatchedAgainAndLostEventsAreReportedOnce)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "watcher-replaced";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "data");
+    std::ofstream(dir / "data" / "a.txt") << "a";
+    FileWatcher watcher;
+    const std::string given = (dir / "data" / "a.txt").string();
+    ASSERT_TRUE(watcher.Watch(given));
+    const auto watchedChanges = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::vector<std::string> paths;
+        for (const FileWatcher::Change& change : watcher.TakeChanges())
+            if (change.watched)
+                paths.push_back(change.path);
+        return paths;
+    };
+
+    // Moved away and a new folder put in its place: the file is reported, then changes in
+    // the new folder are seen and not those in the old one.
+    fs::rename(dir / "data", dir / "data.old");
+    fs::create_directories(dir / "data");
+    std::ofstream(dir / "data" / "a.txt") << "new";
+    EXPECT_EQ(watchedChanges(), std::vector<std::string>{given});
+    std::ofstream(dir / "data.old" / "a.txt") << "old folder";
+    std::ofstream(dir / "data" / "a.txt") << "edited";
+    EXPECT_EQ(watchedChanges(), std::vector<std::string>{given});
+    EXPECT_TRUE(watchedChanges().empty());
+
+    // Deleted and made again later: watched again as soon as it is back.
+    fs::remove_all(dir / "data");
+    EXPECT_EQ(watchedChanges(), std::vector<std::string>{given});
+    fs::create_directories(dir / "data");
+    std::ofstream(dir / "data" / "a.txt") << "back";
+    EXPECT_EQ(watchedChanges(), std::vector<std::string>{given});
+    std::ofstream(dir / "data" / "a.txt") << "edited again";
+    EXPECT_EQ(watchedChanges(), std::vector<std::string>{given});
+
+    // More events than the kernel queues (16384 by default): one watched change without a path.
+    std::ifstream limitFile("/proc/sys/fs/inotify/max_queued_events");
+    long limit = 16384;
+    limitFile >> limit;
+    if (limit > 100000)
+        GTEST_SKIP() << "the kernel queues " << limit << " events";
+    for (long k = 0; k <= limit / 2 + 10; ++k) {
+        const fs::path file = dir / "data" / ("f" + std::to_string(k));
+        std::ofstream(file) << "x";
+        fs::remove(file);
+    }
+    const std::vector<std::string> flooded = watchedChanges();
+    EXPECT_EQ(std::count(flooded.begin(), flooded.end(), std::string()), 1) << flooded.size();
 }
 
 // --watch through a real folder: a changed script plays at once from the time reached; a

@@ -112,13 +112,50 @@ TEST(CommandLine, MalformedOptionsAreRejectedWithAReason)
     ExpectAllRejected(bad);
 }
 
+TEST(CommandLine, RatesAreDecimalAndSaneAndUnplayableCombinationsAreRefusedBeforeTheRun)
+{
+    const std::string fpsRange = "--fps needs a number of frames per second from 1 to 1000";
+    const std::vector<std::pair<std::vector<const char*>, std::string>> refused = {
+        {{"--fps", "1e-9"}, fpsRange},
+        {{"--fps", "0.5"}, fpsRange},
+        {{"--fps", "1000.5"}, fpsRange},
+        {{"--fps", "0x10"}, fpsRange},
+        {{"--fps", "25e0"}, fpsRange},
+        {{"--video", "a.mp4", "--speed", "2"},
+         "--video and --speed exclude each other (the pictures would run faster than the sound)"},
+        {{"--headless", "--loop"}, "--loop with --headless needs --frames N (nothing could stop it otherwise)"},
+        {{"--bench", "--loop"}, "--loop with --headless needs --frames N (nothing could stop it otherwise)"},
+        {{"--bench-json", "/no/such/folder/b.json"}, "--bench-json cannot write [/no/such/folder/b.json]"},
+        {{"--bench-json", "/"}, "--bench-json cannot write [/]"},
+    };
+    for (const auto& [args, reason] : refused) {
+        const Parsed p = Parse(args);
+        EXPECT_FALSE(p.ok) << reason;
+        EXPECT_EQ(p.error, reason);
+    }
+    for (const auto& [text, fps] : std::vector<std::pair<const char*, double>>{{"1", 1.0}, {"1000", 1000.0}, {"29.97", 29.97}}) {
+        const Parsed p = Parse({"--fps", text});
+        ASSERT_TRUE(p.ok) << text << ": " << p.error;
+        EXPECT_DOUBLE_EQ(p.options.fps, fps);
+    }
+    EXPECT_TRUE(Parse({"--headless", "--loop", "--frames", "10"}).ok);
+    EXPECT_TRUE(Parse({"--windowed", "--no-dialog", "--loop"}).ok) << "someone watches a window";
+    EXPECT_TRUE(Parse({"-h"}).options.help);
+    EXPECT_TRUE(Parse({"-h"}).ok);
+
+    // The help names every exit status the player ends with.
+    const std::string usage = CommandLineUsage("sf");
+    for (const char* status : {"0 after a normal end", "1 after an error", "2 for a command line", "130 or 143"})
+        EXPECT_NE(usage.find(status), std::string::npos) << status;
+}
+
 TEST(CommandLine, HelpListsEveryOptionTheParserTakesInItsFixedLayout)
 {
     const std::string usage = CommandLineUsage("sf");
     // The option lines as a reader sees them: the name and value placeholder in a column of
     // 17, then the explanation.
     for (const char* line : {
-             "\n  --help           show this text and exit\n",
+             "\n  --help           show this text and exit (also -h)\n",
              "\n  --mode WxHxB     display mode without the dialog (default 640x480x32)\n",
              "\n  --capture DIR    write every presented frame as DIR/frame_NNNNNN.png\n",
              "\n  --no-vsync       do not wait for the vertical blank when presenting\n",
@@ -198,6 +235,8 @@ TEST(CommandLine, ProductionTimesAreSecondsOrMinutesAndSeconds)
         {"-1", false, 0},       {"1:-5", false, 0},       {"-1:05", false, 0},    {"abc", false, 0},
         {"5s", false, 0},       {"", false, 0},           {"nan", false, 0},      {"inf", false, 0},
         {"1e9", false, 0},      {" 5", false, 0},         {"1:2:3", false, 0},    {"+5", false, 0},
+        {"0x10", false, 0},     {"1:0x1", false, 0},      {" 1:05", false, 0},    {"1e1", false, 0},
+        {".5", true, 0.5},      {"7.", true, 7.0},        {"1..2", false, 0},     {".", false, 0},
     };
     for (const auto& test : cases) {
         double seconds = -7.0;

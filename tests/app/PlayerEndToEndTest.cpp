@@ -396,9 +396,9 @@ TEST(PlayerEndToEnd, AStartedSectionDrawsTheFullRunsFramesAndEndsAtItsEnd)
     EXPECT_GT(redPixels(before), 100);
     EXPECT_EQ(redPixels(after), 0);
 
-    // Starting after END ends at once, normally, with a word on stderr.
+    // Starting after END is refused as a command line the production cannot play.
     PlayerRun late = Play(dir, with({"--start", "4", "--capture", "late"}));
-    EXPECT_EQ(late.exitCode, 0) << late.err;
+    EXPECT_EQ(late.exitCode, 2) << late.err;
     EXPECT_NE(late.err.find("the production ends before 4.00 s"), std::string::npos) << late.err;
     EXPECT_TRUE(!fs::exists(dir / "late") || fs::is_empty(dir / "late"));
 }

@@ -50,7 +50,7 @@ std::vector<std::string> CaptureArgs(const std::string& folder)
 // Every frame of the folder is a whole PNG, numbered from 0 without a gap; their count. At
 // most partialsAllowed temporary files may remain (a folder made read-only between a frame's
 // write and its rename keeps the temporary file: it can no longer be deleted there).
-int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0)
+int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0, unsigned width = 64)
 {
     std::vector<std::string> names;
     int partials = 0;
@@ -74,7 +74,7 @@ int CheckFramesWhole(const fs::path& folder, int partialsAllowed = 0)
         image.format = PNG_FORMAT_RGB;
         std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
         EXPECT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << path << " is cut";
-        EXPECT_EQ(image.width, 64u);
+        EXPECT_EQ(image.width, width);
     }
     return static_cast<int>(names.size());
 }
@@ -246,4 +246,59 @@ TEST(PlayerFaults, SpeedPlaysFasterOnlyWhenTheScriptAllowsTimeStretching)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("--speed 5 is refused: the script does not allow time stretching."), std::string::npos)
         << run.err;
+}
+
+// A stop signal or an error that arrives inside a frame (here while a layer created at run
+// time opens its files) still leaves every frame presented before it written whole.
+TEST(PlayerFaults, AStopOrAnErrorInsideAFrameKeepsEveryPresentedFrameOfTheCapture)
+{
+    const struct {
+        const char* what;
+        const char* variable;  // of the fault injector
+        int exitCode;
+    } cases[] = {
+        {"stop", "STARFALL_SIGNAL_ON_OPEN", 143},
+        {"fault", "STARFALL_FAULT_ON_OPEN", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = MakeProduction(std::string("in-frame-") + c.what, 1000);
+        WriteTestFile((dir / "late.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 0, 255, 0)));
+        WriteTestFile((dir / "later.png").string(), EncodePng(8, 8, SolidRgb(8, 8, 0, 0, 255)));
+        // Fires in frame 25 (1.00 s at 25 frames per second): frames 0 to 24 were presented.
+        WriteTestFile((dir / "Script.txt").string(),
+                      "TIME -1 {\r\nCREATE GFXLayer {\r\nTexture \"red.png\";\r\nStableTime 1000;\r\n};\r\n};\r\n"
+                      "TIME 0.98 {\r\nCREATE GFXLayer {\r\nTexture \"late.png\";\r\n};\r\n"
+                      "CREATE GFXLayer {\r\nTexture \"later.png\";\r\n};\r\n};\r\n"
+                      "TIME 1000 {\r\nEND;\r\n};\r\n");
+        // Frames large enough that the last ones are still being encoded when the stop comes.
+        std::vector<std::string> args = CaptureArgs("shots");
+        args[5] = "1280x720x32";
+        PlayerRun run = RunProcess(STARFALL_EXE, args, dir.string(),
+                                   {{"SDL_AUDIODRIVER", "dummy"}, {"LD_PRELOAD", FAULT_INJECTOR_LIB},
+                                    {"ASAN_OPTIONS", "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0:"
+                                                     "verify_asan_link_order=0"},
+                                    {c.variable, "late.png"}},
+                                   300);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(CheckFramesWhole(dir / "shots", 0, 1280), 25);
+    }
+}
+
+// What the command line asks for but the production cannot give is refused with status 2,
+// and an archive named on it that cannot be opened is named in the error.
+TEST(PlayerFaults, UnplayableRequestsAreRefusedNamingTheCause)
+{
+    const fs::path dir = MakeProduction("unplayable", 2.0);
+    std::vector<std::string> late = CaptureArgs("shots");
+    late.insert(late.end(), {"--start", "5"});
+    PlayerRun past = RunProcess(STARFALL_EXE, late, dir.string(), kHeadlessEnv, 120);
+    EXPECT_EQ(past.exitCode, 2) << past.err;
+    EXPECT_NE(past.err.find("the production ends before 5.00 s"), std::string::npos) << past.err;
+
+    PlayerRun missing = RunProcess(STARFALL_EXE, {"--headless", "--pak", "/nonexistent.pak"}, dir.string(),
+                                   kHeadlessEnv, 120);
+    EXPECT_EQ(missing.exitCode, 1) << missing.err;
+    EXPECT_NE(missing.err.find("Cannot open the archive [/nonexistent.pak]."), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err.find("font1.png"), std::string::npos) << missing.err;
 }

@@ -74,6 +74,24 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndEstimatesFromThePaceSoFar)
     }
 }
 
+TEST(ProgressLine, ASectionRunMeasuresItsPaceFromItsStart)
+{
+    // Started at 60 s of a 100 s production; 10 s done in 5 s of work: 30 s left take 15 s.
+    Captured out;
+    double now = 0.0;
+    ProgressLine line(out.file, 100.0, [&] { return now; }, 60.0);
+    now = 5.0;
+    line.Update(70.0, 125);
+    EXPECT_EQ(out.Text(), "70.0 s / 100.0 s (70%)  25.0 frames/s  0:15 left\033[K\n");
+
+    // Nothing done yet beyond the start: no estimate rather than a wrong one.
+    Captured early;
+    ProgressLine first(early.file, 100.0, [&] { return now; }, 60.0);
+    now = 6.0;
+    first.Update(60.0, 1);
+    EXPECT_EQ(early.Text().find("left"), std::string::npos) << early.Text();
+}
+
 TEST(ProgressLine, AnUnknownEndShowsTimeAndSpeedOnlyAndNoOutputMeansNothingWritten)
 {
     Captured out;

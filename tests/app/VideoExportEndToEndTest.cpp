@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/VideoExport.h"
@@ -419,4 +423,187 @@ TEST(VideoExport, ProgressLineShowsOnATerminalUnlessQuiet)
     const size_t report = failed.find("Cannot export the video [no/folder/p.mp4]");
     ASSERT_NE(report, std::string::npos) << failed;
     EXPECT_TRUE(report == 0 || failed.compare(report - 2, 2, "\r\n") == 0) << failed;
+}
+
+namespace {
+
+// The temporary files of unfinished exports in dir.
+int PartialFiles(const fs::path& dir)
+{
+    int partials = 0;
+    for (const auto& entry : fs::directory_iterator(dir))
+        partials += entry.path().extension() == ".part";
+    return partials;
+}
+
+// Runs the player as the foreground job of a terminal of its own and, once the export's
+// temporary file exists, types Ctrl+C there, as a user would. Returns the wait status.
+int CtrlCOnTerminal(const fs::path& dir, const std::vector<std::string>& args, std::string& shown)
+{
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        for (int fd : {0, 1, 2}) dup2(slave, fd);
+        close(master);
+        close(slave);
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        std::vector<char*> argv = {const_cast<char*>(STARFALL_EXE)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(STARFALL_EXE, argv.data());
+        _exit(127);
+    }
+    close(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    char buffer[4096];
+    const auto drain = [&] {
+        for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, static_cast<size_t>(got));
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (PartialFiles(dir) == 0 && std::chrono::steady_clock::now() < deadline) {
+        drain();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const char interrupt = 3;  // Ctrl+C: the terminal signals its foreground process group
+    if (write(master, &interrupt, 1) != 1) shown += "[Ctrl+C not typed]";
+    int status = -1;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        drain();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    drain();
+    close(master);
+    return status;
+}
+
+struct StopPlan {
+    fs::path dir;
+    std::vector<int> signals;  // sent in turn, half a second apart, once the export runs
+    double waitSeconds = 0.0;  // after the start instead of waiting for the temporary file
+    std::chrono::steady_clock::time_point lastSent;
+};
+
+void SendStopsWhenExporting(int pid, void* data)
+{
+    auto& plan = *static_cast<StopPlan*>(data);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    if (plan.waitSeconds > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(plan.waitSeconds));
+    else
+        while (PartialFiles(plan.dir) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int signalNumber : plan.signals) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(pid, signalNumber);
+        plan.lastSent = std::chrono::steady_clock::now();
+    }
+}
+
+}  // namespace
+
+// A stopped export is not a finished one: whether Ctrl+C is typed in the terminal (which
+// must not reach the encoder first) or a signal comes from elsewhere, the status is the
+// signal's, nothing appears under the final name and an older file there stays.
+TEST(VideoExport, AStoppedExportLeavesNothingUnderTheFinalNameAndEndsWithTheSignalsStatus)
+{
+    const fs::path dir = MakeProduction("stopped", "TIME 600 {\nEND;\n};\n");
+    WriteTestFile((dir / "keep.mp4").string(), "an older video");
+
+    std::string shown;
+    const int status = CtrlCOnTerminal(dir, ExportArgs("keep.mp4"), shown);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << "\n" << shown;
+    EXPECT_EQ(shown.find("ffmpeg failed"), std::string::npos) << shown;
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
+    EXPECT_EQ(PartialFiles(dir), 0);
+
+    StopPlan plan{dir, {SIGTERM}};
+    PlayerRun run = RunProcess(STARFALL_EXE, ExportArgs("keep.mp4"), dir.string(), {{"SDL_AUDIODRIVER", "dummy"}},
+                               120.0, &SendStopsWhenExporting, &plan);
+    EXPECT_EQ(run.exitCode, 143) << run.err;
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
+    EXPECT_EQ(PartialFiles(dir), 0);
+}
+
+// The player is never held up by its encoder once told to stop: a stop cuts the wait for
+// its end short, and a second stop of another kind ends the player while it is stuck
+// feeding one that takes nothing.
+TEST(VideoExport, StopsEndTheExportPromptlyWhateverTheEncoderDoes)
+{
+    const struct {
+        const char* what;
+        const char* body;  // the fake ffmpeg
+        std::vector<int> signals;
+        double waitSeconds;
+        int exitCode;  // -1: ended by the signal itself
+    } cases[] = {
+        {"never-ends", "cat > /dev/null\nexec sleep 60\n", {SIGTERM}, 3.0, 143},
+        {"takes-nothing", "exec sleep 60\n", {SIGINT, SIGTERM}, 3.0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = MakeProduction(std::string("prompt-") + c.what, "TIME 0.4 {\nEND;\n};\n");
+        WriteTestFile((dir / "keep.mp4").string(), "an older video");
+        StopPlan plan{dir, c.signals, c.waitSeconds};
+        PlayerRun run = RunProcess(STARFALL_EXE, ExportArgs("keep.mp4"), dir.string(),
+                                   {{"SDL_AUDIODRIVER", "dummy"}, {"PATH", FakeFfmpeg(dir / "fake", c.body)}}, 100.0,
+                                   &SendStopsWhenExporting, &plan);
+        const double afterStop =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - plan.lastSent).count();
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_LT(afterStop, 10.0) << "waited for the encoder after the stop";
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
+    }
+}
+
+// A launcher that leaves SIGCHLD ignored must not turn a failed encoder into a success.
+TEST(VideoExport, AnEncoderFailureIsSeenEvenWhenSIGCHLDIsInheritedIgnored)
+{
+    const fs::path dir = MakeProduction("sigchld-ignored");
+    WriteTestFile((dir / "keep.mp4").string(), "an older video");
+    const std::string fake = FakeFfmpeg(dir / "fake", "for last; do :; done\necho junk > \"$last\"\n"
+                                                      "cat > /dev/null\nexit 1\n");
+    std::vector<std::string> args = {"-c", "trap '' CHLD; exec \"$0\" \"$@\"", STARFALL_EXE};
+    for (const std::string& arg : ExportArgs("keep.mp4")) args.push_back(arg);
+    // bash (unlike dash) hands an ignored SIGCHLD on to the program it runs.
+    PlayerRun run = RunProcess("/bin/bash", args, dir.string(), {{"SDL_AUDIODRIVER", "dummy"}, {"PATH", fake}}, 120.0);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("ffmpeg failed with exit status 1"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadTestFile((dir / "keep.mp4").string()) == "an older video") << "keep.mp4 was replaced";
+    EXPECT_EQ(PartialFiles(dir), 0);
+}
+
+TEST(VideoExport, AnEncoderThatStopsReadingTheSoundFailsTheExport)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "video-sound-cut";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "out");
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    // Closes the sound's pipe at once, takes every picture and reports success.
+    setenv("PATH", FakeFfmpeg(dir, "exec 3<&-\nfor last; do :; done\ncat > /dev/null\necho video > \"$last\"\n").c_str(),
+           1);
+    const std::string output = (dir / "out" / "video.mp4").string();
+    std::string error;
+    try {
+        VideoEncoding encoding;
+        encoding.width = 64;
+        encoding.height = 48;
+        VideoExport video(output, encoding, std::vector<uint8_t>(1 << 20, 7), std::chrono::milliseconds(2000));
+        const std::vector<uint8_t> picture(64 * 48 * 3, 128);
+        for (int frame = 0; frame < 10; ++frame)
+            video.AddFrame(picture);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the encoder has closed the pipe by now
+        video.Finish();
+    } catch (const AppError& raised) {
+        error = raised.what();
+    }
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(error, "Cannot export the video [" + output + "] : cannot send the soundtrack to ffmpeg (Broken pipe).");
+    EXPECT_TRUE(FolderEntries(dir / "out").empty());
 }

@@ -372,6 +372,21 @@ TEST_F(WindowOnXvfb, ErrorDialogWaitsForTheUserThenThePlayerFails)
     EXPECT_NE(run.err.find("Cannot open file [Script.txt]."), std::string::npos) << run.err;
 }
 
+TEST_F(WindowOnXvfb, AStopSignalClosesTheErrorDialogAndTheStatusStaysTheErrors)
+{
+    const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "error-dialog-signal";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const SignalledRun run = Signal(dir, {"--no-dialog", "--windowed", "--pak", "/nonexistent.pak"},
+                                    "Starfall Trailer, By Vireo! - ", SIGTERM);
+    EXPECT_TRUE(run.sent);
+    EXPECT_FALSE(run.run.timedOut) << "the dialog stayed open after the signal";
+    EXPECT_LT(run.seconds, 30.0);
+    EXPECT_EQ(run.run.exitCode, 1) << run.run.err;
+    // The archive that could not be opened is named, on stderr as in the dialog.
+    EXPECT_NE(run.run.err.find("Cannot open the archive [/nonexistent.pak]."), std::string::npos) << run.run.err;
+}
+
 TEST_F(WindowOnXvfb, StartDialogWithoutItsPictureStopsWithTheReadersError)
 {
     const fs::path dir = fs::path(STARFALL_TEST_OUTPUT_DIR) / "app" / "dialog-no-picture";

@@ -1,8 +1,10 @@
 /* Test helper preloaded into the player: a real processor fault at a chosen point.
  * STARFALL_FAULT_ON_OPEN=<name> faults when a file of that name is opened for reading or
- * writing; STARFALL_FAULT_IN=Mix_HaltChannel faults when the sound is stopped (shut-down). */
+ * writing; STARFALL_FAULT_IN=Mix_HaltChannel faults when the sound is stopped (shut-down);
+ * STARFALL_SIGNAL_ON_OPEN=<name> sends the player SIGTERM as that file is opened. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,9 +18,9 @@ __attribute__((noinline, visibility("default"))) void starfall_injected_fault(vo
     starfall_injected_sink = 100 / starfall_injected_divisor;
 }
 
-static int FaultsOnOpen(const char* path)
+static int Named(const char* variable, const char* path)
 {
-    const char* name = getenv("STARFALL_FAULT_ON_OPEN");
+    const char* name = getenv(variable);
     if (name == NULL || *name == '\0' || path == NULL)
         return 0;
     const char* slash = strrchr(path, '/');
@@ -27,8 +29,10 @@ static int FaultsOnOpen(const char* path)
 
 static FILE* OpenFile(const char* symbol, const char* path, const char* mode)
 {
-    if (FaultsOnOpen(path))
+    if (Named("STARFALL_FAULT_ON_OPEN", path))
         starfall_injected_fault();
+    if (Named("STARFALL_SIGNAL_ON_OPEN", path))
+        raise(SIGTERM);
     FILE* (*real)(const char*, const char*) = (FILE * (*)(const char*, const char*)) dlsym(RTLD_NEXT, symbol);
     return real ? real(path, mode) : NULL;
 }

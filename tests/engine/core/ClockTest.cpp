@@ -173,3 +173,18 @@ TEST_F(ClockTest, APinHoldsTheTimeAndUnpinningReturnsToTheCounter)
     ClockResetForTesting();
     EXPECT_FALSE(ClockIsPinned());
 }
+
+TEST_F(ClockTest, RestartingTheOriginKeepsFullResolutionAfterADayAndKeepsTheRate)
+{
+    counter.frequency = 1000000000;
+    ClockStart();
+    counter.Advance(86400.0);  // a day: a float second count this large steps by 7.8 ms
+    ClockSetRate(2.0f);
+    ClockRestartOrigin();
+    EXPECT_EQ(ClockNow(), 0.0f);
+    counter.Advance(0.001);
+    EXPECT_FLOAT_EQ(ClockNow(), 0.002f) << "a millisecond at rate 2, told apart";
+    ClockSetRate(1.0f);
+    counter.Advance(0.5);
+    EXPECT_FLOAT_EQ(ClockNow(), 0.502f);
+}
