@@ -34,7 +34,7 @@ target_link_libraries(vireo_pak PUBLIC vireo_core)
 starfall_web_library(vireo_device engine/device)
 target_link_libraries(vireo_device PUBLIC vireo_core)
 
-starfall_web_library(vireo_device_gl engine/device/gl GLContext.cpp GLTextureFormat.cpp)
+starfall_web_library(vireo_device_gl engine/device/gl GLContext.cpp GLTextureFormat.cpp GLQueries.cpp)
 target_link_libraries(vireo_device_gl PUBLIC vireo_device)
 
 starfall_web_library(vireo_layers engine/layers)
@@ -59,6 +59,7 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/AuthorKeys.cpp
   ${CMAKE_SOURCE_DIR}/app/Benchmark.cpp
   ${CMAKE_SOURCE_DIR}/app/BenchSink.cpp
+  ${CMAKE_SOURCE_DIR}/app/FillRate.cpp
   ${CMAKE_SOURCE_DIR}/app/FrameSink.cpp
   ${CMAKE_SOURCE_DIR}/app/LiveReload.cpp
   ${CMAKE_SOURCE_DIR}/app/PlaybackController.cpp

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLDrawSkip.h"
 #include "engine/device/gl/GLTexture.h"
 #include "engine/device/gl/GLVertexBuffer.h"
 
@@ -82,6 +83,12 @@ void GLDevice::Append(PrimitiveType type, const Vertex* vertices, int vertexCoun
 {
     if (!initialised_ || vertices == nullptr || vertexCount <= 0) return;
     if (KindOf(type) == BatchKind::None) return;
+    // Only blended draws without the depth test can be invisible; the rest skip the check.
+    if (skipInvisible_ && alphaBlend_ && !depthTest_ &&
+        DrawLeavesPictureUnchanged(DrawEffects(), vertices, vertexCount)) {
+        ++skippedDraws_;
+        return;
+    }
     if (!batch_.Accepts(type)) FlushBatch();
     batch_.Append(type, vertices, vertexCount, indices, indexCount);
     if (batch_.GetVertices().size() >= kBatchVertexLimit) FlushBatch();
@@ -100,16 +107,14 @@ void GLDevice::FlushBatch()
     batch_.Clear();
 }
 
-void GLDevice::PrepareDraw()
+PipelineKey GLDevice::CurrentPipelineKey() const
 {
     PipelineKey key;
     key.stages[0] = stages_[0].key;
     key.stages[1] = stages_[1].key;
     for (int i = 0; i < 2; ++i) {
         auto* texture = static_cast<GLTexture*>(stages_[i].texture);
-        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
-        key.stages[i].textured = id != 0;
-        if (id != 0) state_.ActiveTextureBind(i, id);
+        key.stages[i].textured = texture != nullptr && texture->GetGLTexture() != 0;
     }
     // Stage 0 always runs; the cascade stops at the first disabled stage.
     if (key.stages[0].colorOp == kStageDisabled) key.stages[0].colorOp = static_cast<uint8_t>(ColorOp::Modulate);
@@ -128,6 +133,28 @@ void GLDevice::PrepareDraw()
     }
     key.fog = fogEnabled_;
     key.fogMode = static_cast<uint8_t>(fogMode_);
+    return key;
+}
+
+DrawEffectState GLDevice::DrawEffects() const
+{
+    DrawEffectState effects;
+    effects.pipeline = CurrentPipelineKey();
+    effects.blend = alphaBlend_;
+    effects.src = srcBlend_;
+    effects.dest = destBlend_;
+    effects.depthTest = depthTest_;
+    return effects;
+}
+
+void GLDevice::PrepareDraw()
+{
+    const PipelineKey key = CurrentPipelineKey();
+    for (int i = 0; i < 2; ++i) {
+        auto* texture = static_cast<GLTexture*>(stages_[i].texture);
+        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
+        if (id != 0) state_.ActiveTextureBind(i, id);
+    }
 
     GLProgram& program = programs_.Get(key, state_);
     state_.UseProgram(program.id);
@@ -329,4 +356,24 @@ bool GLDevice::DrawTestPattern()
         lightingEnabled_ = true;
     }
     return true;
+}
+
+void GLDevice::BeginMeasure(uint32_t tag)
+{
+    if (!initialised_) return;
+    FlushBatch();
+    queries_.Begin(tag);
+}
+
+void GLDevice::EndMeasure()
+{
+    if (!initialised_) return;
+    FlushBatch();
+    queries_.End();
+}
+
+void GLDevice::TakeMeasures(std::vector<MeasuredSpan>& out, bool wait)
+{
+    if (!initialised_) return;
+    queries_.Take(out, wait);
 }
