@@ -41,6 +41,7 @@ protected:
 // the newest span are still "in flight" until a waiting take.
 class MeasuringDevice : public RecordingDevice {
 public:
+    using RecordingDevice::RecordingDevice;
     MeasureSupport GetMeasureSupport() const override { return support; }
     void BeginMeasure(uint32_t tag) override
     {
