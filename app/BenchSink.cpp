@@ -16,6 +16,8 @@ namespace {
 constexpr long kFramesPerEmptyFrame = 8;
 // The floor is measured on at least this many empty frames.
 constexpr long kLeastEmptyFrames = 100;
+// Fill and GPU time are counted on one production frame of this many.
+constexpr long kFramesPerMeasuredFrame = 4;
 // The fill-rate round is timed once it lasts this long.
 constexpr double kFillRoundSeconds = 0.25;
 
@@ -26,7 +28,8 @@ BenchSink::BenchSink(RenderDevice& device, Font& font, const PlaybackController&
     : device_(device), font_(font), playback_(playback), fixedStepFps_(fixedStepFps),
       jsonPath_(std::move(jsonPath)), clock_(clock), recorder_(clock)
 {
-    recorder_.MeasureWith(&device_, static_cast<double>(device_.GetWidth()) * device_.GetHeight());
+    recorder_.MeasureWith(&device_, static_cast<double>(device_.GetWidth()) * device_.GetHeight(),
+                          kFramesPerMeasuredFrame);
 }
 
 void BenchSink::OnFrame(const PresentedFrame&)

@@ -96,10 +96,11 @@ BenchRecorder::BenchRecorder(BenchClock& clock)
 {
 }
 
-void BenchRecorder::MeasureWith(RenderDevice* device, double screenPixels)
+void BenchRecorder::MeasureWith(RenderDevice* device, double screenPixels, long every)
 {
     measured_ = device;
     screenPixels_ = screenPixels;
+    measureEvery_ = std::max(1L, every);
 }
 
 uint32_t BenchRecorder::TagOf(const std::string& type)
@@ -120,13 +121,16 @@ void BenchRecorder::BeginFrame(bool empty)
     empty_ = empty;
     frameStartWall_ = clock_.Wall();
     frameStartCpu_ = clock_.ThreadCpu();
-    if (measured_ && !empty)
+    measuring_ = measured_ && !empty && GetFrames() % measureEvery_ == 0;
+    if (measuring_) {
+        ++measuredFrames_;
         measured_->BeginMeasure(0);
+    }
 }
 
 void BenchRecorder::PictureDone()
 {
-    if (measured_ && !empty_)
+    if (measuring_)
         measured_->EndMeasure();
 }
 
@@ -171,7 +175,7 @@ std::string TypeKey(const Layer& layer)
 
 void BenchRecorder::BeforeLayerFrame(const Layer& layer)
 {
-    if (measured_ && !empty_)
+    if (measuring_)
         measured_->BeginMeasure(TagOf(TypeKey(layer)));
     layerStartCpu_ = clock_.ThreadCpu();
 }
@@ -180,7 +184,7 @@ void BenchRecorder::AfterLayerFrame(const Layer& layer)
 {
     const double spent = clock_.ThreadCpu() - layerStartCpu_;
     layerCpu_[TypeKey(layer)] += spent;
-    if (measured_ && !empty_)
+    if (measuring_)
         measured_->BeginMeasure(0);
 }
 
@@ -199,7 +203,9 @@ BenchFigures BenchRecorder::Compute() const
     f.ratio = f.emptyFramesPerSecond > 0.0 ? f.framesPerSecond / f.emptyFramesPerSecond : 0.0;
 
     const double frameWall = productionSeconds_;
-    const double frames = f.frames > 0 ? static_cast<double>(f.frames) : 0.0;
+    // Counts come from the measured frames only; GPU seconds are scaled up to the whole run.
+    const double frames = measuredFrames_ > 0 ? static_cast<double>(measuredFrames_) : 0.0;
+    const double gpuScale = frames > 0.0 ? static_cast<double>(f.frames) / frames : 0.0;
     auto screens = [&](uint64_t samples) {
         return frames > 0.0 && screenPixels_ > 0.0 ? static_cast<double>(samples) / screenPixels_ / frames : 0.0;
     };
@@ -208,7 +214,7 @@ BenchFigures BenchRecorder::Compute() const
         LayerTypeTime row{type, cpu, frameWall > 0.0 ? cpu / frameWall : 0.0};
         auto tag = tags_.find(type);
         if (tag != tags_.end()) {
-            row.gpuSeconds = tagGpu_[tag->second];
+            row.gpuSeconds = tagGpu_[tag->second] * gpuScale;
             row.fillScreens = screens(tagSamples_[tag->second]);
         }
         f.layers.push_back(row);
@@ -225,7 +231,7 @@ BenchFigures BenchRecorder::Compute() const
         samples += tagSamples_[tag];
         gpu += tagGpu_[tag];
     }
-    f.otherGpuSeconds = tagGpu_[0];
+    f.otherGpuSeconds = tagGpu_[0] * gpuScale;
     f.otherFillScreens = screens(tagSamples_[0]);
     f.fill.screensPerFrame = screens(samples);
     f.fill.gpuMsPerFrame = frames > 0.0 ? gpu * 1000.0 / frames : 0.0;

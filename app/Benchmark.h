@@ -80,9 +80,10 @@ double Quantile(std::vector<double> times, double q);
 class BenchRecorder : public LayerFrameObserver {
 public:
     explicit BenchRecorder(BenchClock& clock);
-    // Counts the fragments and GPU time of every layer through device (not owned) from the
-    // next frame on; screenPixels converts fragments into screens.
-    void MeasureWith(RenderDevice* device, double screenPixels);
+    // Counts the fragments and GPU time of every layer through device (not owned) on one
+    // production frame of every `every` from the next frame on (measuring splits the draw
+    // batches, so it is kept off most frames); screenPixels converts fragments into screens.
+    void MeasureWith(RenderDevice* device, double screenPixels, long every = 1);
     // The production's picture is finished (before the read-outs go to Present).
     void PictureDone();
     // Takes the spans whose counts are in (all of them with wait).
@@ -119,6 +120,9 @@ private:
     uint32_t TagOf(const std::string& type);
     RenderDevice* measured_ = nullptr;
     double screenPixels_ = 0.0;
+    long measureEvery_ = 1;
+    bool measuring_ = false;  // this frame is measured
+    long measuredFrames_ = 0;
     std::vector<std::string> tagTypes_{""};
     std::map<std::string, uint32_t> tags_;
     std::vector<uint64_t> tagSamples_{0};

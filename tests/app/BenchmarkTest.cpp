@@ -79,54 +79,65 @@ public:
 
 TEST(Benchmark, FillAndGpuTimeAreCountedPerLayerTypeAndAgainstTheFillRate)
 {
-    StepClock clock;
-    BenchRecorder recorder(clock);
-    MeasuringDevice device(10, 10);  // 100 pixels a screen
-    recorder.MeasureWith(&device, 100.0);
-    NamedLayer image(device, "GFXLayer"), water(device, "WaterText"), second(device, "GFXLayer");
-    // Per frame: GFXLayer 150 + 100 fragments (1 ms GPU each), WaterText 50 (0.5 ms), the
-    // read-outs after the layers 20 (0.25 ms). Frames of 10 and 30 ms wall.
-    for (double frameMs : {10.0, 30.0}) {
-        recorder.BeginFrame(false);
-        for (auto [layer, samples, gpu] : {std::tuple{&image, 150, 0.001}, {&water, 50, 0.0005}, {&second, 100, 0.001}}) {
-            recorder.BeforeLayerFrame(*layer);
-            device.Drew(samples, gpu);
-            recorder.AfterLayerFrame(*layer);
+    // Measured on every frame, and on every second one: the same frames give the same figures.
+    for (long every : {1L, 2L}) {
+        SCOPED_TRACE(every);
+        StepClock clock;
+        BenchRecorder recorder(clock);
+        MeasuringDevice device(10, 10);  // 100 pixels a screen
+        recorder.MeasureWith(&device, 100.0, every);
+        NamedLayer image(device, "GFXLayer"), water(device, "WaterText"), second(device, "GFXLayer");
+        int frame = 0;
+        // Per frame: GFXLayer 150 + 100 fragments (1 ms GPU each), WaterText 50 (0.5 ms), the
+        // read-outs after the layers 20 (0.25 ms). Frames of 10 and 30 ms wall.
+        for (double frameMs : {10.0, 30.0}) {
+            const int begunAtStart = device.begun;
+            recorder.BeginFrame(false);
+            const std::tuple<NamedLayer*, int, double> draws[] = {
+                {&image, 150, 0.001}, {&water, 50, 0.0005}, {&second, 100, 0.001}};
+            for (auto [layer, samples, gpu] : draws) {
+                recorder.BeforeLayerFrame(*layer);
+                device.Drew(samples, gpu);
+                recorder.AfterLayerFrame(*layer);
+            }
+            device.Drew(20, 0.00025);
+            recorder.PictureDone();
+            clock.Spend(frameMs / 1000.0, 0.0);
+            recorder.EndFrame();
+            // A measured frame opens one span before, after and around each of its 3 layers.
+            EXPECT_EQ(device.begun - begunAtStart, frame % every == 0 ? 7 : 0) << "frame " << frame;
+            ++frame;
+            // The empty frame is neither counted nor measured.
+            const int begunBefore = device.begun;
+            recorder.BeginFrame(true);
+            device.Drew(1000, 1.0);
+            recorder.PictureDone();
+            clock.Spend(0.001, 0.0);
+            recorder.EndFrame();
+            EXPECT_EQ(device.begun, begunBefore);
         }
-        device.Drew(20, 0.00025);
-        recorder.PictureDone();
-        clock.Spend(frameMs / 1000.0, 0.0);
-        recorder.EndFrame();
-        // The empty frame is neither counted nor measured.
-        const int begunBefore = device.begun;
-        recorder.BeginFrame(true);
-        device.Drew(1000, 1.0);
-        recorder.PictureDone();
-        clock.Spend(0.001, 0.0);
-        recorder.EndFrame();
-        EXPECT_EQ(device.begun, begunBefore);
-    }
-    recorder.CollectMeasures(true);
-    EXPECT_TRUE(device.ended.empty());
-    recorder.SetFillRate(3200.0);
-    const BenchFigures f = recorder.Compute();
+        recorder.CollectMeasures(true);
+        EXPECT_TRUE(device.ended.empty());
+        recorder.SetFillRate(3200.0);
+        const BenchFigures f = recorder.Compute();
 
-    EXPECT_TRUE(f.fill.counted);
-    EXPECT_TRUE(f.fill.timed);
-    // (250 + 50 + 20) fragments a frame over 100 pixels.
-    EXPECT_NEAR(f.fill.screensPerFrame, 3.2, 1e-9);
-    // 3200 fragments/s over 320 a frame: 10 frames/s; two frames in 40 ms are 50 frames/s.
-    EXPECT_NEAR(f.fill.fillLimitedFps, 10.0, 1e-9);
-    EXPECT_NEAR(f.fill.shareOfFillLimit, 5.0, 1e-9);
-    EXPECT_NEAR(f.fill.gpuMsPerFrame, 2.75, 1e-9);
-    ASSERT_EQ(f.layers.size(), 2u);
-    for (const LayerTypeTime& layer : f.layers) {
-        const bool isImage = layer.type == "GFXLayer";
-        EXPECT_NEAR(layer.fillScreens, isImage ? 2.5 : 0.5, 1e-9) << layer.type;
-        EXPECT_NEAR(layer.gpuSeconds, isImage ? 0.004 : 0.001, 1e-12) << layer.type;
+        EXPECT_TRUE(f.fill.counted);
+        EXPECT_TRUE(f.fill.timed);
+        // (250 + 50 + 20) fragments a frame over 100 pixels.
+        EXPECT_NEAR(f.fill.screensPerFrame, 3.2, 1e-9);
+        // 3200 fragments/s over 320 a frame: 10 frames/s; two frames in 40 ms are 50 frames/s.
+        EXPECT_NEAR(f.fill.fillLimitedFps, 10.0, 1e-9);
+        EXPECT_NEAR(f.fill.shareOfFillLimit, 5.0, 1e-9);
+        EXPECT_NEAR(f.fill.gpuMsPerFrame, 2.75, 1e-9);
+        ASSERT_EQ(f.layers.size(), 2u);
+        for (const LayerTypeTime& layer : f.layers) {
+            const bool isImage = layer.type == "GFXLayer";
+            EXPECT_NEAR(layer.fillScreens, isImage ? 2.5 : 0.5, 1e-9) << layer.type;
+            EXPECT_NEAR(layer.gpuSeconds, isImage ? 0.004 : 0.001, 1e-12) << layer.type;
+        }
+        EXPECT_NEAR(f.otherFillScreens, 0.2, 1e-9);
+        EXPECT_NEAR(f.otherGpuSeconds, 0.0005, 1e-12);
     }
-    EXPECT_NEAR(f.otherFillScreens, 0.2, 1e-9);
-    EXPECT_NEAR(f.otherGpuSeconds, 0.0005, 1e-12);
 }
 
 TEST(Benchmark, FillRateLimitIsUnknownWithoutARateOrWithoutFill)
