@@ -17,7 +17,7 @@ constexpr long kFramesPerEmptyFrame = 8;
 // The floor is measured on at least this many empty frames.
 constexpr long kLeastEmptyFrames = 100;
 // Fill and GPU time are counted on one production frame of this many.
-constexpr long kFramesPerMeasuredFrame = 4;
+constexpr long kFramesPerMeasuredFrame = 16;
 // The fill-rate round is timed once it lasts this long.
 constexpr double kFillRoundSeconds = 0.25;
 
