@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/FillRate.h"
 #include "app/PlaybackController.h"
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
@@ -15,14 +16,25 @@ namespace {
 constexpr long kFramesPerEmptyFrame = 8;
 // The floor is measured on at least this many empty frames.
 constexpr long kLeastEmptyFrames = 100;
+// Fill and GPU time are counted on one production frame of this many.
+constexpr long kFramesPerMeasuredFrame = 16;
+// The fill-rate round is timed once it lasts this long.
+constexpr double kFillRoundSeconds = 0.25;
 
 }  // namespace
 
 BenchSink::BenchSink(RenderDevice& device, Font& font, const PlaybackController& playback, double fixedStepFps,
                      std::string jsonPath, BenchClock& clock)
     : device_(device), font_(font), playback_(playback), fixedStepFps_(fixedStepFps),
-      jsonPath_(std::move(jsonPath)), recorder_(clock)
+      jsonPath_(std::move(jsonPath)), clock_(clock), recorder_(clock)
 {
+    recorder_.MeasureWith(&device_, static_cast<double>(device_.GetWidth()) * device_.GetHeight(),
+                          kFramesPerMeasuredFrame);
+}
+
+void BenchSink::OnFrame(const PresentedFrame&)
+{
+    recorder_.PictureDone();
 }
 
 void BenchSink::BeforeFrame()
@@ -57,7 +69,11 @@ void BenchSink::Finish()
 {
     while (recorder_.GetEmptyFrames() < kLeastEmptyFrames)
         EmptyFrame();
+    recorder_.CollectMeasures(true);
+    // After the production, so its frames and this round never share the device's state.
+    recorder_.SetFillRate(MeasureFillRate(device_, clock_, kFillRoundSeconds).fragmentsPerSecond);
     BenchFigures figures = recorder_.Compute();
+    figures.fill.softwareTimer = figures.fill.timed && !device_.IsHardware();
     figures.mode = std::to_string(device_.GetWidth()) + "x" + std::to_string(device_.GetHeight()) + "x" +
                    std::to_string(device_.GetBitsPerPixel());
     figures.fixedStepFps = fixedStepFps_;

@@ -16,7 +16,7 @@ public:
               std::string jsonPath, BenchClock& clock);
 
     void BeforeFrame() override;
-    void OnFrame(const PresentedFrame&) override {}
+    void OnFrame(const PresentedFrame&) override;
     void AfterPresent(const PresentedFrame& frame) override;
     // A short run still measures its floor on enough frames; then the report.
     void Finish() override;
@@ -31,6 +31,7 @@ private:
     const PlaybackController& playback_;
     double fixedStepFps_;
     std::string jsonPath_;
+    BenchClock& clock_;
     BenchRecorder recorder_;
     double startupMs_ = -1.0;
 };

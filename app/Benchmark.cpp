@@ -83,9 +83,37 @@ double Quantile(std::vector<double> times, double q)
     return times[rank - 1];
 }
 
+double FillLimitedRate(double fragmentsPerSecond, double screensPerFrame, double screenPixels)
+{
+    const double fragmentsPerFrame = screensPerFrame * screenPixels;
+    if (!(fragmentsPerSecond > 0.0) || !(fragmentsPerFrame > 0.0))
+        return 0.0;
+    return fragmentsPerSecond / fragmentsPerFrame;
+}
+
 BenchRecorder::BenchRecorder(BenchClock& clock)
     : clock_(clock)
 {
+}
+
+void BenchRecorder::MeasureWith(RenderDevice* device, double screenPixels, long every)
+{
+    measured_ = device;
+    screenPixels_ = screenPixels;
+    measureEvery_ = std::max(1L, every);
+}
+
+uint32_t BenchRecorder::TagOf(const std::string& type)
+{
+    auto found = tags_.find(type);
+    if (found != tags_.end())
+        return found->second;
+    const auto tag = static_cast<uint32_t>(tagTypes_.size());
+    tags_.emplace(type, tag);
+    tagTypes_.push_back(type);
+    tagSamples_.push_back(0);
+    tagGpu_.push_back(0.0);
+    return tag;
 }
 
 void BenchRecorder::BeginFrame(bool empty)
@@ -93,6 +121,31 @@ void BenchRecorder::BeginFrame(bool empty)
     empty_ = empty;
     frameStartWall_ = clock_.Wall();
     frameStartCpu_ = clock_.ThreadCpu();
+    measuring_ = measured_ && !empty && GetFrames() % measureEvery_ == 0;
+    if (measuring_) {
+        ++measuredFrames_;
+        measured_->BeginMeasure(0);
+    }
+}
+
+void BenchRecorder::PictureDone()
+{
+    if (measuring_)
+        measured_->EndMeasure();
+}
+
+void BenchRecorder::CollectMeasures(bool wait)
+{
+    if (!measured_)
+        return;
+    spans_.clear();
+    measured_->TakeMeasures(spans_, wait);
+    for (const RenderDevice::MeasuredSpan& span : spans_) {
+        if (span.tag >= tagSamples_.size())
+            continue;
+        tagSamples_[span.tag] += span.samples;
+        tagGpu_[span.tag] += span.gpuSeconds;
+    }
 }
 
 void BenchRecorder::EndFrame()
@@ -106,18 +159,33 @@ void BenchRecorder::EndFrame()
     frameSeconds_.push_back(seconds);
     productionSeconds_ += seconds;
     frameCpuTotal_ += clock_.ThreadCpu() - frameStartCpu_;
+    // Counts come in a frame or two behind; taking them as they arrive keeps the pool small.
+    CollectMeasures(false);
 }
 
-void BenchRecorder::BeforeLayerFrame(const Layer&)
+namespace {
+
+std::string TypeKey(const Layer& layer)
 {
+    const std::string& type = layer.GetTypeName();
+    return type.empty() ? "(unnamed)" : type;
+}
+
+}  // namespace
+
+void BenchRecorder::BeforeLayerFrame(const Layer& layer)
+{
+    if (measuring_)
+        measured_->BeginMeasure(TagOf(TypeKey(layer)));
     layerStartCpu_ = clock_.ThreadCpu();
 }
 
 void BenchRecorder::AfterLayerFrame(const Layer& layer)
 {
     const double spent = clock_.ThreadCpu() - layerStartCpu_;
-    const std::string& type = layer.GetTypeName();
-    layerCpu_[type.empty() ? "(unnamed)" : type] += spent;
+    layerCpu_[TypeKey(layer)] += spent;
+    if (measuring_)
+        measured_->BeginMeasure(0);
 }
 
 BenchFigures BenchRecorder::Compute() const
@@ -135,10 +203,42 @@ BenchFigures BenchRecorder::Compute() const
     f.ratio = f.emptyFramesPerSecond > 0.0 ? f.framesPerSecond / f.emptyFramesPerSecond : 0.0;
 
     const double frameWall = productionSeconds_;
+    // Counts come from the measured frames only; GPU seconds are scaled up to the whole run.
+    const double frames = measuredFrames_ > 0 ? static_cast<double>(measuredFrames_) : 0.0;
+    const double gpuScale = frames > 0.0 ? static_cast<double>(f.frames) / frames : 0.0;
+    auto screens = [&](uint64_t samples) {
+        return frames > 0.0 && screenPixels_ > 0.0 ? static_cast<double>(samples) / screenPixels_ / frames : 0.0;
+    };
     double layersCpu = 0.0;
     for (const auto& [type, cpu] : layerCpu_) {
-        f.layers.push_back({type, cpu, frameWall > 0.0 ? cpu / frameWall : 0.0});
+        LayerTypeTime row{type, cpu, frameWall > 0.0 ? cpu / frameWall : 0.0};
+        auto tag = tags_.find(type);
+        if (tag != tags_.end()) {
+            row.gpuSeconds = tagGpu_[tag->second] * gpuScale;
+            row.fillScreens = screens(tagSamples_[tag->second]);
+        }
+        f.layers.push_back(row);
         layersCpu += cpu;
+    }
+    if (measured_) {
+        const RenderDevice::MeasureSupport support = measured_->GetMeasureSupport();
+        f.fill.counted = support.samples;
+        f.fill.timed = support.gpuTime;
+    }
+    uint64_t samples = 0;
+    double gpu = 0.0;
+    for (size_t tag = 0; tag < tagSamples_.size(); ++tag) {
+        samples += tagSamples_[tag];
+        gpu += tagGpu_[tag];
+    }
+    f.otherGpuSeconds = tagGpu_[0] * gpuScale;
+    f.otherFillScreens = screens(tagSamples_[0]);
+    f.fill.screensPerFrame = screens(samples);
+    f.fill.gpuMsPerFrame = frames > 0.0 ? gpu * 1000.0 / frames : 0.0;
+    f.fill.fragmentsPerSecond = fillRate_;
+    if (f.fill.counted) {
+        f.fill.fillLimitedFps = FillLimitedRate(fillRate_, f.fill.screensPerFrame, screenPixels_);
+        f.fill.shareOfFillLimit = f.fill.fillLimitedFps > 0.0 ? f.framesPerSecond / f.fill.fillLimitedFps : 0.0;
     }
     std::stable_sort(f.layers.begin(), f.layers.end(),
                      [](const LayerTypeTime& a, const LayerTypeTime& b) { return a.cpuSeconds > b.cpuSeconds; });
@@ -161,16 +261,41 @@ std::string FormatBenchText(const BenchFigures& f)
     out << "start-up ms         " << (f.startupMs < 0.0 ? std::string("unknown") : Fixed(f.startupMs, 0)) << "\n";
     out << "peak resident MiB   "
         << (f.peakResidentMb < 0.0 ? std::string("unknown") : Fixed(f.peakResidentMb, 1)) << "\n";
-    out << "CPU time per layer type (main thread; share of the frame time):\n";
+    const FillFigures& fill = f.fill;
+    if (fill.counted) {
+        out << "fill                " << Fixed(fill.screensPerFrame, 2) << " screens/frame (fragments drawn / pixels of "
+            << f.mode << ")\n";
+        out << "fill rate           "
+            << (fill.fragmentsPerSecond > 0.0 ? Fixed(fill.fragmentsPerSecond / 1e6, 1) + " Mfragments/s" : "unknown")
+            << " (full-screen blended quads, this run)\n";
+        if (fill.fillLimitedFps > 0.0)
+            out << "fill-limited rate   " << Fixed(fill.fillLimitedFps, 1) << " frames/s; the production runs at "
+                << Fixed(fill.shareOfFillLimit * 100.0, 1) << " % of it\n";
+        else
+            out << "fill-limited rate   unknown\n";
+    } else {
+        out << "fill                unknown (the device counts no fragments)\n";
+    }
+    if (fill.timed)
+        out << "GPU time            " << Fixed(fill.gpuMsPerFrame, 3) << " ms/frame"
+            << (fill.softwareTimer ? " (software renderer: its timer does not time the drawing alone; compare on hardware)" : "")
+            << "\n";
+    out << "CPU time per layer type (main thread; share of the frame time)";
+    out << (fill.timed ? ", GPU time" : "") << (fill.counted ? ", fill in screens/frame" : "") << ":\n";
     const double perFrame = f.frames > 0 ? 1000.0 / static_cast<double>(f.frames) : 0.0;
-    auto row = [&](const std::string& name, double cpu, double share) {
+    auto row = [&](const std::string& name, double cpu, double share, double gpu, double screens) {
         std::string left = "  " + name;
         left.resize(std::max<size_t>(left.size() + 1, 26), ' ');
-        out << left << Fixed(cpu * perFrame, 3) << " ms/frame  " << Fixed(share * 100.0, 1) << " %\n";
+        out << left << Fixed(cpu * perFrame, 3) << " ms/frame  " << Fixed(share * 100.0, 1) << " %";
+        if (fill.timed)
+            out << "  GPU " << Fixed(gpu * perFrame, 3) << " ms/frame";
+        if (fill.counted)
+            out << "  fill " << Fixed(screens, 2);
+        out << "\n";
     };
     for (const LayerTypeTime& layer : f.layers)
-        row(layer.type, layer.cpuSeconds, layer.share);
-    row("(device, present, rest)", f.otherCpuSeconds, f.otherShare);
+        row(layer.type, layer.cpuSeconds, layer.share, layer.gpuSeconds, layer.fillScreens);
+    row("(device, present, rest)", f.otherCpuSeconds, f.otherShare, f.otherGpuSeconds, f.otherFillScreens);
     return out.str();
 }
 
@@ -191,15 +316,28 @@ std::string FormatBenchJson(const BenchFigures& f)
     out << "  \"startup_ms\": " << (f.startupMs < 0.0 ? std::string("null") : Fixed(f.startupMs, 1)) << ",\n";
     out << "  \"peak_resident_mib\": "
         << (f.peakResidentMb < 0.0 ? std::string("null") : Fixed(f.peakResidentMb, 2)) << ",\n";
+    // A figure the device cannot give is null, never a zero that reads as measured.
+    auto orNull = [](bool known, double value, int decimals) { return known ? Fixed(value, decimals) : "null"; };
+    const FillFigures& fill = f.fill;
+    const bool rateKnown = fill.counted && fill.fillLimitedFps > 0.0;
+    out << "  \"fill\": {\"screens_per_frame\": " << orNull(fill.counted, fill.screensPerFrame, 4)
+        << ", \"fragments_per_second\": " << orNull(fill.fragmentsPerSecond > 0.0, fill.fragmentsPerSecond, 0)
+        << ", \"fill_limited_fps\": " << orNull(rateKnown, fill.fillLimitedFps, 2)
+        << ", \"share_of_fill_limited\": " << orNull(rateKnown, fill.shareOfFillLimit, 4) << "},\n";
+    out << "  \"gpu_ms_per_frame\": " << orNull(fill.timed, fill.gpuMsPerFrame, 4) << ",\n";
+    out << "  \"gpu_timer_software\": " << (fill.softwareTimer ? "true" : "false") << ",\n";
     out << "  \"layer_cpu\": [";
     for (size_t i = 0; i < f.layers.size(); ++i) {
         out << (i ? ",\n    " : "\n    ") << "{\"type\": " << JsonText(f.layers[i].type)
             << ", \"cpu_seconds\": " << Fixed(f.layers[i].cpuSeconds, 6) << ", \"share\": "
-            << Fixed(f.layers[i].share, 5) << "}";
+            << Fixed(f.layers[i].share, 5) << ", \"gpu_seconds\": " << orNull(f.fill.timed, f.layers[i].gpuSeconds, 6)
+            << ", \"fill_screens_per_frame\": " << orNull(f.fill.counted, f.layers[i].fillScreens, 4) << "}";
     }
     out << (f.layers.empty() ? "],\n" : "\n  ],\n");
     out << "  \"other_cpu_seconds\": " << Fixed(f.otherCpuSeconds, 6) << ",\n";
-    out << "  \"other_share\": " << Fixed(f.otherShare, 5) << "\n";
+    out << "  \"other_share\": " << Fixed(f.otherShare, 5) << ",\n";
+    out << "  \"other_gpu_seconds\": " << orNull(fill.timed, f.otherGpuSeconds, 6) << ",\n";
+    out << "  \"other_fill_screens_per_frame\": " << orNull(fill.counted, f.otherFillScreens, 4) << "\n";
     out << "}\n";
     return out.str();
 }

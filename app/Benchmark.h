@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/device/RenderDevice.h"
 #include "engine/layers/LayerStack.h"
 
 struct CommandLineOptions;
@@ -30,6 +31,20 @@ struct LayerTypeTime {
     std::string type;
     double cpuSeconds = 0.0;  // main thread, summed over the run
     double share = 0.0;       // of the summed frame (wall) time
+    double gpuSeconds = 0.0;  // graphics processor, summed (when the device has timers)
+    double fillScreens = 0.0; // fragments drawn per production frame, in screens
+};
+
+// What the fill costs: the production's fragments against the machine's fill rate.
+struct FillFigures {
+    bool counted = false;  // the device counts fragments (otherwise the fill is unknown)
+    bool timed = false;    // the device has GPU timers
+    double screensPerFrame = 0.0;    // fragments per production frame / pixels of the mode
+    double fragmentsPerSecond = 0.0; // calibrated on full-screen blended quads; 0 unknown
+    double fillLimitedFps = 0.0;     // the frame rate the fill alone allows; 0 unknown
+    double shareOfFillLimit = 0.0;   // the production's frame rate as a share of it
+    double gpuMsPerFrame = 0.0;      // GPU time per production frame
+    bool softwareTimer = false;      // timed by a software renderer (empty spans read milliseconds)
 };
 
 struct BenchFigures {
@@ -47,7 +62,14 @@ struct BenchFigures {
     std::vector<LayerTypeTime> layers;  // largest first
     double otherCpuSeconds = 0.0;       // main-thread frame CPU outside the layers
     double otherShare = 0.0;
+    double otherGpuSeconds = 0.0;   // GPU time outside the layers (read-outs)
+    double otherFillScreens = 0.0;  // fill outside the layers, screens per frame
+    FillFigures fill;
 };
+
+// The frame rate the fill alone allows: fragmentsPerSecond over the fragments of a frame
+// (screensPerFrame x screenPixels); 0 when either is unknown or nothing is drawn.
+double FillLimitedRate(double fragmentsPerSecond, double screensPerFrame, double screenPixels);
 
 // Value at fraction q (0..1) of the sorted times: the median averages the two middle values,
 // the other quantiles take the nearest rank. 0 for no times.
@@ -58,6 +80,16 @@ double Quantile(std::vector<double> times, double q);
 class BenchRecorder : public LayerFrameObserver {
 public:
     explicit BenchRecorder(BenchClock& clock);
+    // Counts the fragments and GPU time of every layer through device (not owned) on one
+    // production frame of every `every` from the next frame on (measuring splits the draw
+    // batches, so it is kept off most frames); screenPixels converts fragments into screens.
+    void MeasureWith(RenderDevice* device, double screenPixels, long every = 1);
+    // The production's picture is finished (before the read-outs go to Present).
+    void PictureDone();
+    // Takes the spans whose counts are in (all of them with wait).
+    void CollectMeasures(bool wait);
+    // The machine's fill rate in fragments per second (calibrated by the caller).
+    void SetFillRate(double fragmentsPerSecond) { fillRate_ = fragmentsPerSecond; }
 
     void BeginFrame(bool empty = false);
     void EndFrame();
@@ -83,6 +115,20 @@ private:
     double productionSeconds_ = 0.0;
     double emptySeconds_ = 0.0;
     long emptyFrames_ = 0;
+
+    // Span tags: 0 is everything outside the layers, n the n-th layer type seen.
+    uint32_t TagOf(const std::string& type);
+    RenderDevice* measured_ = nullptr;
+    double screenPixels_ = 0.0;
+    long measureEvery_ = 1;
+    bool measuring_ = false;  // this frame is measured
+    long measuredFrames_ = 0;
+    std::vector<std::string> tagTypes_{""};
+    std::map<std::string, uint32_t> tags_;
+    std::vector<uint64_t> tagSamples_{0};
+    std::vector<double> tagGpu_{0.0};
+    std::vector<RenderDevice::MeasuredSpan> spans_;
+    double fillRate_ = 0.0;
 };
 
 // The report printed on stdout.

@@ -13,6 +13,7 @@ add_executable(starfall
   ${CMAKE_SOURCE_DIR}/app/AuthorKeys.cpp
   ${CMAKE_SOURCE_DIR}/app/Benchmark.cpp
   ${CMAKE_SOURCE_DIR}/app/BenchSink.cpp
+  ${CMAKE_SOURCE_DIR}/app/FillRate.cpp
   ${CMAKE_SOURCE_DIR}/app/FrameSink.cpp
   ${CMAKE_SOURCE_DIR}/app/LiveReload.cpp
   ${CMAKE_SOURCE_DIR}/app/PlaybackController.cpp

@@ -175,6 +175,28 @@ public:
     virtual bool TakeReadBack(std::vector<uint8_t>& rgb, bool wait);
     virtual size_t GetQueuedReadBacks() const { return queuedReadBacks_.size(); }
 
+    // ---- Measuring the drawing (benchmarks) ----
+    // What the draws of one span cost: fragments that passed every test (counted by the
+    // device) and the time the graphics processor spent on them.
+    struct MeasuredSpan {
+        uint32_t tag = 0;
+        uint64_t samples = 0;
+        double gpuSeconds = 0.0;
+    };
+    // Which counts a span carries on this device (neither by default).
+    struct MeasureSupport {
+        bool samples = false;
+        bool gpuTime = false;
+    };
+    virtual MeasureSupport GetMeasureSupport() const { return {}; }
+    // The draws from here to EndMeasure (or the next BeginMeasure, which ends the open span)
+    // are counted under tag. Spans do not nest. Default: nothing is counted.
+    virtual void BeginMeasure(uint32_t) {}
+    virtual void EndMeasure() {}
+    // Appends the ended spans whose counts are in, oldest first; with wait, every ended span
+    // (blocks until the drawing is done).
+    virtual void TakeMeasures(std::vector<MeasuredSpan>&, bool) {}
+
     // The font loaded from fileName, made and cached on first use; the device owns it.
     Font* GetFont(const char* fileName);
     // The font sheet changed on disk: the next GetFont of fileName reads it again, while

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/Benchmark.h"
@@ -36,7 +37,123 @@ protected:
     void Render() override {}
 };
 
+// A device whose spans get the fragments and GPU time the test says were drawn; counts of
+// the newest span are still "in flight" until a waiting take.
+class MeasuringDevice : public RecordingDevice {
+public:
+    using RecordingDevice::RecordingDevice;
+    MeasureSupport GetMeasureSupport() const override { return support; }
+    void BeginMeasure(uint32_t tag) override
+    {
+        EndMeasure();
+        open = true;
+        current = {tag, 0, 0.0};
+        ++begun;
+    }
+    void EndMeasure() override
+    {
+        if (open)
+            ended.push_back(current);
+        open = false;
+    }
+    void TakeMeasures(std::vector<MeasuredSpan>& out, bool wait) override
+    {
+        const size_t ready = wait || ended.empty() ? ended.size() : ended.size() - 1;
+        out.insert(out.end(), ended.begin(), ended.begin() + static_cast<long>(ready));
+        ended.erase(ended.begin(), ended.begin() + static_cast<long>(ready));
+    }
+    void Drew(uint64_t samples, double gpuSeconds)
+    {
+        current.samples += samples;
+        current.gpuSeconds += gpuSeconds;
+    }
+
+    MeasureSupport support{true, true};
+    MeasuredSpan current;
+    bool open = false;
+    int begun = 0;
+    std::vector<MeasuredSpan> ended;
+};
+
 }  // namespace
+
+TEST(Benchmark, FillAndGpuTimeAreCountedPerLayerTypeAndAgainstTheFillRate)
+{
+    // Measured on every frame, and on every second one: the same frames give the same figures.
+    for (long every : {1L, 2L}) {
+        SCOPED_TRACE(every);
+        StepClock clock;
+        BenchRecorder recorder(clock);
+        MeasuringDevice device(10, 10);  // 100 pixels a screen
+        recorder.MeasureWith(&device, 100.0, every);
+        NamedLayer image(device, "GFXLayer"), water(device, "WaterText"), second(device, "GFXLayer");
+        int frame = 0;
+        // Per frame: GFXLayer 150 + 100 fragments (1 ms GPU each), WaterText 50 (0.5 ms), the
+        // read-outs after the layers 20 (0.25 ms). Frames of 10 and 30 ms wall.
+        for (double frameMs : {10.0, 30.0}) {
+            const int begunAtStart = device.begun;
+            recorder.BeginFrame(false);
+            const std::tuple<NamedLayer*, int, double> draws[] = {
+                {&image, 150, 0.001}, {&water, 50, 0.0005}, {&second, 100, 0.001}};
+            for (auto [layer, samples, gpu] : draws) {
+                recorder.BeforeLayerFrame(*layer);
+                device.Drew(samples, gpu);
+                recorder.AfterLayerFrame(*layer);
+            }
+            device.Drew(20, 0.00025);
+            recorder.PictureDone();
+            clock.Spend(frameMs / 1000.0, 0.0);
+            recorder.EndFrame();
+            // A measured frame opens one span before, after and around each of its 3 layers.
+            EXPECT_EQ(device.begun - begunAtStart, frame % every == 0 ? 7 : 0) << "frame " << frame;
+            ++frame;
+            // The empty frame is neither counted nor measured.
+            const int begunBefore = device.begun;
+            recorder.BeginFrame(true);
+            device.Drew(1000, 1.0);
+            recorder.PictureDone();
+            clock.Spend(0.001, 0.0);
+            recorder.EndFrame();
+            EXPECT_EQ(device.begun, begunBefore);
+        }
+        recorder.CollectMeasures(true);
+        EXPECT_TRUE(device.ended.empty());
+        recorder.SetFillRate(3200.0);
+        const BenchFigures f = recorder.Compute();
+
+        EXPECT_TRUE(f.fill.counted);
+        EXPECT_TRUE(f.fill.timed);
+        // (250 + 50 + 20) fragments a frame over 100 pixels.
+        EXPECT_NEAR(f.fill.screensPerFrame, 3.2, 1e-9);
+        // 3200 fragments/s over 320 a frame: 10 frames/s; two frames in 40 ms are 50 frames/s.
+        EXPECT_NEAR(f.fill.fillLimitedFps, 10.0, 1e-9);
+        EXPECT_NEAR(f.fill.shareOfFillLimit, 5.0, 1e-9);
+        EXPECT_NEAR(f.fill.gpuMsPerFrame, 2.75, 1e-9);
+        ASSERT_EQ(f.layers.size(), 2u);
+        for (const LayerTypeTime& layer : f.layers) {
+            const bool isImage = layer.type == "GFXLayer";
+            EXPECT_NEAR(layer.fillScreens, isImage ? 2.5 : 0.5, 1e-9) << layer.type;
+            EXPECT_NEAR(layer.gpuSeconds, isImage ? 0.004 : 0.001, 1e-12) << layer.type;
+        }
+        EXPECT_NEAR(f.otherFillScreens, 0.2, 1e-9);
+        EXPECT_NEAR(f.otherGpuSeconds, 0.0005, 1e-12);
+    }
+}
+
+TEST(Benchmark, FillRateLimitIsUnknownWithoutARateOrWithoutFill)
+{
+    struct Case {
+        double rate, screens, pixels, expected;
+    };
+    const Case cases[] = {
+        {307200.0 * 600.0, 2.0, 307200.0, 300.0},  // 600 screens/s, 2 screens a frame
+        {1e9, 0.5, 1000.0, 2e6},
+        {0.0, 2.0, 307200.0, 0.0},  // no calibration
+        {1e9, 0.0, 307200.0, 0.0},  // nothing drawn: no limit to speak of
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(FillLimitedRate(c.rate, c.screens, c.pixels), c.expected) << c.rate << " " << c.screens;
+}
 
 TEST(Benchmark, QuantilesTakeTheMiddleAndTheNearestRank)
 {
@@ -160,6 +277,38 @@ TEST(Benchmark, ReportsCarryEveryFigureAndTheJsonEscapesNames)
     EXPECT_NE(FormatBenchJson(f).find("\"startup_ms\": null"), std::string::npos);
     EXPECT_NE(FormatBenchJson(f).find("\"layer_cpu\": []"), std::string::npos);
     EXPECT_NE(FormatBenchText(f).find("start-up ms         unknown"), std::string::npos);
+}
+
+TEST(Benchmark, FillAndGpuFiguresAreReportedWhenCountedAndNullOtherwise)
+{
+    BenchFigures f;
+    f.mode = "640x480x32";
+    f.frames = 100;
+    f.layers = {{"GFXLayer", 0.5, 0.1, 0.2, 1.75}};
+    f.otherGpuSeconds = 0.01;
+    f.otherFillScreens = 0.05;
+    f.fill = {true, true, 4.25, 5.2e8, 398.2, 0.3, 2.5};
+
+    const std::string text = FormatBenchText(f);
+    for (const char* part : {"4.25 screens/frame", "520.0 Mfragments/s", "398.2 frames/s", "30.0 %",
+                             "GPU time            2.500 ms/frame", "GPU 2.000 ms/frame  fill 1.75",
+                             "GPU 0.100 ms/frame  fill 0.05"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\nin:\n" << text;
+    const std::string json = FormatBenchJson(f);
+    for (const char* part : {"\"screens_per_frame\": 4.2500", "\"fragments_per_second\": 520000000",
+                             "\"fill_limited_fps\": 398.20", "\"share_of_fill_limited\": 0.3000",
+                             "\"gpu_ms_per_frame\": 2.5000", "\"gpu_seconds\": 0.200000",
+                             "\"fill_screens_per_frame\": 1.7500", "\"other_fill_screens_per_frame\": 0.0500"})
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\nin:\n" << json;
+
+    // A device without the counts: unknown, never zeros that read as measured.
+    f.fill = {};
+    EXPECT_NE(FormatBenchText(f).find("fill                unknown"), std::string::npos);
+    EXPECT_EQ(FormatBenchText(f).find("GPU"), std::string::npos);
+    const std::string unknown = FormatBenchJson(f);
+    for (const char* part : {"\"screens_per_frame\": null", "\"fill_limited_fps\": null", "\"gpu_ms_per_frame\": null",
+                             "\"gpu_seconds\": null", "\"other_fill_screens_per_frame\": null"})
+        EXPECT_NE(unknown.find(part), std::string::npos) << part << "\nin:\n" << unknown;
 }
 
 TEST(Benchmark, SectionEndsWhereTheScriptsEndStandsAndProcessFiguresAreRead)

@@ -199,6 +199,7 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK("Init");
+    queries_.Init();
     initialised_ = true;
     return true;
 }

@@ -11,6 +11,7 @@
 #include "engine/device/gl/GLEnumeration.h"
 #include "engine/device/gl/GLFramebuffer.h"
 #include "engine/device/gl/GLProgramCache.h"
+#include "engine/device/gl/GLQueries.h"
 #include "engine/device/gl/GLReadBackQueue.h"
 #include "engine/device/gl/GLStateCache.h"
 #include "engine/device/gl/GLVertexStream.h"
@@ -18,6 +19,7 @@
 class GLTexture;
 class GLSurface;
 struct SDLVideoUse;
+struct DrawEffectState;
 struct SDLWindowDeleter {
     void operator()(SDL_Window* window) const;
 };
@@ -143,6 +145,12 @@ public:
     void QueueReadBack() override;
     bool TakeReadBack(std::vector<uint8_t>& rgb, bool wait) override;
     size_t GetQueuedReadBacks() const override { return readBacks_.Size(); }
+    // Sample-count and timer queries; every span boundary sends the pending batch first, so
+    // each span holds exactly the draws made inside it.
+    MeasureSupport GetMeasureSupport() const override { return queries_.GetSupport(); }
+    void BeginMeasure(uint32_t tag) override;
+    void EndMeasure() override;
+    void TakeMeasures(std::vector<MeasuredSpan>& out, bool wait) override;
     // Current clear, fog and ambient colours (0xFFrrggbb).
     uint32_t GetClearColor() const { return clearColor_; }
     uint32_t GetFogColor() const { return GetState().fogColor; }
@@ -150,6 +158,11 @@ public:
     // Program variants built so far and draw calls sent to GL since Init (benchmarks).
     size_t GetProgramCount() const { return programs_.GetSize(); }
     uint64_t GetGLDrawCount() const { return glDraws_; }
+    // Draws that would leave every pixel and the depth buffer as they are (blending that
+    // keeps the destination, a source that adds nothing, no depth test) are dropped before
+    // they are batched. On by default; off for comparisons.
+    void SetSkipInvisibleDraws(bool on) { skipInvisible_ = on; }
+    uint64_t GetSkippedDrawCount() const { return skippedDraws_; }
 
 private:
     friend class GLTexture;
@@ -162,6 +175,9 @@ private:
 
     // Sends the pending batch to GL.
     void FlushBatch();
+    // The program the current state draws with (stage cascade as the shader runs it).
+    PipelineKey CurrentPipelineKey() const;
+    DrawEffectState DrawEffects() const;
     // Binds program, uniforms, textures and fixed state for the next GL draw.
     void PrepareDraw();
     void UploadUniforms(GLProgram& program);
@@ -194,6 +210,7 @@ private:
     GLVertexStream stream_;
     GLFramebuffer backBuffer_;
     GLReadBackQueue readBacks_;
+    GLQueries queries_;
     GLuint blitProgram_ = 0;
     GLint blitRect_ = -1, blitTarget_ = -1, blitKeyed_ = -1;
     GLuint blitVertexArray_ = 0;
@@ -205,6 +222,8 @@ private:
     std::vector<float> depthScratch_;  // ArePointsVisible's depth rectangle
     uint64_t uniformGeneration_ = 1;
     uint64_t glDraws_ = 0;
+    uint64_t skippedDraws_ = 0;
+    bool skipInvisible_ = true;
     bool vsync_ = true;
     int textureCap_ = 0;
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLDrawSkip.h"
 #include "engine/device/gl/GLTexture.h"
 #include "engine/device/gl/GLVertexBuffer.h"
 
@@ -82,6 +83,12 @@ void GLDevice::Append(PrimitiveType type, const Vertex* vertices, int vertexCoun
 {
     if (!initialised_ || vertices == nullptr || vertexCount <= 0) return;
     if (KindOf(type) == BatchKind::None) return;
+    // Only blended draws without the depth test can be invisible; the rest skip the check.
+    if (skipInvisible_ && GetState().alphaBlend && !GetState().depthTest &&
+        DrawLeavesPictureUnchanged(DrawEffects(), vertices, vertexCount)) {
+        ++skippedDraws_;
+        return;
+    }
     if (!batch_.Accepts(type)) FlushBatch();
     batch_.Append(type, vertices, vertexCount, indices, indexCount);
     if (batch_.GetVertices().size() >= kBatchVertexLimit) FlushBatch();
@@ -100,7 +107,7 @@ void GLDevice::FlushBatch()
     batch_.Clear();
 }
 
-void GLDevice::PrepareDraw()
+PipelineKey GLDevice::CurrentPipelineKey() const
 {
     const DeviceState& state = GetState();
     PipelineKey key;
@@ -108,9 +115,7 @@ void GLDevice::PrepareDraw()
     key.stages[1] = KeyOf(state.stages[1]);
     for (int i = 0; i < 2; ++i) {
         auto* texture = static_cast<GLTexture*>(state.stages[i].texture);
-        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
-        key.stages[i].textured = id != 0;
-        if (id != 0) state_.ActiveTextureBind(i, id);
+        key.stages[i].textured = texture != nullptr && texture->GetGLTexture() != 0;
     }
     // Stage 0 always runs; the cascade stops at the first disabled stage.
     if (key.stages[0].colorOp == kStageDisabled) key.stages[0].colorOp = static_cast<uint8_t>(ColorOp::Modulate);
@@ -125,6 +130,30 @@ void GLDevice::PrepareDraw()
     if (state.lighting) key.lightCount = static_cast<uint8_t>(std::min(state.EnabledLightCount(), kMaxLights));
     key.fog = state.fog;
     key.fogMode = static_cast<uint8_t>(state.fogMode);
+    return key;
+}
+
+DrawEffectState GLDevice::DrawEffects() const
+{
+    const DeviceState& state = GetState();
+    DrawEffectState effects;
+    effects.pipeline = CurrentPipelineKey();
+    effects.blend = state.alphaBlend;
+    effects.src = state.srcBlend;
+    effects.dest = state.destBlend;
+    effects.depthTest = state.depthTest;
+    return effects;
+}
+
+void GLDevice::PrepareDraw()
+{
+    const PipelineKey key = CurrentPipelineKey();
+    const DeviceState& state = GetState();
+    for (int i = 0; i < 2; ++i) {
+        auto* texture = static_cast<GLTexture*>(state.stages[i].texture);
+        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
+        if (id != 0) state_.ActiveTextureBind(i, id);
+    }
 
     GLProgram& program = programs_.Get(key, state_);
     state_.UseProgram(program.id);
@@ -330,4 +359,24 @@ bool GLDevice::DrawTestPattern()
         drawState_.lighting = true;
     }
     return true;
+}
+
+void GLDevice::BeginMeasure(uint32_t tag)
+{
+    if (!initialised_) return;
+    FlushBatch();
+    queries_.Begin(tag);
+}
+
+void GLDevice::EndMeasure()
+{
+    if (!initialised_) return;
+    FlushBatch();
+    queries_.End();
+}
+
+void GLDevice::TakeMeasures(std::vector<MeasuredSpan>& out, bool wait)
+{
+    if (!initialised_) return;
+    queries_.Take(out, wait);
 }
