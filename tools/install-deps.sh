@@ -11,7 +11,7 @@ PACKAGES=(
   libgtk-3-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdg-utils x11-apps weston xwayland
-  ccache openbox
+  ccache openbox imagemagick xdotool
   python3-numpy python3-pil
   libassimp-dev
   ffmpeg desktop-file-utils man-db groff-base
