@@ -1,4 +1,4 @@
-// RecordingDevice: records typed calls on top of the null device, with a back buffer that clears and surface copies fill.
+// RecordingDevice: typed calls recorded on top of the null device; a back buffer for clears and surface copies.
 #include "support/RecordingDevice.h"
 #include <algorithm>
 #include <array>
