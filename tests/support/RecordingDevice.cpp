@@ -100,6 +100,7 @@ void RecordingVertexBuffer::Draw()
 
 RecordingDevice::RecordingDevice(int width, int height) : NullDevice(width, height)
 {
+    GetDriver(0).description = "Display-less device for tests";
     backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
 }
 

@@ -208,8 +208,8 @@ private:
 
 class RecordingDevice : public NullDevice {
 public:
-    // The null device's driver list and size; the back buffer is width x height x 32 until
-    // Open or Init.
+    // The null device's driver list (its driver described as "Display-less device for
+    // tests") and size; the back buffer is width x height x 32 until Open or Init.
     explicit RecordingDevice(int width = 640, int height = 480);
 
     // ---- Test controls (set before Open/Init where they concern Init) ----
