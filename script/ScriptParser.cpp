@@ -111,37 +111,52 @@ bool HasOpeningBrace(const std::string& line) {
     return line.find('{') != std::string::npos;
 }
 
-void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
+// Reads the lines of one body (the whole text at the top level) and tells the observer of
+// each. Empty lines are skipped; a line that does not split is ignored, or, inside a block or
+// an operation, closes the body when it holds a "}" before any "//". Every line that splits
+// goes to handle(line, keyword, value, report), which acts on it and calls report with what
+// it made of it. A bare LF or the end of the text ends the body as well; at the top level the
+// end of the text is the normal end and is not reported.
+template <class Handle>
+void ReadBody(LineReader& reader, ScriptLevel level, const LayerOperation* operation, int depth, Handle&& handle) {
     std::string line, keyword, value;
     size_t valueEnd = 0;
     while (reader.Read(line)) {
         const auto report = [&](bool split, LineOutcome outcome) {
-            reader.Report(ScriptLevel::Operation, &operation, depth, line, split, keyword, value, valueEnd, outcome);
+            reader.Report(level, operation, depth, line, split, keyword, value, valueEnd, outcome);
         };
         if (line.empty()) {
             report(false, LineOutcome::Skipped);
             continue;
         }
         if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
-            const bool closes = IsClosingLine(line);
+            const bool closes = level != ScriptLevel::Top && IsClosingLine(line);
             report(false, closes ? LineOutcome::Closes : LineOutcome::Ignored);
             if (closes) return;
             continue;
         }
+        handle(line, keyword, value, [&](LineOutcome outcome) { report(true, outcome); });
+    }
+    if (level != ScriptLevel::Top || !reader.AtEnd()) reader.ReportBreak(level, depth);
+}
+
+void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
+    ReadBody(reader, ScriptLevel::Operation, &operation, depth,
+             [&](const std::string&, const std::string& keyword, const std::string& value, const auto& report) {
         switch (operation.kind) {
         case OperationKind::Create:
             if (keyword == "NAME") {
-                report(true, LineOutcome::Used);
+                report(LineOutcome::Used);
                 operation.newName = value;
             } else if (keyword == "INSERT") {
-                report(true, LineOutcome::Used);
+                report(LineOutcome::Used);
                 operation.insertAtBottom = value == "Bottom";
             } else if (keyword == "CREATE") {
                 if (depth >= kMaxNesting) {
-                    report(true, LineOutcome::Ignored);
+                    report(LineOutcome::Ignored);
                     break;
                 }
-                report(true, LineOutcome::Opens);
+                report(LineOutcome::Opens);
                 LayerOperation child;
                 child.kind = OperationKind::Create;
                 child.target = value;
@@ -149,12 +164,12 @@ void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
                 ParseOperation(reader, child, depth + 1);
                 operation.children.push_back(std::move(child));
             } else {
-                report(true, LineOutcome::Used);
+                report(LineOutcome::Used);
                 operation.assignments.push_back({keyword, value, reader.LineNumber()});
             }
             break;
         case OperationKind::Update:
-            report(true, LineOutcome::Used);
+            report(LineOutcome::Used);
             if (keyword == "MOVE") {
                 operation.move = value == "Bottom" ? MoveKind::Bottom : value == "Top" ? MoveKind::Top : MoveKind::None;
             } else if (keyword == "RESTART") {
@@ -164,39 +179,24 @@ void ParseOperation(LineReader& reader, LayerOperation& operation, int depth) {
             }
             break;
         case OperationKind::Delete:
-            report(true, LineOutcome::Used);
+            report(LineOutcome::Used);
             if (keyword == "NAME")
                 operation.newName = value;
             else
                 operation.assignments.push_back({keyword, value, reader.LineNumber()});
             break;
         default:
-            report(true, LineOutcome::Ignored);
+            report(LineOutcome::Ignored);
             break;
         }
-    }
-    reader.ReportBreak(ScriptLevel::Operation, depth);
+    });
 }
 
 void ParseBlock(LineReader& reader, TimeBlock& block) {
-    std::string line, keyword, value;
-    size_t valueEnd = 0;
-    while (reader.Read(line)) {
-        const auto report = [&](bool split, LineOutcome outcome) {
-            reader.Report(ScriptLevel::Block, nullptr, 0, line, split, keyword, value, valueEnd, outcome);
-        };
-        if (line.empty()) {
-            report(false, LineOutcome::Skipped);
-            continue;
-        }
-        if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
-            const bool closes = IsClosingLine(line);
-            report(false, closes ? LineOutcome::Closes : LineOutcome::Ignored);
-            if (closes) return;
-            continue;
-        }
+    ReadBody(reader, ScriptLevel::Block, nullptr, 0,
+             [&](const std::string& line, const std::string& keyword, const std::string& value, const auto& report) {
         if (HasOpeningBrace(line) && (keyword == "CREATE" || keyword == "UPDATE" || keyword == "DELETE")) {
-            report(true, LineOutcome::Opens);
+            report(LineOutcome::Opens);
             LayerOperation operation;
             operation.kind = keyword == "CREATE"   ? OperationKind::Create
                              : keyword == "UPDATE" ? OperationKind::Update
@@ -206,19 +206,18 @@ void ParseBlock(LineReader& reader, TimeBlock& block) {
             ParseOperation(reader, operation, 1);
             block.operations.push_back(std::move(operation));
         } else if (keyword == "END") {
-            report(true, LineOutcome::Used);
+            report(LineOutcome::Used);
             LayerOperation operation;
             operation.kind = OperationKind::End;
             operation.line = reader.LineNumber();
             block.operations.push_back(std::move(operation));
         } else if (keyword == "DESC") {
-            report(true, LineOutcome::Used);
+            report(LineOutcome::Used);
             block.description = value;
         } else {
-            report(true, LineOutcome::Ignored);
+            report(LineOutcome::Ignored);
         }
-    }
-    reader.ReportBreak(ScriptLevel::Block, 0);
+    });
 }
 
 float ReadBlockTime(const std::string& value) {
@@ -273,32 +272,20 @@ bool SplitScriptLine(std::string_view line, std::string& keyword, std::string& v
 
 void ParseScriptText(std::string_view text, Script& script, ScriptParseObserver* observer) {
     LineReader reader(text, observer);
-    std::string line, keyword, value;
-    size_t valueEnd = 0;
-    while (reader.Read(line)) {
-        const auto report = [&](bool split, LineOutcome outcome) {
-            reader.Report(ScriptLevel::Top, nullptr, 0, line, split, keyword, value, valueEnd, outcome);
-        };
-        if (line.empty()) {
-            report(false, LineOutcome::Skipped);
-            continue;
-        }
-        if (!SplitScriptLine(line, keyword, value, &valueEnd)) {
-            report(false, LineOutcome::Ignored);
-            continue;
-        }
+    ReadBody(reader, ScriptLevel::Top, nullptr, 0,
+             [&](const std::string& line, const std::string& keyword, const std::string& value, const auto& report) {
         if (HasOpeningBrace(line)) {
             if (keyword == "TIME") {
-                report(true, LineOutcome::Opens);
+                report(LineOutcome::Opens);
                 TimeBlock block;
                 block.time = ReadBlockTime(value);
                 block.line = reader.LineNumber();
                 ParseBlock(reader, block);
                 script.blocks.push_back(std::move(block));
             } else {
-                report(true, LineOutcome::Ignored);
+                report(LineOutcome::Ignored);
             }
-            continue;
+            return;
         }
         bool used = true;
         if (keyword == "MUSICSTREAM")
@@ -317,9 +304,8 @@ void ParseScriptText(std::string_view text, Script& script, ScriptParseObserver*
             script.timeStretch = value == "Yes";
         else
             used = false;
-        report(true, used ? LineOutcome::Used : LineOutcome::Ignored);
-    }
-    if (!reader.AtEnd()) reader.ReportBreak(ScriptLevel::Top, 0);
+        report(used ? LineOutcome::Used : LineOutcome::Ignored);
+    });
     // Blocks of equal time keep no particular order.
     std::sort(script.blocks.begin(), script.blocks.end(),
               [](const TimeBlock& a, const TimeBlock& b) { return a.time < b.time; });

@@ -82,92 +82,73 @@ std::vector<uint8_t> ResampleNearest(const uint8_t* source, uint32_t sourceWidth
 
 // ---- Texture formats with alpha --------------------------------------------------------
 
-static uint16_t Pixel16(const void* pixels, uint32_t i)
+namespace {
+
+uint16_t Pixel16(const void* pixels, uint32_t i)
 {
     uint16_t v;
     std::memcpy(&v, static_cast<const uint8_t*>(pixels) + 2 * static_cast<size_t>(i), 2);
     return v;
 }
 
-static uint32_t Pixel32(const void* pixels, uint32_t i)
+uint32_t Pixel32(const void* pixels, uint32_t i)
 {
     uint32_t v;
     std::memcpy(&v, static_cast<const uint8_t*>(pixels) + 4 * static_cast<size_t>(i), 4);
     return v;
 }
 
+// One display pixel as 8-bit channels. The bits a 16-bit channel lacks stay 0, so narrowing
+// a channel again by a shift gives its top bits as the display held them.
+struct Channels {
+    uint32_t r, g, b;
+};
+
+Channels DisplayChannels(const void* pixels, uint32_t i, const DisplayFormat& display)
+{
+    if (display.bitsPerPixel != 16) {
+        const uint32_t v = Pixel32(pixels, i);
+        return {(v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
+    }
+    const uint32_t v = Pixel16(pixels, i);
+    if (display.redMask == 0x7C00)
+        return {((v >> 10) & 0x1F) << 3, ((v >> 5) & 0x1F) << 3, (v & 0x1F) << 3};
+    return {((v >> 11) & 0x1F) << 3, ((v >> 5) & 0x3F) << 2, (v & 0x1F) << 3};
+}
+
+// Every pixel packed with its alpha value by pack(channels, alpha).
+template <class Texel, class Pack>
+std::vector<Texel> PackWithAlpha(const void* pixels, const uint32_t* alpha, uint32_t count,
+                                 const DisplayFormat& display, Pack pack)
+{
+    std::vector<Texel> out(count);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = static_cast<Texel>(pack(DisplayChannels(pixels, i, display), alpha[i]));
+    return out;
+}
+
+}  // namespace
+
 std::vector<uint16_t> ToARGB4444(const void* pixels, const uint32_t* alpha, uint32_t count,
                                  const DisplayFormat& display)
 {
-    std::vector<uint16_t> out(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t r, g, b;
-        if (display.bitsPerPixel == 16) {
-            const uint16_t v = Pixel16(pixels, i);
-            if (display.redMask == 0x7C00) {
-                r = (v >> 11) & 0xF;
-                g = (v >> 6) & 0xF;
-            } else {
-                r = (v >> 12) & 0xF;
-                g = (v >> 7) & 0xF;
-            }
-            b = (v >> 1) & 0xF;
-        } else {
-            const uint32_t v = Pixel32(pixels, i);
-            r = ((v >> 16) & 0xFF) >> 4;
-            g = ((v >> 8) & 0xFF) >> 4;
-            b = (v & 0xFF) >> 4;
-        }
-        const uint32_t a = (alpha[i] & 0xFF) >> 4;
-        out[i] = static_cast<uint16_t>(a << 12 | r << 8 | g << 4 | b);
-    }
-    return out;
+    return PackWithAlpha<uint16_t>(pixels, alpha, count, display, [](Channels c, uint32_t a) {
+        return ((a & 0xFF) >> 4) << 12 | (c.r >> 4) << 8 | (c.g >> 4) << 4 | c.b >> 4;
+    });
 }
 
 std::vector<uint16_t> ToARGB1555(const void* pixels, const uint32_t* alpha, uint32_t count,
                                  const DisplayFormat& display)
 {
-    std::vector<uint16_t> out(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t v;
-        if (display.bitsPerPixel == 16) {
-            v = Pixel16(pixels, i);
-            if (display.redMask != 0x7C00)
-                v = ((v >> 6) << 5) | (v & 0x1F);
-        } else {
-            const uint32_t p = Pixel32(pixels, i);
-            v = (((p >> 16) & 0xFF) >> 3) << 10 | (((p >> 8) & 0xFF) >> 3) << 5 | ((p & 0xFF) >> 3);
-        }
-        v &= 0x7FFF;
-        if (alpha[i] != 0)
-            v |= 0x8000;
-        out[i] = static_cast<uint16_t>(v);
-    }
-    return out;
+    return PackWithAlpha<uint16_t>(pixels, alpha, count, display, [](Channels c, uint32_t a) {
+        return (a != 0 ? 0x8000u : 0u) | (c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3;
+    });
 }
 
 std::vector<uint32_t> ToARGB32(const void* pixels, const uint32_t* alpha, uint32_t count,
                                const DisplayFormat& display)
 {
-    std::vector<uint32_t> out(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t rgb;
-        if (display.bitsPerPixel == 16) {
-            const uint32_t v = Pixel16(pixels, i);
-            uint32_t r, g, b;
-            if (display.redMask == 0x7C00) {
-                r = ((v >> 10) & 0x1F) << 3;
-                g = ((v >> 5) & 0x1F) << 3;
-            } else {
-                r = ((v >> 11) & 0x1F) << 3;
-                g = ((v >> 5) & 0x3F) << 2;
-            }
-            b = (v & 0x1F) << 3;
-            rgb = r << 16 | g << 8 | b;
-        } else {
-            rgb = Pixel32(pixels, i) & 0x00FFFFFF;
-        }
-        out[i] = (alpha[i] & 0xFF) << 24 | rgb;
-    }
-    return out;
+    return PackWithAlpha<uint32_t>(pixels, alpha, count, display, [](Channels c, uint32_t a) {
+        return (a & 0xFF) << 24 | c.r << 16 | c.g << 8 | c.b;
+    });
 }

@@ -243,102 +243,45 @@ bool RenderDevice::ProjectPoint(float x, float y, float z, int viewportWidth, in
 
 using Kind = StateCall::Kind;
 
-void RenderDevice::SetProjection(const Matrix4& matrix)
+namespace {
+
+// A state call carrying one enumeration value or flag.
+template <class Value>
+StateCall ValueCall(Kind kind, int index, Value value)
 {
-    SetState(StateCall::Transform(Kind::SetProjection, matrix));
+    return StateCall::Value(kind, index, static_cast<int>(value));
 }
-void RenderDevice::SetView(const Matrix4& matrix)
-{
-    SetState(StateCall::Transform(Kind::SetView, matrix));
-}
-void RenderDevice::SetWorld(const Matrix4& matrix)
-{
-    SetState(StateCall::Transform(Kind::SetWorld, matrix));
-}
-void RenderDevice::SetTexture(int stage, Texture* texture)
-{
-    SetState(StateCall::Bind(stage, texture));
-}
-void RenderDevice::SetColorOp(int stage, ColorOp op)
-{
-    SetState(StateCall::Value(Kind::SetColorOp, stage, static_cast<int>(op)));
-}
-void RenderDevice::SetColorArg1(int stage, ColorArg arg)
-{
-    SetState(StateCall::Value(Kind::SetColorArg1, stage, static_cast<int>(arg)));
-}
-void RenderDevice::SetColorArg2(int stage, ColorArg arg)
-{
-    SetState(StateCall::Value(Kind::SetColorArg2, stage, static_cast<int>(arg)));
-}
-void RenderDevice::SetAlphaOp(int stage, AlphaOp op)
-{
-    SetState(StateCall::Value(Kind::SetAlphaOp, stage, static_cast<int>(op)));
-}
-void RenderDevice::SetAlphaArg1(int stage, AlphaArg arg)
-{
-    SetState(StateCall::Value(Kind::SetAlphaArg1, stage, static_cast<int>(arg)));
-}
-void RenderDevice::SetAlphaArg2(int stage, AlphaArg arg)
-{
-    SetState(StateCall::Value(Kind::SetAlphaArg2, stage, static_cast<int>(arg)));
-}
-void RenderDevice::SetSrcBlend(BlendFactor factor)
-{
-    SetState(StateCall::Value(Kind::SetSrcBlend, 0, static_cast<int>(factor)));
-}
-void RenderDevice::SetDestBlend(BlendFactor factor)
-{
-    SetState(StateCall::Value(Kind::SetDestBlend, 0, static_cast<int>(factor)));
-}
-void RenderDevice::EnableAlphaBlend(bool enable)
-{
-    SetState(StateCall::Value(Kind::EnableAlphaBlend, 0, enable));
-}
-void RenderDevice::EnableDepth(bool enable)
-{
-    SetState(StateCall::Value(Kind::EnableDepth, 0, enable));
-}
-void RenderDevice::SetDepthFunc(CompareFunc func)
-{
-    SetState(StateCall::Value(Kind::SetDepthFunc, 0, static_cast<int>(func)));
-}
-void RenderDevice::SetCullMode(CullMode mode)
-{
-    SetState(StateCall::Value(Kind::SetCullMode, 0, static_cast<int>(mode)));
-}
-void RenderDevice::EnableLighting(bool enable)
-{
-    SetState(StateCall::Value(Kind::EnableLighting, 0, enable));
-}
-void RenderDevice::SetMaterial(const MaterialRecord& material)
-{
-    SetState(StateCall::Material(material));
-}
-void RenderDevice::EnableFog(bool enable)
-{
-    SetState(StateCall::Value(Kind::EnableFog, 0, enable));
-}
-void RenderDevice::SetFogColor(float r, float g, float b)
-{
-    SetState(StateCall::Floats(Kind::SetFogColor, r, g, b));
-}
+
+}  // namespace
+
+// Each state operation only describes itself; SetState records or applies it.
+void RenderDevice::SetProjection(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetProjection, matrix)); }
+void RenderDevice::SetView(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetView, matrix)); }
+void RenderDevice::SetWorld(const Matrix4& matrix) { SetState(StateCall::Transform(Kind::SetWorld, matrix)); }
+void RenderDevice::SetTexture(int stage, Texture* texture) { SetState(StateCall::Bind(stage, texture)); }
+void RenderDevice::SetColorOp(int stage, ColorOp op) { SetState(ValueCall(Kind::SetColorOp, stage, op)); }
+void RenderDevice::SetColorArg1(int stage, ColorArg arg) { SetState(ValueCall(Kind::SetColorArg1, stage, arg)); }
+void RenderDevice::SetColorArg2(int stage, ColorArg arg) { SetState(ValueCall(Kind::SetColorArg2, stage, arg)); }
+void RenderDevice::SetAlphaOp(int stage, AlphaOp op) { SetState(ValueCall(Kind::SetAlphaOp, stage, op)); }
+void RenderDevice::SetAlphaArg1(int stage, AlphaArg arg) { SetState(ValueCall(Kind::SetAlphaArg1, stage, arg)); }
+void RenderDevice::SetAlphaArg2(int stage, AlphaArg arg) { SetState(ValueCall(Kind::SetAlphaArg2, stage, arg)); }
+void RenderDevice::SetSrcBlend(BlendFactor factor) { SetState(ValueCall(Kind::SetSrcBlend, 0, factor)); }
+void RenderDevice::SetDestBlend(BlendFactor factor) { SetState(ValueCall(Kind::SetDestBlend, 0, factor)); }
+void RenderDevice::EnableAlphaBlend(bool enable) { SetState(ValueCall(Kind::EnableAlphaBlend, 0, enable)); }
+void RenderDevice::EnableDepth(bool enable) { SetState(ValueCall(Kind::EnableDepth, 0, enable)); }
+void RenderDevice::SetDepthFunc(CompareFunc func) { SetState(ValueCall(Kind::SetDepthFunc, 0, func)); }
+void RenderDevice::SetCullMode(CullMode mode) { SetState(ValueCall(Kind::SetCullMode, 0, mode)); }
+void RenderDevice::EnableLighting(bool enable) { SetState(ValueCall(Kind::EnableLighting, 0, enable)); }
+void RenderDevice::SetMaterial(const MaterialRecord& material) { SetState(StateCall::Material(material)); }
+void RenderDevice::EnableFog(bool enable) { SetState(ValueCall(Kind::EnableFog, 0, enable)); }
+void RenderDevice::SetFogColor(float r, float g, float b) { SetState(StateCall::Floats(Kind::SetFogColor, r, g, b)); }
 void RenderDevice::SetFog(FogMode mode, float start, float end, float density)
 {
     SetState(StateCall::Floats(Kind::SetFog, start, end, density, static_cast<int>(mode)));
 }
-void RenderDevice::SetAmbient(float r, float g, float b)
-{
-    SetState(StateCall::Floats(Kind::SetAmbient, r, g, b));
-}
-void RenderDevice::SetLight(int index, const LightRecord& light)
-{
-    SetState(StateCall::Light(index, light));
-}
-bool RenderDevice::EnableLight(int index, bool enable)
-{
-    return SetState(StateCall::Value(Kind::EnableLight, index, enable));
-}
+void RenderDevice::SetAmbient(float r, float g, float b) { SetState(StateCall::Floats(Kind::SetAmbient, r, g, b)); }
+void RenderDevice::SetLight(int index, const LightRecord& light) { SetState(StateCall::Light(index, light)); }
+bool RenderDevice::EnableLight(int index, bool enable) { return SetState(ValueCall(Kind::EnableLight, index, enable)); }
 
 void RenderDevice::GetLight(int index, LightRecord& light)
 {
@@ -375,6 +318,17 @@ bool SameBytes(const Record& a, const Record& b)
     return std::memcmp(&a, &b, sizeof(Record)) == 0;
 }
 
+bool SetsStage(Kind kind)
+{
+    switch (kind) {
+    case Kind::SetTexture: case Kind::SetColorOp: case Kind::SetColorArg1: case Kind::SetColorArg2:
+    case Kind::SetAlphaOp: case Kind::SetAlphaArg1: case Kind::SetAlphaArg2:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 bool RenderDevice::ApplyState(const StateCall& call)
@@ -387,34 +341,24 @@ bool RenderDevice::ApplyState(const StateCall& call)
         StateChanging(call.kind);
         field = value;
     };
-    const bool validStage = call.index == 0 || call.index == 1;
+    // Stages other than 0 and 1 are ignored.
+    if (SetsStage(call.kind) && call.index != 0 && call.index != 1)
+        return true;
     StageState& stage = state.stages[call.index == 1 ? 1 : 0];
     switch (call.kind) {
-    case Kind::SetTexture:
-        if (validStage) change(stage.texture, call.texture);
-        break;
+    case Kind::SetTexture: change(stage.texture, call.texture); break;
     case Kind::SetColorOp:
-        if (validStage && (!stage.colorOpSet || stage.colorOp != static_cast<ColorOp>(call.value))) {
+        if (!stage.colorOpSet || stage.colorOp != static_cast<ColorOp>(call.value)) {
             StateChanging(call.kind);
             stage.colorOp = static_cast<ColorOp>(call.value);
             stage.colorOpSet = true;
         }
         break;
-    case Kind::SetColorArg1:
-        if (validStage) change(stage.colorArg1, static_cast<ColorArg>(call.value));
-        break;
-    case Kind::SetColorArg2:
-        if (validStage) change(stage.colorArg2, static_cast<ColorArg>(call.value));
-        break;
-    case Kind::SetAlphaOp:
-        if (validStage) change(stage.alphaOp, static_cast<AlphaOp>(call.value));
-        break;
-    case Kind::SetAlphaArg1:
-        if (validStage) change(stage.alphaArg1, static_cast<AlphaArg>(call.value));
-        break;
-    case Kind::SetAlphaArg2:
-        if (validStage) change(stage.alphaArg2, static_cast<AlphaArg>(call.value));
-        break;
+    case Kind::SetColorArg1: change(stage.colorArg1, static_cast<ColorArg>(call.value)); break;
+    case Kind::SetColorArg2: change(stage.colorArg2, static_cast<ColorArg>(call.value)); break;
+    case Kind::SetAlphaOp: change(stage.alphaOp, static_cast<AlphaOp>(call.value)); break;
+    case Kind::SetAlphaArg1: change(stage.alphaArg1, static_cast<AlphaArg>(call.value)); break;
+    case Kind::SetAlphaArg2: change(stage.alphaArg2, static_cast<AlphaArg>(call.value)); break;
     case Kind::SetSrcBlend: change(state.srcBlend, static_cast<BlendFactor>(call.value)); break;
     case Kind::SetDestBlend: change(state.destBlend, static_cast<BlendFactor>(call.value)); break;
     case Kind::EnableAlphaBlend: change(state.alphaBlend, call.value != 0); break;

@@ -1,46 +1,26 @@
-// RecordingDevice: records typed calls, keeps the state they set and CPU pixels for textures, surfaces and a back buffer.
+// RecordingDevice: typed calls recorded on top of the null device; a back buffer for clears and surface copies.
 #include "support/RecordingDevice.h"
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include "engine/core/Fatal.h"
 #include "engine/core/PixelFormats.h"
-#include "engine/core/Log.h"
 
-// ---- Texture ---------------------------------------------------------------------------
+// ---- Companions -----------------------------------------------------------------------
 
-RecordingTexture::RecordingTexture(RecordingDevice* device) : Texture(device), recorder_(device) {}
-
-RecordingTexture::~RecordingTexture() = default;
-
-RecordingResource* RecordingTexture::GetPixels() const
-{
-    if (isRenderTarget)
-        return const_cast<RecordingResource*>(&renderTarget_);
-    return static_cast<RecordingResource*>(GetResource());
-}
+RecordingTexture::RecordingTexture(RecordingDevice* device) : NullTexture(device), recorder_(device) {}
 
 void RecordingTexture::CreateRenderTarget(int edge)
 {
     recorder_->Record(Op::TextureCreateRenderTarget, edge, this);
-    isRenderTarget = true;
-    width_ = height_ = static_cast<uint32_t>(std::max(edge, 0));
-    renderTarget_.width = width_;
-    renderTarget_.height = height_;
-    renderTarget_.format = TextureFormat::XRGB32;
-    renderTarget_.bytesPerPixel = 4;
-    renderTarget_.pixels.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+    NullTexture::CreateRenderTarget(edge);
 }
 
 void* RecordingTexture::Lock(int& pitch)
 {
     recorder_->Record(Op::TextureLock, {}, this);
-    RecordingResource* resource = GetPixels();
-    if (!resource || resource->pixels.empty())
-        return nullptr;
-    locked = true;
-    pitch = static_cast<int>(resource->width) * resource->bytesPerPixel;
-    return resource->pixels.data();
+    void* pixels = NullTexture::Lock(pitch);
+    locked = pixels != nullptr;
+    return pixels;
 }
 
 void RecordingTexture::Unlock()
@@ -52,52 +32,30 @@ void RecordingTexture::Unlock()
 void RecordingTexture::Upload(const void* pixels, const uint32_t* alpha)
 {
     UploadArgs record;
-    if (!pixels) {
-        record.adopted = AdoptCached() != nullptr;
-        record.width = width_;
-        record.height = height_;
-        if (GetResource())
-            record.format = static_cast<RecordingResource*>(GetResource())->format;
-        uploads.push_back(record);
-        recorder_->Record(Op::TextureUpload, record, this);
-        return;
-    }
-
-    const DisplayFormat display = recorder_->GetDisplayFormat();
-    auto resource = std::make_unique<RecordingResource>();
-    resource->width = width_;
-    resource->height = height_;
-    if (!ConvertForUpload(pixels, alpha, width_ * height_, display, alphaMode_, resource->format, resource->pixels))
-        ReportFatal("Could not find any matching texture format.");
-    resource->bytesPerPixel = BytesPerPixel(resource->format);
+    // Without pixels the texture adopts what the cache holds under its key, when it holds it.
+    record.adopted = !pixels && IsCached(GetKey());
+    record.hadAlpha = pixels && alpha;
+    NullTexture::Upload(pixels, alpha);
     record.width = width_;
     record.height = height_;
-    record.hadAlpha = alpha != nullptr;
-    record.format = resource->format;
+    if (GetResource())
+        record.format = static_cast<const NullResource*>(GetResource())->format;
     uploads.push_back(record);
-    RegisterResource(std::move(resource));
     recorder_->Record(Op::TextureUpload, record, this);
 }
 
-// ---- Surface ---------------------------------------------------------------------------
-
-RecordingSurface::RecordingSurface(RecordingDevice* device) : Surface(device), recorder_(device) {}
-
-RecordingSurface::~RecordingSurface() = default;
+RecordingSurface::RecordingSurface(RecordingDevice* device) : NullSurface(device), recorder_(device) {}
 
 bool RecordingSurface::Create(int width, int height, bool existing, bool videoMemory)
 {
-    Surface::Create(width, height, existing, videoMemory);
     recorder_->Record(Op::SurfaceCreate, SurfaceCreateArgs{width, height, existing, videoMemory}, this);
-    if (!existing)
-        pixels.assign(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * (bitsPerPixel_ / 8), 0);
-    return true;
+    return NullSurface::Create(width, height, existing, videoMemory);
 }
 
 void RecordingSurface::Draw(Surface* target, int x, int y, bool keyed)
 {
     recorder_->Record(Op::SurfaceDraw, SurfaceDrawArgs{x, y, keyed}, this);
-    if (target || recorder_->backBuffer.empty())
+    if (target || recorder_->backBuffer.empty() || pixels_.empty())
         return;
     const int bytes = bitsPerPixel_ / 8;
     const int screenW = recorder_->GetWidth(), screenH = recorder_->GetHeight();
@@ -109,7 +67,7 @@ void RecordingSurface::Draw(Surface* target, int x, int y, bool keyed)
             const int sx = x + col;
             if (sx < 0 || sx >= screenW)
                 continue;
-            const uint8_t* source = pixels.data() + (static_cast<size_t>(row) * width_ + col) * bytes;
+            const uint8_t* source = pixels_.data() + (static_cast<size_t>(row) * width_ + col) * bytes;
             uint32_t value = 0;
             std::memcpy(&value, source, bytes);
             if (keyed && value == 0)
@@ -119,82 +77,31 @@ void RecordingSurface::Draw(Surface* target, int x, int y, bool keyed)
     }
 }
 
-void* RecordingSurface::Lock(int& pitch)
-{
-    pitch = width_ * (bitsPerPixel_ / 8);
-    return pixels.empty() ? nullptr : pixels.data();
-}
-
-void RecordingSurface::Unlock() {}
-
-// ---- Vertex buffer ---------------------------------------------------------------------
-
-RecordingVertexBuffer::RecordingVertexBuffer(RecordingDevice* device) : VertexBuffer(device), recorder_(device) {}
-
-RecordingVertexBuffer::~RecordingVertexBuffer() = default;
+RecordingVertexBuffer::RecordingVertexBuffer(RecordingDevice* device) : NullVertexBuffer(device), recorder_(device) {}
 
 bool RecordingVertexBuffer::Create(bool writeOnly, int vertexCount, int indexCount)
 {
-    VertexBuffer::Create(writeOnly, vertexCount, indexCount);
-    vertices.assign(static_cast<size_t>(vertexCount_), Vertex{});
+    NullVertexBuffer::Create(writeOnly, vertexCount, indexCount);
     recorder_->Record(Op::VertexBufferCreate, BufferCreateArgs{writeOnly, vertexCount, indexCount}, this);
     return true;
 }
-
-Vertex* RecordingVertexBuffer::Lock()
-{
-    return vertices.empty() ? nullptr : vertices.data();
-}
-
-void RecordingVertexBuffer::Unlock() {}
 
 void RecordingVertexBuffer::Draw()
 {
     DrawRecord draw;
     draw.vertexCount = vertexCount_;
     draw.indexCount = static_cast<int>(indices.size());
-    draw.vertices = vertices;
+    draw.vertices = vertices_;
     draw.indices = indices;
     recorder_->Record(Op::VertexBufferDraw, std::move(draw), this);
 }
 
 // ---- Device ----------------------------------------------------------------------------
 
-RecordingDevice::RecordingDevice(int width, int height)
+RecordingDevice::RecordingDevice(int width, int height) : NullDevice(width, height)
 {
-    DriverInfo driver;
-    driver.name = "Recording Driver";
-    driver.description = "Display-less device for tests";
-    DeviceInfo device;
-    device.name = "Recording Device";
-    device.description = "Records calls";
-    for (int width : {640, 800, 1024})
-        for (int bits : {16, 32})
-            device.AddMode({width, width * 3 / 4, bits, nullptr});
-    driver.AddDevice(device);
-    AddDriver(driver);
-
-    width_ = std::max(width, 0);
-    height_ = std::max(height, 0);
-    bitsPerPixel_ = bitsPerPixelCopy_ = 32;
-    redMask_ = 0x00FF0000;
-    greenMask_ = 0x0000FF00;
-    blueMask_ = 0x000000FF;
-    aspect_ = width_ > 0 ? static_cast<float>(height_) / static_cast<float>(width_) : 0.75f;
+    GetDriver(0).description = "Display-less device for tests";
     backBuffer.assign(static_cast<size_t>(width_) * height_ * 4, 0);
-}
-
-RecordingDevice::~RecordingDevice()
-{
-    DestroyFonts();
-    mapCache_.Clear();
-}
-
-void RecordingDevice::Open(int width, int height, int bits)
-{
-    SelectDriver(GetDriver(0));
-    SelectDevice(GetDriver(0).GetDevice(0));
-    Init(nullptr, false, width, height, bits);
 }
 
 const char* OpName(Op op)
@@ -283,41 +190,10 @@ bool RecordingDevice::Init(void* window, bool fullScreen, int width, int height,
     Record(Op::Init, InitArgs{window, fullScreen, width, height, bits}, window);
     if (initialised_)
         return true;
-    if (!GetSelectedDriver())
-        ReportFatal("No driver selected.");
-    if (!GetSelectedDevice())
-        ReportFatal("No device selected.");
-    if (width == 0) {
-        if (!GetSelectedMode())
-            ReportFatal("No video mode selected.");
-        width = GetSelectedMode()->width;
-        height = GetSelectedMode()->height;
-        bits = GetSelectedMode()->bitsPerPixel;
-    }
-    width_ = width;
-    height_ = height;
-    bitsPerPixel_ = bitsPerPixelCopy_ = bits;
-    fullScreen_ = fullScreen;
-    aspect_ = width > 0 ? static_cast<float>(height) / static_cast<float>(width) : 0.0f;
-    sourceRect_ = {0, 0, width, height};
-    if (bits == 16) {
-        redMask_ = forcedRedMask_ ? forcedRedMask_ : 0xF800;
-        greenMask_ = redMask_ == 0x7C00 ? 0x03E0 : 0x07E0;
-        blueMask_ = 0x001F;
-    } else {
-        redMask_ = 0x00FF0000;
-        greenMask_ = 0x0000FF00;
-        blueMask_ = 0x000000FF;
-    }
-    backBuffer.assign(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * (bits == 16 ? 2 : 4), 0);
-    LogLine("Using %dx%dx%d video mode.", width, height, bits);
-    initialised_ = true;
+    NullDevice::Init(window, fullScreen, width, height, bits);
+    backBuffer.assign(static_cast<size_t>(std::max(width_, 0)) * std::max(height_, 0) * (bitsPerPixel_ == 16 ? 2 : 4),
+                      0);
     return true;
-}
-
-const char* RecordingDevice::GetDescription()
-{
-    return "Recording Module for Vireo! Library";
 }
 
 bool RecordingDevice::Clear(int flags)
@@ -397,7 +273,7 @@ std::vector<uint8_t> RecordingDevice::ReadBackBuffer()
 void RecordingDevice::SetOrtho(float width, float height, float nearPlane, float farPlane)
 {
     Record(Op::SetOrtho, OrthoArgs{width, height, nearPlane, farPlane});
-    ApplyOrtho(width, height, nearPlane, farPlane);
+    NullDevice::SetOrtho(width, height, nearPlane, farPlane);
 }
 
 VertexBuffer* RecordingDevice::CreateVertexBuffer()
@@ -411,10 +287,9 @@ VertexBuffer* RecordingDevice::CreateVertexBuffer()
 void RecordingDevice::DestroyVertexBuffer(VertexBuffer* buffer)
 {
     Record(Op::DestroyVertexBuffer, {}, buffer);
-    if (!buffer)
-        return;
-    --liveVertexBuffers;
-    delete buffer;
+    if (buffer)
+        --liveVertexBuffers;
+    NullDevice::DestroyVertexBuffer(buffer);
 }
 
 Texture* RecordingDevice::CreateTexture()
@@ -428,10 +303,9 @@ Texture* RecordingDevice::CreateTexture()
 void RecordingDevice::DestroyTexture(Texture* texture)
 {
     Record(Op::DestroyTexture, {}, texture);
-    if (!texture)
-        return;
-    --liveTextures;
-    delete texture;
+    if (texture)
+        --liveTextures;
+    NullDevice::DestroyTexture(texture);
 }
 
 Surface* RecordingDevice::CreateSurface()
@@ -445,10 +319,9 @@ Surface* RecordingDevice::CreateSurface()
 void RecordingDevice::DestroySurface(Surface* surface)
 {
     Record(Op::DestroySurface, {}, surface);
-    if (!surface)
-        return;
-    --liveSurfaces;
-    delete surface;
+    if (surface)
+        --liveSurfaces;
+    NullDevice::DestroySurface(surface);
 }
 
 void RecordingDevice::BeginStateBlock()
@@ -475,11 +348,6 @@ void RecordingDevice::DeleteStateBlock(uint32_t handle)
     RenderDevice::DeleteStateBlock(handle);
 }
 
-uint32_t RecordingDevice::ConvertColor(uint32_t argb)
-{
-    return argb;
-}
-
 void RecordingDevice::DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount,
                                   const uint16_t* indices, int indexCount)
 {
@@ -499,44 +367,18 @@ void RecordingDevice::Draw(PrimitiveType type, const Vertex* vertices, int verte
     Record(Op::Draw, std::move(draw));
 }
 
-// The state a visibility test draws its points with; callers see it afterwards.
-static void SetPointTestState(RenderDevice& device)
-{
-    device.SetColorOp(0, ColorOp::SelectArg1);
-    device.SetColorArg1(0, ColorArg::Diffuse);
-    device.SetAlphaOp(0, AlphaOp::Disable);
-    device.EnableDepth(true);
-}
-
 bool RecordingDevice::IsPointVisible(float x, float y, float z)
 {
     TransformedVertex projected;
-    const bool onScreen = ProjectPoint(x, y, z, width_, height_, projected);
-    const bool visible = onScreen && pointsVisible_;
+    const bool visible = ProjectPoint(x, y, z, width_, height_, projected) && pointsVisible_;
     Record(Op::IsPointVisible, PointArgs{x, y, z, visible});
-    if (!onScreen)
-        return false;
-    SetPointTestState(*this);
-    if (!visible)
-        SetColorArg1(0, ColorArg::Texture);
-    return visible;
+    return NullDevice::IsPointVisible(x, y, z);
 }
 
 void RecordingDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, int count)
 {
     Record(Op::ArePointsVisible, count);
-    SetPointTestState(*this);
-    for (int i = 0; i < count; ++i) {
-        TransformedVertex projected;
-        const bool onScreen = ProjectPoint(points[i].x, points[i].y, points[i].z, width_, height_, projected);
-        points[i] = projected;
-        if (!onScreen) {
-            points[i].x = -1.0f;
-            results[i] = kPointHidden;
-        } else {
-            results[i] = pointsVisible_ ? kPointVisible : kPointHidden;
-        }
-    }
+    NullDevice::ArePointsVisible(points, results, count);
 }
 
 void RecordingDevice::SetRenderTarget(Texture* texture)

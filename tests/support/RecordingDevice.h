@@ -13,22 +13,15 @@
 // As<T>() throws when the call carries another argument type (the table below says which
 // operation carries what), so a wrong guess fails the test instead of reading zeros.
 // The state the calls left (stages, blending, lights...) is the device's own GetState(),
-// also readable under the names below; the device keeps CPU pixels for textures, surfaces
-// and a back buffer. Textures convert their pixels
-// with the engine's own upload rule (ConvertForUpload).
+// also readable under the names below. It is the engine's null device underneath, which
+// keeps CPU pixels for textures (converted by the engine's own upload rule) and surfaces;
+// the recording device adds a back buffer that clears and surface copies land in.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <ostream>
-#include <string>
 #include <variant>
 #include <vector>
-#include "engine/core/MapCache.h"
-#include "engine/device/RenderDevice.h"
-#include "engine/device/Surface.h"
-#include "engine/device/Texture.h"
-#include "engine/device/TextureFormat.h"
-#include "engine/device/VertexBuffer.h"
+#include "engine/device/NullDevice.h"
 
 // The recorded operations. Companion operations are prefixed with their class.
 enum class Op {
@@ -169,84 +162,61 @@ struct RecordedCall {
     const std::vector<Vertex>& Vertices() const { return Draw().vertices; }
 };
 
-// The pixels a recording texture holds (shared through the MapCache like a device texture).
-class RecordingResource : public MapResource {
-public:
-    TextureFormat format = TextureFormat::XRGB32;
-    int bytesPerPixel = 4;
-    std::vector<uint8_t> pixels;  // width * height * bytesPerPixel
-};
+// The pixels a recording texture holds: the null device's own.
+using RecordingResource = NullResource;
 
 class RecordingDevice;
 
-class RecordingTexture : public Texture {
+// The companions record their calls on top of the null device's, which keep the data.
+class RecordingTexture : public NullTexture {
 public:
     explicit RecordingTexture(RecordingDevice* device);
-    ~RecordingTexture() override;
     void CreateRenderTarget(int edge) override;
     void* Lock(int& pitch) override;
     void Unlock() override;
     void Upload(const void* pixels, const uint32_t* alpha) override;
 
-    // The pixels in use (the shared resource's, or the render target's).
-    RecordingResource* GetPixels() const;
     std::vector<UploadArgs> uploads;
-    bool isRenderTarget = false;
     bool locked = false;
 
 private:
     RecordingDevice* recorder_;
-    RecordingResource renderTarget_;
 };
 
-class RecordingSurface : public Surface {
+class RecordingSurface : public NullSurface {
 public:
     explicit RecordingSurface(RecordingDevice* device);
-    ~RecordingSurface() override;
     bool Create(int width, int height, bool existing, bool videoMemory) override;
     // Records the call and, with no target, copies into the device's back buffer.
     void Draw(Surface* target, int x, int y, bool keyed) override;
-    void* Lock(int& pitch) override;
-    void Unlock() override;
-
-    std::vector<uint8_t> pixels;  // width * height * bytes per pixel
 
 private:
     RecordingDevice* recorder_;
 };
 
-class RecordingVertexBuffer : public VertexBuffer {
+class RecordingVertexBuffer : public NullVertexBuffer {
 public:
     explicit RecordingVertexBuffer(RecordingDevice* device);
-    ~RecordingVertexBuffer() override;
     bool Create(bool writeOnly, int vertexCount, int indexCount) override;
-    Vertex* Lock() override;
-    void Unlock() override;
     void Draw() override;
 
-    std::vector<Vertex> vertices;
+    const std::vector<Vertex>& vertices = vertices_;
 
 private:
     RecordingDevice* recorder_;
 };
 
-class RecordingDevice : public RenderDevice {
+class RecordingDevice : public NullDevice {
 public:
-    // Offers one driver ("Recording Driver") with one device whose modes are 640x480,
-    // 800x600 and 1024x768 at 16 and 32 bits. Not initialised: call Open or Init.
-    // Usable for image work before Init as a width x height x 32 display.
+    // The null device's driver list (its driver described as "Display-less device for
+    // tests") and size; the back buffer is width x height x 32 until Open or Init.
     explicit RecordingDevice(int width = 640, int height = 480);
-    ~RecordingDevice() override;
-
-    // Selects the first driver and device and initialises at width x height x bits.
-    // Call before loading images so the display depth applies.
-    void Open(int width = 640, int height = 480, int bits = 32);
 
     // ---- Test controls (set before Open/Init where they concern Init) ----
     void SetMaxTextureSizeForTest(int size) { maxTextureSize_ = size; }
     void SetMinTextureSizeForTest(int size) { minTextureSize_ = size; }
     // 16-bit displays use 0xF800 (5-6-5) unless this gives 0x7C00 (5-5-5).
-    void SetRedMaskForTest(uint32_t redMask) { forcedRedMask_ = redMask; }
+    void SetRedMaskForTest(uint32_t redMask) { redMask16_ = redMask ? redMask : 0xF800; }
     // The answer of the visibility tests for points on screen. The tests leave stage 0 and
     // the depth test as a device does (SelectArg1 of Diffuse, alpha off, depth on; a hidden
     // IsPointVisible puts colour argument 1 back to Texture).
@@ -292,9 +262,9 @@ public:
     // The pixel at (x, y) of the back buffer (16- or 32-bit value), 0 outside.
     uint32_t BackBufferPixel(int x, int y) const;
 
-    // ---- RenderDevice ----
+    // ---- RenderDevice: each call is recorded, then the null device's answer given ----
     bool Init(void* window, bool fullScreen, int width, int height, int bits) override;
-    const char* GetDescription() override;
+    // Also clears the back buffer's colour when the colour is cleared.
     bool Clear(int flags) override;
     void SetClearColor(float r, float g, float b, float a = 1.0f) override;
     void BeginScene() override;
@@ -313,7 +283,6 @@ public:
     void EndStateBlock(uint32_t* handle) override;
     void ApplyStateBlock(uint32_t handle) override;
     void DeleteStateBlock(uint32_t handle) override;
-    uint32_t ConvertColor(uint32_t argb) override;
     void DrawIndexed(PrimitiveType type, const Vertex* vertices, int vertexCount, const uint16_t* indices,
                      int indexCount) override;
     void Draw(PrimitiveType type, const Vertex* vertices, int vertexCount) override;
@@ -329,7 +298,4 @@ public:
 private:
     // Every applied state call becomes a record of the operation of the same name.
     void StateApplied(const StateCall& call) override;
-
-    uint32_t forcedRedMask_ = 0;
-    bool pointsVisible_ = true;
 };

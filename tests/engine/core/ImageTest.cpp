@@ -408,6 +408,39 @@ TEST(ImageTest, TextureFormatsWithAlphaFollowTheConversionTable)
     EXPECT_EQ(0x00123456u, b32[1]);
 }
 
+TEST(ImageTest, TextureFormatsWithAlphaKeepEachChannelsTopBitsFromEveryDisplay)
+{
+    // One colour on each display: red 10101, green 110011 (5-6-5) or 11001, blue 01101,
+    // that is 0xA8, 0xCC or 0xC8, 0x68 in eight bits. The 5-5-5 pixel has its unused top bit
+    // set and the 32-bit one its unused top byte: neither may reach the result.
+    const uint16_t p565 = 21 << 11 | 51 << 5 | 13;
+    const uint16_t p555 = 0x8000 | 21 << 10 | 25 << 5 | 13;
+    const uint32_t p32 = 0xFFA8CC68u;
+    struct Case {
+        const char* name;
+        const void* pixel;
+        DisplayFormat display;
+        uint32_t alpha;
+        uint16_t argb4444, argb1555;
+        uint32_t argb32;
+    };
+    const Case cases[] = {
+        // 4444: alpha 5, red 1010, green 1100, blue 0110. 1555: red 10101, green 11001, blue 01101.
+        {"565", &p565, kDisplay565, 0x5A, 0x5AC6, 0xD72D, 0x5AA8CC68u},
+        {"555", &p555, kDisplay555, 0x5A, 0x5AC6, 0xD72D, 0x5AA8C868u},
+        {"32", &p32, kDisplay32, 0x5A, 0x5AC6, 0xD72D, 0x5AA8CC68u},
+        // Only the low byte of an alpha value is alpha; any non-zero value sets the one-bit alpha.
+        {"32, alpha 0x100", &p32, kDisplay32, 0x100, 0x0AC6, 0xD72D, 0x00A8CC68u},
+        {"555, alpha 0", &p555, kDisplay555, 0, 0x0AC6, 0x572D, 0x00A8C868u},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.argb4444, ToARGB4444(c.pixel, &c.alpha, 1, c.display)[0]) << c.name;
+        EXPECT_EQ(c.argb1555, ToARGB1555(c.pixel, &c.alpha, 1, c.display)[0]) << c.name;
+        EXPECT_EQ(c.argb32, ToARGB32(c.pixel, &c.alpha, 1, c.display)[0]) << c.name;
+    }
+    EXPECT_TRUE(ToARGB32(&p32, nullptr, 0, kDisplay32).empty());
+}
+
 TEST(ImageTest, NamesLoseTheirDirectoryAndExtensionsAreUpperCased)
 {
     EXPECT_EQ("a.jpg", StripDirectory("GFX\\sub\\a.jpg"));
