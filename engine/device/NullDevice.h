@@ -85,6 +85,8 @@ public:
     // Selects the first driver and device and initialises at width x height x bits.
     // Call before loading images so the display depth applies.
     void Open(int width = 640, int height = 480, int bits = 32);
+    // The largest texture edge reported, so a check can hold files to a real card's limit.
+    void SetMaxTextureSize(int edge) { maxTextureSize_ = edge; }
 
     // Missing selections are fatal as on any device; width 0 takes the selected mode.
     // 16 bits lay pixels out as 5-6-5, 32 bits as XRGB.

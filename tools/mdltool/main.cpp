@@ -5,9 +5,9 @@
 #include "engine/core/Fatal.h"
 #include "engine/core/File.h"
 #include "engine/core/Log.h"
+#include "engine/device/NullDevice.h"
 #include "engine/scene/MdlFile.h"
 #include "engine/scene/Scene.h"
-#include "support/RecordingDevice.h"
 #include "tools/mdltool/MdlDump.h"
 
 namespace {
@@ -52,8 +52,8 @@ int Check(const char* path, const char* camera)
         return 1;
     }
     SetLogCallback(PrintLine);
-    RecordingDevice device;
-    device.SetMaxTextureSizeForTest(kCheckMaxTextureSize);
+    NullDevice device;
+    device.SetMaxTextureSize(kCheckMaxTextureSize);
     device.Open(640, 480, 32);
     Scene scene(device);
     scene.Load(path);
