@@ -20,6 +20,7 @@ class GLTexture;
 class GLSurface;
 struct SDLVideoUse;
 struct DrawEffectState;
+struct ClipTransform;
 struct SDLWindowDeleter {
     void operator()(SDL_Window* window) const;
 };
@@ -163,6 +164,15 @@ public:
     // they are batched. On by default; off for comparisons.
     void SetSkipInvisibleDraws(bool on) { skipInvisible_ = on; }
     uint64_t GetSkippedDrawCount() const { return skippedDraws_; }
+    // Triangle draws wholly beyond one clip plane are dropped before they are batched as well.
+    // On by default; off for comparisons.
+    void SetSkipOffScreenDraws(bool on) { skipOffScreen_ = on; }
+    uint64_t GetOffScreenDrawCount() const { return offScreenDraws_; }
+    // Uniform values a program already holds and texture write-backs of pixels the texture
+    // already holds are not sent again. On by default; off for comparisons.
+    void SetSkipRepeats(bool on) { skipRepeats_ = on; }
+    uint64_t GetSkippedUniformCount() const { return repeatsSkipped_; }
+    uint64_t GetSkippedWriteBackCount() const { return writeBacksSkipped_; }
 
 private:
     friend class GLTexture;
@@ -178,6 +188,8 @@ private:
     // The program the current state draws with (stage cascade as the shader runs it).
     PipelineKey CurrentPipelineKey() const;
     DrawEffectState DrawEffects() const;
+    // The current transform from vertex positions to clip space.
+    ClipTransform ClipOf() const;
     // Binds program, uniforms, textures and fixed state for the next GL draw.
     void PrepareDraw();
     void UploadUniforms(GLProgram& program);
@@ -223,7 +235,15 @@ private:
     uint64_t uniformGeneration_ = 1;
     uint64_t glDraws_ = 0;
     uint64_t skippedDraws_ = 0;
+    uint64_t offScreenDraws_ = 0;
+    uint64_t repeatsSkipped_ = 0;
+    uint64_t writeBacksSkipped_ = 0;
+    // Draws, clears and uploads sent so far: a texture read back after the last of them
+    // still holds what was read.
+    uint64_t contentWrites_ = 0;
+    bool skipRepeats_ = true;
     bool skipInvisible_ = true;
+    bool skipOffScreen_ = true;
     bool vsync_ = true;
     int textureCap_ = 0;
 
