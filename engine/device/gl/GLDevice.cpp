@@ -402,10 +402,14 @@ void GLDevice::BlitSurface(GLuint texture, int width, int height, int x, int y, 
     state_.DepthTest(false);
     state_.CullFront(GL_NONE);
     state_.ColorMask(true, false);
-    glUniform4f(blitRect_, static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
-                static_cast<float>(height));
-    glUniform2f(blitTarget_, static_cast<float>(width_), static_cast<float>(height_));
-    glUniform1i(blitKeyed_, keyed ? 1 : 0);
+    // The copy program keeps its uniforms too: a surface drawn where it was last time sends none.
+    const float rect[4] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
+                           static_cast<float>(height)};
+    const float target[2] = {static_cast<float>(width_), static_cast<float>(height_)};
+    const float keyedFlag = keyed ? 1.0f : 0.0f;
+    if (UniformChanges(blitSent_.rect, rect, 4)) glUniform4fv(blitRect_, 1, rect);
+    if (UniformChanges(blitSent_.target, target, 2)) glUniform2fv(blitTarget_, 1, target);
+    if (UniformChanges(blitSent_.keyed, &keyedFlag, 1)) glUniform1i(blitKeyed_, keyed ? 1 : 0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     ++glDraws_;
     GL_CHECK("Surface copy");

@@ -193,6 +193,8 @@ private:
     // Binds program, uniforms, textures and fixed state for the next GL draw.
     void PrepareDraw();
     void UploadUniforms(GLProgram& program);
+    // Whether a uniform must be sent: its program's last value differs (or repeats are sent).
+    bool UniformChanges(GLUniformValue& last, const float* values, size_t count);
     // Binds the current target (render target or back buffer) and its viewport.
     void BindTarget();
     // Flushes the batch; uniforms are sent again after a change of what they carry.
@@ -226,6 +228,9 @@ private:
     GLuint blitProgram_ = 0;
     GLint blitRect_ = -1, blitTarget_ = -1, blitKeyed_ = -1;
     GLuint blitVertexArray_ = 0;
+    struct {
+        GLUniformValue rect, target, keyed;
+    } blitSent_;
 
     Viewport viewport_;
     Viewport savedViewport_;

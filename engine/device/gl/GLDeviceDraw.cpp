@@ -198,35 +198,32 @@ void GLDevice::UploadUniforms(GLProgram& program)
     program.uniformGeneration = uniformGeneration_;
     GLProgram::Sent& sent = program.sent;
     // Each program keeps its uniforms, so only values that differ from its own last ones go out.
-    auto changes = [this](GLUniformValue& last, const float* values, size_t count) {
-        if (last.Changes(values, count) || !skipRepeats_) return true;
-        ++repeatsSkipped_;
-        return false;
-    };
     Matrix4 worldView = state.world * state.view;
     // Row-major data read by GLSL as column-major is the transpose: M * v = v * M_rows.
-    if (changes(sent.worldView, &worldView.m[0][0], 16))
+    if (UniformChanges(sent.worldView, &worldView.m[0][0], 16))
         glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-    if (changes(sent.projection, &state.projection.m[0][0], 16))
+    if (UniformChanges(sent.projection, &state.projection.m[0][0], 16))
         glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
     const float offset[2] = {PixelOffset(viewport_.width), PixelOffset(viewport_.height)};
-    if (changes(sent.pixelOffset, offset, 2)) glUniform2fv(program.pixelOffset, 1, offset);
+    if (UniformChanges(sent.pixelOffset, offset, 2)) glUniform2fv(program.pixelOffset, 1, offset);
     auto rgb = [](uint32_t color, float out[3]) {
         for (int i = 0; i < 3; ++i) out[i] = static_cast<float>((color >> (16 - 8 * i)) & 0xFF) / 255.0f;
     };
     if (program.key.lighting) {
         float normal[9];
         NormalMatrix(worldView, normal);
-        if (changes(sent.normalMatrix, normal, 9)) glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
+        if (UniformChanges(sent.normalMatrix, normal, 9))
+            glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
         const MaterialRecord& material = state.material;
         const float materialAmbient[3] = {material.ambientR, material.ambientG, material.ambientB};
         const float materialEmissive[3] = {material.emissiveR, material.emissiveG, material.emissiveB};
         float ambient[3];
         rgb(state.ambient, ambient);
-        if (changes(sent.materialAmbient, materialAmbient, 3)) glUniform3fv(program.materialAmbient, 1, materialAmbient);
-        if (changes(sent.materialEmissive, materialEmissive, 3))
+        if (UniformChanges(sent.materialAmbient, materialAmbient, 3))
+            glUniform3fv(program.materialAmbient, 1, materialAmbient);
+        if (UniformChanges(sent.materialEmissive, materialEmissive, 3))
             glUniform3fv(program.materialEmissive, 1, materialEmissive);
-        if (changes(sent.ambient, ambient, 3)) glUniform3fv(program.ambient, 1, ambient);
+        if (UniformChanges(sent.ambient, ambient, 3)) glUniform3fv(program.ambient, 1, ambient);
         float positions[kMaxLights * 3], colors[kMaxLights * 3], ranges[kMaxLights];
         int n = 0;
         for (const auto& entry : state.lights) {
@@ -244,19 +241,27 @@ void GLDevice::UploadUniforms(GLProgram& program)
         }
         if (n > 0) {
             const auto count = static_cast<size_t>(n);
-            if (changes(sent.lightPosition, positions, count * 3)) glUniform3fv(program.lightPosition, n, positions);
-            if (changes(sent.lightColor, colors, count * 3)) glUniform3fv(program.lightColor, n, colors);
-            if (changes(sent.lightRange, ranges, count)) glUniform1fv(program.lightRange, n, ranges);
+            if (UniformChanges(sent.lightPosition, positions, count * 3))
+                glUniform3fv(program.lightPosition, n, positions);
+            if (UniformChanges(sent.lightColor, colors, count * 3)) glUniform3fv(program.lightColor, n, colors);
+            if (UniformChanges(sent.lightRange, ranges, count)) glUniform1fv(program.lightRange, n, ranges);
         }
     }
     if (program.key.fog) {
         float fogColor[3];
         rgb(state.fogColor, fogColor);
         const float fogParams[3] = {state.fogStart, state.fogEnd, state.fogDensity};
-        if (changes(sent.fogColor, fogColor, 3)) glUniform3fv(program.fogColor, 1, fogColor);
-        if (changes(sent.fogParams, fogParams, 3)) glUniform3fv(program.fogParams, 1, fogParams);
+        if (UniformChanges(sent.fogColor, fogColor, 3)) glUniform3fv(program.fogColor, 1, fogColor);
+        if (UniformChanges(sent.fogParams, fogParams, 3)) glUniform3fv(program.fogParams, 1, fogParams);
     }
     GL_CHECK("uniforms");
+}
+
+bool GLDevice::UniformChanges(GLUniformValue& last, const float* values, size_t count)
+{
+    if (last.Changes(values, count) || !skipRepeats_) return true;
+    ++repeatsSkipped_;
+    return false;
 }
 
 void GLDevice::DrawBuffer(GLVertexBuffer& buffer)
