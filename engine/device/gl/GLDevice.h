@@ -173,6 +173,10 @@ public:
     void SetSkipRepeats(bool on) { skipRepeats_ = on; }
     uint64_t GetSkippedUniformCount() const { return repeatsSkipped_; }
     uint64_t GetSkippedWriteBackCount() const { return writeBacksSkipped_; }
+    DrawCounters GetDrawCounters() const override
+    {
+        return {true, glDraws_, skippedDraws_, offScreenDraws_, repeatsSkipped_, writeBacksSkipped_};
+    }
 
 private:
     friend class GLTexture;
