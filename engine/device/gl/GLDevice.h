@@ -74,7 +74,10 @@ class GLVertexBuffer;
 //               into a batch; strips and fans become lists, so consecutive draws with the same
 //               state and kind (points, lines, triangles) go to GL as one glDrawElements when
 //               the state changes, at EndScene, Clear, Present, readbacks and render-target
-//               switches. Indices outside the vertex list drop their primitive.
+//               switches. Indices outside the vertex list drop their primitive. Draws that
+//               cannot change the picture (invisible blending, triangles wholly beyond one
+//               clip plane) are dropped first; uniforms equal to what a program holds are
+//               not sent again.
 // Clear         glClear of the current target: depth 1.0 always, colour when enabled and bit 0
 //               of the flags is 0.
 // Present       Blits the back buffer into the window's drawable, scaled with its aspect kept
@@ -84,7 +87,7 @@ class GLVertexBuffer;
 //               through the MapCache by key. Linear filtering, repeat addressing, one level.
 //               Render targets are framebuffer objects in the display format with their own
 //               16-bit depth, cleared to 0. Lock reads the texture back into a CPU copy; Unlock
-//               writes the copy back.
+//               writes the copy back unless no byte of it and nothing on the GPU changed since.
 // Surfaces      CPU pixels in the display format plus a texture refreshed after Unlock; Draw
 //               copies pixel for pixel into the back buffer, discarding black when keyed.
 // Visibility    IsPointVisible/ArePointsVisible project the point as the interface says and
