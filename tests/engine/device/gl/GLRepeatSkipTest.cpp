@@ -154,23 +154,3 @@ TEST(GLRepeatSkip, LockedPixelsAreWrittenBackWhenTheyOrTheTextureChanged)
     EXPECT_EQ(device->GetSkippedWriteBackCount(), before);
     device->DestroyTexture(texture);
 }
-
-TEST(GLRepeatSkip, TargetDrawnIntoAfterAnUnchangedLockReadsItsNewPixels)
-{
-    auto device = MakeTestDevice(16, 16);
-    Texture* target = device->CreateTexture();
-    target->CreateRenderTarget(8);
-    EXPECT_EQ(ReadTexture(*target), std::vector<uint32_t>(64, 0u));
-    EXPECT_EQ(device->GetSkippedWriteBackCount(), 1u);
-    device->SetRenderTarget(target);
-    device->SetOrtho(8, 8, 0, 1);
-    std::vector<Vertex> quad = ScreenQuad(8, 8, 0, 0, 8, 4, 0.5f, 0xFF00FF00u);
-    device->Draw(PrimitiveType::TriangleStrip, quad.data(), 4);
-    device->SetRenderTarget(nullptr);
-    std::vector<uint32_t> drawn = ReadTexture(*target);
-    ASSERT_EQ(drawn.size(), 64u);
-    EXPECT_EQ(drawn[0], 0x0000FF00u);
-    EXPECT_EQ(drawn[3 * 8 + 7], 0x0000FF00u);
-    EXPECT_EQ(drawn[4 * 8], 0u);
-    device->DestroyTexture(target);
-}
