@@ -121,6 +121,8 @@ void BenchRecorder::BeginFrame(bool empty)
     empty_ = empty;
     frameStartWall_ = clock_.Wall();
     frameStartCpu_ = clock_.ThreadCpu();
+    if (measured_ && !empty)
+        frameStartCounters_ = measured_->GetDrawCounters();
     measuring_ = measured_ && !empty && GetFrames() % measureEvery_ == 0;
     if (measuring_) {
         ++measuredFrames_;
@@ -159,6 +161,17 @@ void BenchRecorder::EndFrame()
     frameSeconds_.push_back(seconds);
     productionSeconds_ += seconds;
     frameCpuTotal_ += clock_.ThreadCpu() - frameStartCpu_;
+    if (measured_) {
+        const RenderDevice::DrawCounters now = measured_->GetDrawCounters();
+        const RenderDevice::DrawCounters& start = frameStartCounters_;
+        RenderDevice::DrawCounters& sum = productionCounters_;
+        sum.counted = now.counted;
+        sum.sent += now.sent - start.sent;
+        sum.invisible += now.invisible - start.invisible;
+        sum.offScreen += now.offScreen - start.offScreen;
+        sum.uniforms += now.uniforms - start.uniforms;
+        sum.writeBacks += now.writeBacks - start.writeBacks;
+    }
     // Counts come in a frame or two behind; taking them as they arrive keeps the pool small.
     CollectMeasures(false);
 }
@@ -240,6 +253,14 @@ BenchFigures BenchRecorder::Compute() const
         f.fill.fillLimitedFps = FillLimitedRate(fillRate_, f.fill.screensPerFrame, screenPixels_);
         f.fill.shareOfFillLimit = f.fill.fillLimitedFps > 0.0 ? f.framesPerSecond / f.fill.fillLimitedFps : 0.0;
     }
+    const RenderDevice::DrawCounters& sum = productionCounters_;
+    const double perFrame = f.frames > 0 ? 1.0 / static_cast<double>(f.frames) : 0.0;
+    f.draws = {sum.counted && f.frames > 0,
+               static_cast<double>(sum.sent) * perFrame,
+               static_cast<double>(sum.invisible) * perFrame,
+               static_cast<double>(sum.offScreen) * perFrame,
+               static_cast<double>(sum.uniforms) * perFrame,
+               static_cast<double>(sum.writeBacks) * perFrame};
     std::stable_sort(f.layers.begin(), f.layers.end(),
                      [](const LayerTypeTime& a, const LayerTypeTime& b) { return a.cpuSeconds > b.cpuSeconds; });
     f.otherCpuSeconds = std::max(0.0, frameCpuTotal_ - layersCpu);
@@ -280,6 +301,10 @@ std::string FormatBenchText(const BenchFigures& f)
         out << "GPU time            " << Fixed(fill.gpuMsPerFrame, 3) << " ms/frame"
             << (fill.softwareTimer ? " (software renderer: its timer does not time the drawing alone; compare on hardware)" : "")
             << "\n";
+    if (f.draws.counted)
+        out << "draws per frame     " << Fixed(f.draws.sent, 2) << " sent; dropped " << Fixed(f.draws.invisible, 2)
+            << " invisible, " << Fixed(f.draws.offScreen, 2) << " off screen; not sent again "
+            << Fixed(f.draws.uniforms, 2) << " uniforms, " << Fixed(f.draws.writeBacks, 2) << " texture write-backs\n";
     out << "CPU time per layer type (main thread; share of the frame time)";
     out << (fill.timed ? ", GPU time" : "") << (fill.counted ? ", fill in screens/frame" : "") << ":\n";
     const double perFrame = f.frames > 0 ? 1000.0 / static_cast<double>(f.frames) : 0.0;
@@ -337,7 +362,13 @@ std::string FormatBenchJson(const BenchFigures& f)
     out << "  \"other_cpu_seconds\": " << Fixed(f.otherCpuSeconds, 6) << ",\n";
     out << "  \"other_share\": " << Fixed(f.otherShare, 5) << ",\n";
     out << "  \"other_gpu_seconds\": " << orNull(fill.timed, f.otherGpuSeconds, 6) << ",\n";
-    out << "  \"other_fill_screens_per_frame\": " << orNull(fill.counted, f.otherFillScreens, 4) << "\n";
+    out << "  \"other_fill_screens_per_frame\": " << orNull(fill.counted, f.otherFillScreens, 4) << ",\n";
+    const DrawFigures& draws = f.draws;
+    out << "  \"draws_per_frame\": {\"sent\": " << orNull(draws.counted, draws.sent, 3)
+        << ", \"invisible\": " << orNull(draws.counted, draws.invisible, 3)
+        << ", \"off_screen\": " << orNull(draws.counted, draws.offScreen, 3)
+        << ", \"uniforms_not_sent\": " << orNull(draws.counted, draws.uniforms, 3)
+        << ", \"write_backs_not_sent\": " << orNull(draws.counted, draws.writeBacks, 3) << "}\n";
     out << "}\n";
     return out.str();
 }

@@ -47,6 +47,12 @@ struct FillFigures {
     bool softwareTimer = false;      // timed by a software renderer (empty spans read milliseconds)
 };
 
+// The device's draw counters per production frame (empty frames left out).
+struct DrawFigures {
+    bool counted = false;  // the device counts its draws
+    double sent = 0.0, invisible = 0.0, offScreen = 0.0, uniforms = 0.0, writeBacks = 0.0;
+};
+
 struct BenchFigures {
     std::string mode;  // "640x480x32"
     double fixedStepFps = 0.0;
@@ -65,6 +71,7 @@ struct BenchFigures {
     double otherGpuSeconds = 0.0;   // GPU time outside the layers (read-outs)
     double otherFillScreens = 0.0;  // fill outside the layers, screens per frame
     FillFigures fill;
+    DrawFigures draws;
 };
 
 // The frame rate the fill alone allows: fragmentsPerSecond over the fragments of a frame
@@ -128,6 +135,8 @@ private:
     std::vector<uint64_t> tagSamples_{0};
     std::vector<double> tagGpu_{0.0};
     std::vector<RenderDevice::MeasuredSpan> spans_;
+    RenderDevice::DrawCounters frameStartCounters_;
+    RenderDevice::DrawCounters productionCounters_;  // summed over the production's frames
     double fillRate_ = 0.0;
 };
 

@@ -196,6 +196,14 @@ public:
     // Appends the ended spans whose counts are in, oldest first; with wait, every ended span
     // (blocks until the drawing is done).
     virtual void TakeMeasures(std::vector<MeasuredSpan>&, bool) {}
+    // Work the device has saved since it started: draw calls it sent, draws it dropped as
+    // invisible or off the screen, and uniform values and texture write-backs not sent again
+    // because the graphics processor already held them. Default: nothing is counted.
+    struct DrawCounters {
+        bool counted = false;
+        uint64_t sent = 0, invisible = 0, offScreen = 0, uniforms = 0, writeBacks = 0;
+    };
+    virtual DrawCounters GetDrawCounters() const { return {}; }
 
     // The font loaded from fileName, made and cached on first use; the device owns it.
     Font* GetFont(const char* fileName);

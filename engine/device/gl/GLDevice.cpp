@@ -195,8 +195,8 @@ bool GLDevice::Init(void* window, bool fullScreen, int width, int height, int bi
     state_.ColorMask(true, true);
     state_.DepthMask(true);
     state_.Scissor(false);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
+    state_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    state_.ClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK("Init");
     queries_.Init();
@@ -222,12 +222,13 @@ bool GLDevice::Clear(int flags)
     GLbitfield mask = GL_DEPTH_BUFFER_BIT;
     if (clearColorEnabled_ && (flags & 1) == 0) {
         state_.ColorMask(true, true);
-        glClearColor(((clearColor_ >> 16) & 0xFF) / 255.0f, ((clearColor_ >> 8) & 0xFF) / 255.0f,
-                     (clearColor_ & 0xFF) / 255.0f, 1.0f);
+        state_.ClearColor(((clearColor_ >> 16) & 0xFF) / 255.0f, ((clearColor_ >> 8) & 0xFF) / 255.0f,
+                          (clearColor_ & 0xFF) / 255.0f, 1.0f);
         mask |= GL_COLOR_BUFFER_BIT;
     }
-    glClearDepth(1.0);
+    state_.ClearDepth(1.0);
     glClear(mask);
+    ++contentWrites_;
     GL_CHECK("Clear");
     return true;
 }
@@ -268,17 +269,21 @@ bool GLDevice::Present(int)
     int x0 = (drawableWidth - outWidth) / 2;
     int y0 = (drawableHeight - outHeight) / 2;
 
-    state_.BindFramebuffer(0);
-    state_.Viewport(0, 0, drawableWidth, drawableHeight);
+    // The back buffer stays bound for reading; only drawing moves to the window (clear and
+    // blit ignore the viewport, so it stays too).
+    state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     state_.Scissor(false);
     state_.ColorMask(true, true);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.GetFramebuffer());
+    // Bars appear only when the aspects differ; otherwise the blit covers the whole window.
+    if (outWidth != drawableWidth || outHeight != drawableHeight) {
+        state_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     // Rows are stored top-down; the window's origin is at the bottom.
     GLenum filter = (outWidth == width_ && outHeight == height_) ? GL_NEAREST : GL_LINEAR;
     glBlitFramebuffer(0, 0, width_, height_, x0, y0 + outHeight, x0 + outWidth, y0, GL_COLOR_BUFFER_BIT, filter);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backBuffer_.GetFramebuffer());
     GL_CHECK("Present");
 #ifndef STARFALL_WEB  // the browser shows the canvas when the frame callback returns
     SDL_GL_SwapWindow(window_);
@@ -397,10 +402,14 @@ void GLDevice::BlitSurface(GLuint texture, int width, int height, int x, int y, 
     state_.DepthTest(false);
     state_.CullFront(GL_NONE);
     state_.ColorMask(true, false);
-    glUniform4f(blitRect_, static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
-                static_cast<float>(height));
-    glUniform2f(blitTarget_, static_cast<float>(width_), static_cast<float>(height_));
-    glUniform1i(blitKeyed_, keyed ? 1 : 0);
+    // The copy program keeps its uniforms too: a surface drawn where it was last time sends none.
+    const float rect[4] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
+                           static_cast<float>(height)};
+    const float target[2] = {static_cast<float>(width_), static_cast<float>(height_)};
+    const float keyedFlag = keyed ? 1.0f : 0.0f;
+    if (UniformChanges(blitSent_.rect, rect, 4)) glUniform4fv(blitRect_, 1, rect);
+    if (UniformChanges(blitSent_.target, target, 2)) glUniform2fv(blitTarget_, 1, target);
+    if (UniformChanges(blitSent_.keyed, &keyedFlag, 1)) glUniform1i(blitKeyed_, keyed ? 1 : 0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     ++glDraws_;
     GL_CHECK("Surface copy");

@@ -20,6 +20,7 @@ class GLTexture;
 class GLSurface;
 struct SDLVideoUse;
 struct DrawEffectState;
+struct ClipTransform;
 struct SDLWindowDeleter {
     void operator()(SDL_Window* window) const;
 };
@@ -73,7 +74,10 @@ class GLVertexBuffer;
 //               into a batch; strips and fans become lists, so consecutive draws with the same
 //               state and kind (points, lines, triangles) go to GL as one glDrawElements when
 //               the state changes, at EndScene, Clear, Present, readbacks and render-target
-//               switches. Indices outside the vertex list drop their primitive.
+//               switches. Indices outside the vertex list drop their primitive. Draws that
+//               cannot change the picture (invisible blending, triangles wholly beyond one
+//               clip plane) are dropped first; uniforms equal to what a program holds are
+//               not sent again.
 // Clear         glClear of the current target: depth 1.0 always, colour when enabled and bit 0
 //               of the flags is 0.
 // Present       Blits the back buffer into the window's drawable, scaled with its aspect kept
@@ -83,7 +87,7 @@ class GLVertexBuffer;
 //               through the MapCache by key. Linear filtering, repeat addressing, one level.
 //               Render targets are framebuffer objects in the display format with their own
 //               16-bit depth, cleared to 0. Lock reads the texture back into a CPU copy; Unlock
-//               writes the copy back.
+//               writes the copy back unless no byte of it and nothing on the GPU changed since.
 // Surfaces      CPU pixels in the display format plus a texture refreshed after Unlock; Draw
 //               copies pixel for pixel into the back buffer, discarding black when keyed.
 // Visibility    IsPointVisible/ArePointsVisible project the point as the interface says and
@@ -163,6 +167,19 @@ public:
     // they are batched. On by default; off for comparisons.
     void SetSkipInvisibleDraws(bool on) { skipInvisible_ = on; }
     uint64_t GetSkippedDrawCount() const { return skippedDraws_; }
+    // Triangle draws wholly beyond one clip plane are dropped before they are batched as well.
+    // On by default; off for comparisons.
+    void SetSkipOffScreenDraws(bool on) { skipOffScreen_ = on; }
+    uint64_t GetOffScreenDrawCount() const { return offScreenDraws_; }
+    // Uniform values a program already holds and texture write-backs of pixels the texture
+    // already holds are not sent again. On by default; off for comparisons.
+    void SetSkipRepeats(bool on) { skipRepeats_ = on; }
+    uint64_t GetSkippedUniformCount() const { return repeatsSkipped_; }
+    uint64_t GetSkippedWriteBackCount() const { return writeBacksSkipped_; }
+    DrawCounters GetDrawCounters() const override
+    {
+        return {true, glDraws_, skippedDraws_, offScreenDraws_, repeatsSkipped_, writeBacksSkipped_};
+    }
 
 private:
     friend class GLTexture;
@@ -178,9 +195,13 @@ private:
     // The program the current state draws with (stage cascade as the shader runs it).
     PipelineKey CurrentPipelineKey() const;
     DrawEffectState DrawEffects() const;
+    // The current transform from vertex positions to clip space.
+    ClipTransform ClipOf() const;
     // Binds program, uniforms, textures and fixed state for the next GL draw.
     void PrepareDraw();
     void UploadUniforms(GLProgram& program);
+    // Whether a uniform must be sent: its program's last value differs (or repeats are sent).
+    bool UniformChanges(GLUniformValue& last, const float* values, size_t count);
     // Binds the current target (render target or back buffer) and its viewport.
     void BindTarget();
     // Flushes the batch; uniforms are sent again after a change of what they carry.
@@ -214,6 +235,9 @@ private:
     GLuint blitProgram_ = 0;
     GLint blitRect_ = -1, blitTarget_ = -1, blitKeyed_ = -1;
     GLuint blitVertexArray_ = 0;
+    struct {
+        GLUniformValue rect, target, keyed;
+    } blitSent_;
 
     Viewport viewport_;
     Viewport savedViewport_;
@@ -223,7 +247,15 @@ private:
     uint64_t uniformGeneration_ = 1;
     uint64_t glDraws_ = 0;
     uint64_t skippedDraws_ = 0;
+    uint64_t offScreenDraws_ = 0;
+    uint64_t repeatsSkipped_ = 0;
+    uint64_t writeBacksSkipped_ = 0;
+    // Draws, clears and uploads sent so far: a texture read back after the last of them
+    // still holds what was read.
+    uint64_t contentWrites_ = 0;
+    bool skipRepeats_ = true;
     bool skipInvisible_ = true;
+    bool skipOffScreen_ = true;
     bool vsync_ = true;
     int textureCap_ = 0;
 

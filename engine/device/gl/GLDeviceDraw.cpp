@@ -64,6 +64,12 @@ void NormalMatrix(const Matrix4& a, float out[9])
         for (int j = 0; j < 3; ++j) out[i * 3 + j] = std::fabs(det) > 1e-12f ? c[i][j] / det : m[i][j];
 }
 
+// Half a pixel in clip units (a pixel spans 2 / size): the vertex shader's shift of pixel centres.
+float PixelOffset(int size)
+{
+    return 1.0f / static_cast<float>(std::max(size, 1));
+}
+
 }  // namespace
 
 void GLDevice::Draw(PrimitiveType type, const Vertex* vertices, int vertexCount)
@@ -87,6 +93,10 @@ void GLDevice::Append(PrimitiveType type, const Vertex* vertices, int vertexCoun
     if (skipInvisible_ && GetState().alphaBlend && !GetState().depthTest &&
         DrawLeavesPictureUnchanged(DrawEffects(), vertices, vertexCount)) {
         ++skippedDraws_;
+        return;
+    }
+    if (skipOffScreen_ && KindOf(type) == BatchKind::Triangles && DrawIsOffScreen(ClipOf(), vertices, vertexCount)) {
+        ++offScreenDraws_;
         return;
     }
     if (!batch_.Accepts(type)) FlushBatch();
@@ -133,6 +143,13 @@ PipelineKey GLDevice::CurrentPipelineKey() const
     return key;
 }
 
+ClipTransform GLDevice::ClipOf() const
+{
+    const DeviceState& state = GetState();
+    return ClipTransform{state.world, state.view, state.projection, PixelOffset(viewport_.width),
+                         PixelOffset(viewport_.height)};
+}
+
 DrawEffectState GLDevice::DrawEffects() const
 {
     const DeviceState& state = GetState();
@@ -147,6 +164,7 @@ DrawEffectState GLDevice::DrawEffects() const
 
 void GLDevice::PrepareDraw()
 {
+    ++contentWrites_;
     const PipelineKey key = CurrentPipelineKey();
     const DeviceState& state = GetState();
     for (int i = 0; i < 2; ++i) {
@@ -178,22 +196,34 @@ void GLDevice::UploadUniforms(GLProgram& program)
 {
     const DeviceState& state = GetState();
     program.uniformGeneration = uniformGeneration_;
+    GLProgram::Sent& sent = program.sent;
+    // Each program keeps its uniforms, so only values that differ from its own last ones go out.
     Matrix4 worldView = state.world * state.view;
     // Row-major data read by GLSL as column-major is the transpose: M * v = v * M_rows.
-    glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
-    float vw = static_cast<float>(std::max(viewport_.width, 1));
-    float vh = static_cast<float>(std::max(viewport_.height, 1));
-    glUniform2f(program.pixelOffset, 1.0f / vw, 1.0f / vh);
-    auto channel = [](uint32_t color, int shift) { return static_cast<float>((color >> shift) & 0xFF) / 255.0f; };
+    if (UniformChanges(sent.worldView, &worldView.m[0][0], 16))
+        glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    if (UniformChanges(sent.projection, &state.projection.m[0][0], 16))
+        glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
+    const float offset[2] = {PixelOffset(viewport_.width), PixelOffset(viewport_.height)};
+    if (UniformChanges(sent.pixelOffset, offset, 2)) glUniform2fv(program.pixelOffset, 1, offset);
+    auto rgb = [](uint32_t color, float out[3]) {
+        for (int i = 0; i < 3; ++i) out[i] = static_cast<float>((color >> (16 - 8 * i)) & 0xFF) / 255.0f;
+    };
     if (program.key.lighting) {
         float normal[9];
         NormalMatrix(worldView, normal);
-        glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
+        if (UniformChanges(sent.normalMatrix, normal, 9))
+            glUniformMatrix3fv(program.normalMatrix, 1, GL_FALSE, normal);
         const MaterialRecord& material = state.material;
-        glUniform3f(program.materialAmbient, material.ambientR, material.ambientG, material.ambientB);
-        glUniform3f(program.materialEmissive, material.emissiveR, material.emissiveG, material.emissiveB);
-        glUniform3f(program.ambient, channel(state.ambient, 16), channel(state.ambient, 8), channel(state.ambient, 0));
+        const float materialAmbient[3] = {material.ambientR, material.ambientG, material.ambientB};
+        const float materialEmissive[3] = {material.emissiveR, material.emissiveG, material.emissiveB};
+        float ambient[3];
+        rgb(state.ambient, ambient);
+        if (UniformChanges(sent.materialAmbient, materialAmbient, 3))
+            glUniform3fv(program.materialAmbient, 1, materialAmbient);
+        if (UniformChanges(sent.materialEmissive, materialEmissive, 3))
+            glUniform3fv(program.materialEmissive, 1, materialEmissive);
+        if (UniformChanges(sent.ambient, ambient, 3)) glUniform3fv(program.ambient, 1, ambient);
         float positions[kMaxLights * 3], colors[kMaxLights * 3], ranges[kMaxLights];
         int n = 0;
         for (const auto& entry : state.lights) {
@@ -210,17 +240,28 @@ void GLDevice::UploadUniforms(GLProgram& program)
             ++n;
         }
         if (n > 0) {
-            glUniform3fv(program.lightPosition, n, positions);
-            glUniform3fv(program.lightColor, n, colors);
-            glUniform1fv(program.lightRange, n, ranges);
+            const auto count = static_cast<size_t>(n);
+            if (UniformChanges(sent.lightPosition, positions, count * 3))
+                glUniform3fv(program.lightPosition, n, positions);
+            if (UniformChanges(sent.lightColor, colors, count * 3)) glUniform3fv(program.lightColor, n, colors);
+            if (UniformChanges(sent.lightRange, ranges, count)) glUniform1fv(program.lightRange, n, ranges);
         }
     }
     if (program.key.fog) {
-        glUniform3f(program.fogColor, channel(state.fogColor, 16), channel(state.fogColor, 8),
-                    channel(state.fogColor, 0));
-        glUniform3f(program.fogParams, state.fogStart, state.fogEnd, state.fogDensity);
+        float fogColor[3];
+        rgb(state.fogColor, fogColor);
+        const float fogParams[3] = {state.fogStart, state.fogEnd, state.fogDensity};
+        if (UniformChanges(sent.fogColor, fogColor, 3)) glUniform3fv(program.fogColor, 1, fogColor);
+        if (UniformChanges(sent.fogParams, fogParams, 3)) glUniform3fv(program.fogParams, 1, fogParams);
     }
     GL_CHECK("uniforms");
+}
+
+bool GLDevice::UniformChanges(GLUniformValue& last, const float* values, size_t count)
+{
+    if (last.Changes(values, count) || !skipRepeats_) return true;
+    ++repeatsSkipped_;
+    return false;
 }
 
 void GLDevice::DrawBuffer(GLVertexBuffer& buffer)

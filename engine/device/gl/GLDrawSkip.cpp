@@ -1,5 +1,6 @@
-// The invisible-draw rule: follows the generated stage cascade to prove the source adds nothing.
+// The skip rules: the stage cascade proves a source adds nothing; clip planes prove a draw lies off the screen.
 #include "engine/device/gl/GLDrawSkip.h"
+#include <cmath>
 
 namespace {
 
@@ -68,7 +69,51 @@ Zeros SourceZeros(const PipelineKey& key, const Vertex* vertices, int vertexCoun
     return current;
 }
 
+// Slack on every plane, relative to the size of the coordinates: the GPU rounds its own
+// products, and a vertex this close to the edge is no longer worth the risk.
+constexpr float kClipMargin = 1.0f / 256.0f;
+
+enum ClipPlane : unsigned {
+    kLowX = 1, kHighX = 2, kLowY = 4, kHighY = 8, kLowZ = 16, kHighZ = 32, kAllPlanes = 63
+};
+
+Vector4 Times(const Vector4& p, const Matrix4& a)
+{
+    const float(*m)[4] = a.m;
+    return {p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + p.w * m[3][0],
+            p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + p.w * m[3][1],
+            p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + p.w * m[3][2],
+            p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + p.w * m[3][3]};
+}
+
+// The planes c lies beyond: c < -w or c > w, each with the margin. NaN is beyond none.
+unsigned Outside(float c, float w, unsigned below, unsigned above)
+{
+    const float margin = kClipMargin * (std::fabs(c) + std::fabs(w));
+    unsigned planes = 0;
+    if (c + w < -margin) planes |= below;
+    if (c - w > margin) planes |= above;
+    return planes;
+}
+
 }  // namespace
+
+bool DrawIsOffScreen(const ClipTransform& transform, const Vertex* vertices, int vertexCount)
+{
+    if (vertices == nullptr || vertexCount <= 0) return false;
+    unsigned common = kAllPlanes;
+    for (int i = 0; i < vertexCount && common != 0; ++i) {
+        const Vertex& v = vertices[i];
+        const Vector4 view = Times(Times(Vector4{v.x, v.y, v.z, 1.0f}, transform.world), transform.view);
+        const Vector4 clip = Times(view, transform.projection);
+        const float w = clip.w;
+        const float x = clip.x + transform.pixelOffsetX * w;
+        const float y = -clip.y + transform.pixelOffsetY * w;
+        const float z = 2.0f * clip.z - w;
+        common &= Outside(x, w, kLowX, kHighX) | Outside(y, w, kLowY, kHighY) | Outside(z, w, kLowZ, kHighZ);
+    }
+    return common != 0;
+}
 
 bool DrawLeavesPictureUnchanged(const DrawEffectState& state, const Vertex* vertices, int vertexCount)
 {

@@ -1,6 +1,7 @@
-// Whether a draw can leave the colour buffer as it is, decided from the pipeline, blend and vertices (internal).
+// Whether a draw can leave the colour buffer as it is, decided from the state and vertices alone (internal).
 #pragma once
 #include "engine/device/DeviceTypes.h"
+#include "engine/device/Matrix.h"
 #include "engine/device/gl/GLShaderGen.h"
 
 // The state a draw meets, as the device would send it to GL.
@@ -17,3 +18,19 @@ struct DrawEffectState {
 // source's contribution provably zero for every vertex (alpha 0 under a source-alpha factor,
 // or black colour with lighting and fog off), with the destination kept whole.
 bool DrawLeavesPictureUnchanged(const DrawEffectState& state, const Vertex* vertices, int vertexCount);
+
+// What the vertex shader does to a position: world, view and projection (row vectors), then
+// y mirrored, the 0..1 depth mapped onto -w..w and the half-pixel shift of pixelOffset per w.
+struct ClipTransform {
+    const Matrix4& world;
+    const Matrix4& view;
+    const Matrix4& projection;
+    float pixelOffsetX = 0.0f;
+    float pixelOffsetY = 0.0f;
+};
+
+// True when every vertex lies beyond the same clip plane (x, y or z' below -w or above w)
+// by more than a small margin: the whole primitive is then outside the clip volume, for
+// any w, and GL produces no fragment. Only for triangles: a point's size or a line's width
+// can reach back in. All vertices count, used or not, so an index list cannot mislead it.
+bool DrawIsOffScreen(const ClipTransform& transform, const Vertex* vertices, int vertexCount);

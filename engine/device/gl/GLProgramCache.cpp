@@ -1,9 +1,17 @@
 // Builds and caches the generated pipeline programs.
 #include "engine/device/gl/GLProgramCache.h"
+#include <cstring>
 #include <string>
 #include <vector>
 #include "engine/core/Fatal.h"
 #include "engine/core/Log.h"
+
+bool GLUniformValue::Changes(const float* values, size_t count)
+{
+    if (last_.size() == count && (count == 0 || std::memcmp(last_.data(), values, count * sizeof(float)) == 0)) return false;
+    last_.assign(values, values + count);
+    return true;
+}
 
 GLProgram::~GLProgram()
 {

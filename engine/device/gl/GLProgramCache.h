@@ -4,9 +4,22 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 #include "engine/device/gl/GLError.h"
 #include "engine/device/gl/GLShaderGen.h"
 #include "engine/device/gl/GLStateCache.h"
+
+// The value one uniform of one program last received, so an equal value is not sent again
+// (a program keeps its uniforms while others are bound). Compared bit for bit.
+class GLUniformValue {
+public:
+    // True when values differ from the last ones (or none were sent); keeps them.
+    bool Changes(const float* values, size_t count);
+    void Forget() { last_.clear(); }
+
+private:
+    std::vector<float> last_;
+};
 
 struct GLProgram {
     GLuint id = 0;
@@ -17,6 +30,13 @@ struct GLProgram {
     GLint lightPosition = -1, lightColor = -1, lightRange = -1;
     GLint materialAmbient = -1, materialEmissive = -1, ambient = -1;
     GLint fogColor = -1, fogParams = -1;
+    // What each uniform above last received.
+    struct Sent {
+        GLUniformValue worldView, projection, pixelOffset, normalMatrix;
+        GLUniformValue lightPosition, lightColor, lightRange;
+        GLUniformValue materialAmbient, materialEmissive, ambient;
+        GLUniformValue fogColor, fogParams;
+    } sent;
 
     ~GLProgram();
 };

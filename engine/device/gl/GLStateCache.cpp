@@ -118,8 +118,9 @@ void GLStateCache::CullFront(GLenum frontFace)
     if (frontFace == GL_NONE) {
         glDisable(GL_CULL_FACE);
     } else {
-        if (!wasCulling) {
-            glEnable(GL_CULL_FACE);
+        if (!wasCulling) glEnable(GL_CULL_FACE);
+        if (cullBack_ != On) {
+            cullBack_ = On;
             glCullFace(GL_BACK);
         }
         glFrontFace(frontFace);
@@ -142,4 +143,21 @@ void GLStateCache::Scissor(bool enable)
     scissor_ = ToTri(enable);
     if (enable) glEnable(GL_SCISSOR_TEST);
     else glDisable(GL_SCISSOR_TEST);
+}
+
+void GLStateCache::ClearColor(float r, float g, float b, float a)
+{
+    if (clearColor_[0] == r && clearColor_[1] == g && clearColor_[2] == b && clearColor_[3] == a) return;
+    clearColor_[0] = r;
+    clearColor_[1] = g;
+    clearColor_[2] = b;
+    clearColor_[3] = a;
+    glClearColor(r, g, b, a);
+}
+
+void GLStateCache::ClearDepth(double depth)
+{
+    if (clearDepth_ == depth) return;
+    clearDepth_ = depth;
+    glClearDepth(depth);
 }

@@ -29,6 +29,8 @@ public:
     // clear wrote, so destination alpha reads as opaque, as on a display without alpha.
     void ColorMask(bool rgb, bool alpha);
     void Scissor(bool enable);
+    void ClearColor(float r, float g, float b, float a);
+    void ClearDepth(double depth);
 
     GLuint GetFramebuffer() const { return framebuffer_; }
 
@@ -52,4 +54,7 @@ private:
     GLenum cullFront_ = ~0u;
     int colorMask_ = -1;
     Tri scissor_ = Unknown;
+    Tri cullBack_ = Unknown;  // glCullFace(GL_BACK) sent
+    float clearColor_[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+    double clearDepth_ = -1.0;
 };

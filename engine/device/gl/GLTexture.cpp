@@ -61,6 +61,7 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
     resource->height = height_;
     std::vector<uint8_t> reordered;
     data = PixelsForUpload(format, data, count, reordered);
+    ++gl_->contentWrites_;
     GLTakeError();
     glGenTextures(1, &resource->texture);
     gl_->state_.BindForUpdate(resource->texture);
@@ -95,6 +96,7 @@ void GLTexture::CreateRenderTarget(int edge)
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ++gl_->contentWrites_;
     gl_->state_.Invalidate();
     gl_->BindTarget();
     width_ = height_ = static_cast<uint32_t>(edge);
@@ -126,6 +128,10 @@ void* GLTexture::Lock(int& pitch)
     // XRGB32 pixels carry 0 in their free byte, whatever GL keeps there.
     if (GetFormat() == TextureFormat::XRGB32)
         for (size_t i = 3; i < locked_.size(); i += 4) locked_[i] = 0;
+    // Kept so an Unlock that hands back the same pixels needs no upload.
+    readBack_ = locked_;
+    readFrom_ = texture;
+    readAt_ = gl_->contentWrites_;
     isLocked_ = true;
     return locked_.data();
 }
@@ -135,7 +141,13 @@ void GLTexture::Unlock()
     if (!isLocked_) return;
     isLocked_ = false;
     GLuint texture = GetGLTexture();
-    if (texture != 0) {
+    // Nothing was written anywhere since the read and the caller changed no byte: the texture
+    // still holds these pixels (the free byte of XRGB32 is never sampled or drawn).
+    const bool unchanged = texture == readFrom_ && gl_->contentWrites_ == readAt_ && locked_ == readBack_;
+    if (unchanged && gl_->skipRepeats_) {
+        ++gl_->writeBacksSkipped_;
+    } else if (texture != 0) {
+        ++gl_->contentWrites_;
         const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
         // A render target's hidden alpha must stay opaque (destination alpha reads 1.0).
         if (GetFormat() == TextureFormat::XRGB32)
@@ -149,4 +161,6 @@ void GLTexture::Unlock()
     }
     locked_.clear();
     locked_.shrink_to_fit();
+    readBack_.clear();
+    readBack_.shrink_to_fit();
 }

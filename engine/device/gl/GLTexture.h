@@ -37,5 +37,9 @@ private:
     GLDevice* gl_ = nullptr;
     std::unique_ptr<GLFramebuffer> target_;
     std::vector<uint8_t> locked_;
+    // What Lock read, from which GL texture, after how many of the device's writes.
+    std::vector<uint8_t> readBack_;
+    GLuint readFrom_ = 0;
+    uint64_t readAt_ = 0;
     bool isLocked_ = false;
 };

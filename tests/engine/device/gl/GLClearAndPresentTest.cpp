@@ -65,3 +65,27 @@ TEST(GLDeviceReadBack, QueuedCopiesMatchReadBackBufferOfTheirFrame)
         EXPECT_EQ(rgb, device->ReadBackBuffer());
     }
 }
+
+TEST(GLDevicePresent, LeavesTheBackBufferBoundForTheNextFramesClearsAndDraws)
+{
+    auto device = MakeTestDevice(24, 16);
+    const uint32_t colours[] = {0xFF0000u, 0x00FF00u, 0x0000FFu};
+    for (uint32_t colour : colours) {
+        device->SetClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                              (colour & 0xFF) / 255.0f);
+        device->Clear(0);
+        DrawQuad(*device, 0, 0, 8, 8, 0.5f, 0xFFFFFFFFu);
+        device->EndScene();
+        ExpectedImage image(24, 16);
+        image.Fill(0, 0, 24, 16, colour);
+        image.Fill(0, 0, 8, 8, 0xFFFFFF);
+        EXPECT_TRUE(MatchesImage(device->ReadBackBuffer(), image, "present_next_frame", 0)) << std::hex << colour;
+        device->Present(0);
+        // The window is drawn to only while presenting.
+        GLint drawn = -1, read = -1;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+        EXPECT_NE(drawn, 0);
+        EXPECT_EQ(drawn, read);
+    }
+}
