@@ -18,6 +18,8 @@ public:
                 int indexCount);
     bool Accepts(PrimitiveType type) const { return kind_ == BatchKind::None || kind_ == KindOf(type); }
     void Clear();
+    // Hands the vertices and indices over; the batch is empty afterwards.
+    void MoveInto(std::vector<Vertex>& vertices, std::vector<uint32_t>& indices);
 
     bool IsEmpty() const { return indices_.empty(); }
     BatchKind GetKind() const { return kind_; }

@@ -1,0 +1,81 @@
+// The pending back-buffer commands and the backward walk that finds the ones nothing will ever see.
+#include "engine/device/gl/GLCommandList.h"
+#include <algorithm>
+
+CommandEffects CommandEffects::Draw(bool depthTest, CompareFunc depthFunc, bool coversViewport)
+{
+    CommandEffects effects;
+    effects.coversColour = coversViewport;
+    effects.writesDepth = depthTest;
+    effects.coversDepth = coversViewport && depthTest;
+    effects.readsDepth = depthTest && depthFunc != CompareFunc::Always;
+    return effects;
+}
+
+CommandEffects CommandEffects::Clear(bool colour)
+{
+    CommandEffects effects;
+    effects.writesColour = colour;
+    effects.coversColour = colour;
+    effects.writesDepth = true;
+    effects.coversDepth = true;
+    return effects;
+}
+
+bool GLCommandList::Samples(uint32_t texture) const
+{
+    return std::any_of(commands_.begin(), commands_.end(), [texture](const GLCommand& command) {
+        return command.kind != GLCommand::Kind::Clear &&
+               (command.binding.textures[0] == texture || command.binding.textures[1] == texture);
+    });
+}
+
+bool GLCommandList::DrawsFrom(const GLVertexBuffer* buffer) const
+{
+    return std::any_of(commands_.begin(), commands_.end(),
+                       [buffer](const GLCommand& command) { return command.buffer == buffer; });
+}
+
+size_t GLCommandList::DropCovered()
+{
+    // What is stored before the command being looked at: overwritten before it is read?
+    bool colourDead = false, depthDead = false;
+    std::vector<bool> keep(commands_.size(), true);
+    size_t dropped = 0;
+    for (size_t i = commands_.size(); i-- > 0;) {
+        GLCommand& command = commands_[i];
+        CommandEffects& effects = command.effects;
+        const bool colourSeen = effects.writesColour && !colourDead;
+        const bool depthSeen = effects.writesDepth && !depthDead;
+        if (!colourSeen && !depthSeen) {
+            keep[i] = false;
+            ++dropped;
+            continue;
+        }
+        if (command.kind == GLCommand::Kind::Clear && command.clearColour && !colourSeen) {
+            command.clearColour = false;
+            effects = CommandEffects::Clear(false);
+        }
+        // Everything earlier is overwritten by a cover, whatever lies between.
+        if (effects.coversColour) colourDead = true;
+        if (effects.coversDepth) depthDead = true;
+        else if (effects.readsDepth) depthDead = false;
+    }
+    if (dropped > 0) {
+        size_t at = 0;
+        for (size_t i = 0; i < commands_.size(); ++i)
+            if (keep[i]) {
+                if (at != i) commands_[at] = std::move(commands_[i]);
+                ++at;
+            }
+        commands_.resize(at);
+    }
+    return dropped;
+}
+
+std::vector<GLCommand> GLCommandList::Take()
+{
+    std::vector<GLCommand> taken;
+    taken.swap(commands_);
+    return taken;
+}
