@@ -85,8 +85,9 @@ void BenchSink::Finish()
     if (const auto* gl = dynamic_cast<const GLDevice*>(&device_)) {
         const long frames = recorder_.GetFrames() + recorder_.GetEmptyFrames();
         const double perFrame = frames > 0 ? static_cast<double>(gl->GetCoveredCommandCount()) / frames : 0.0;
-        std::printf("covered work        %llu commands dropped, %.2f a frame\n",
-                    static_cast<unsigned long long>(gl->GetCoveredCommandCount()), perFrame);
+        std::printf("covered work        %llu commands dropped, %.2f a frame; %llu colour clears made depth-only\n",
+                    static_cast<unsigned long long>(gl->GetCoveredCommandCount()), perFrame,
+                    static_cast<unsigned long long>(gl->GetReducedClearCount()));
     }
     std::fflush(stdout);
     if (!jsonPath_.empty()) {

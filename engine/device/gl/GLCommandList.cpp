@@ -36,12 +36,12 @@ bool GLCommandList::DrawsFrom(const GLVertexBuffer* buffer) const
                        [buffer](const GLCommand& command) { return command.buffer == buffer; });
 }
 
-size_t GLCommandList::DropCovered()
+CoveredWork GLCommandList::DropCovered()
 {
     // What is stored before the command being looked at: overwritten before it is read?
     bool colourDead = false, depthDead = false;
     std::vector<bool> keep(commands_.size(), true);
-    size_t dropped = 0;
+    CoveredWork saved;
     for (size_t i = commands_.size(); i-- > 0;) {
         GLCommand& command = commands_[i];
         CommandEffects& effects = command.effects;
@@ -49,19 +49,20 @@ size_t GLCommandList::DropCovered()
         const bool depthSeen = effects.writesDepth && !depthDead;
         if (!colourSeen && !depthSeen) {
             keep[i] = false;
-            ++dropped;
+            ++saved.dropped;
             continue;
         }
         if (command.kind == GLCommand::Kind::Clear && command.clearColour && !colourSeen) {
             command.clearColour = false;
             effects = CommandEffects::Clear(false);
+            ++saved.clearsReduced;
         }
         // Everything earlier is overwritten by a cover, whatever lies between.
         if (effects.coversColour) colourDead = true;
         if (effects.coversDepth) depthDead = true;
         else if (effects.readsDepth) depthDead = false;
     }
-    if (dropped > 0) {
+    if (saved.dropped > 0) {
         size_t at = 0;
         for (size_t i = 0; i < commands_.size(); ++i)
             if (keep[i]) {
@@ -70,7 +71,7 @@ size_t GLCommandList::DropCovered()
             }
         commands_.resize(at);
     }
-    return dropped;
+    return saved;
 }
 
 std::vector<GLCommand> GLCommandList::Take()

@@ -57,6 +57,12 @@ struct GLCommand {
     uint32_t colour = 0;
 };
 
+// What one walk saved.
+struct CoveredWork {
+    size_t dropped = 0;        // commands left out
+    size_t clearsReduced = 0;  // colour clears sent as depth-only clears
+};
+
 class GLCommandList {
 public:
     void Add(GLCommand command) { commands_.push_back(std::move(command)); }
@@ -69,8 +75,8 @@ public:
     // Walking from the last command back: drops every command whose colour and depth writes
     // are all overwritten later before anything reads them, and turns a colour clear whose
     // colour is overwritten into a depth-only clear. The end of the list counts as reading
-    // everything. Returns how many commands were dropped.
-    size_t DropCovered();
+    // everything.
+    CoveredWork DropCovered();
     // Hands the commands over in order and empties the list.
     std::vector<GLCommand> Take();
     void Clear() { commands_.clear(); }

@@ -177,6 +177,8 @@ public:
     void SetSkipCoveredWork(bool on);
     // Commands (draws, vertex-buffer draws, clears) dropped as covered since Init.
     uint64_t GetCoveredCommandCount() const { return coveredCommands_; }
+    // Colour clears sent as depth-only clears because a later draw covers their colour.
+    uint64_t GetReducedClearCount() const { return reducedClears_; }
 
 private:
     friend class GLTexture;
@@ -253,6 +255,7 @@ private:
     uint64_t glDraws_ = 0;
     uint64_t skippedDraws_ = 0;
     uint64_t coveredCommands_ = 0;
+    uint64_t reducedClears_ = 0;
     bool skipInvisible_ = true;
     bool skipCovered_ = true;
     bool vsync_ = true;

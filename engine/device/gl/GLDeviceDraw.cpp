@@ -162,7 +162,11 @@ void GLDevice::SendCommands()
 {
     FlushBatch();
     if (commands_.IsEmpty()) return;
-    if (skipCovered_) coveredCommands_ += commands_.DropCovered();
+    if (skipCovered_) {
+        const CoveredWork saved = commands_.DropCovered();
+        coveredCommands_ += saved.dropped;
+        reducedClears_ += saved.clearsReduced;
+    }
     for (const GLCommand& command : commands_.Take()) Replay(command);
     BindTarget();
 }

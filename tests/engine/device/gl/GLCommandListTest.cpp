@@ -29,11 +29,11 @@ GLCommand Command(char code)
 }
 
 // The commands left, as their letters; a clear reduced to depth only shows as z.
-std::string Walk(const std::string& codes, size_t& dropped)
+std::string Walk(const std::string& codes, CoveredWork& saved)
 {
     GLCommandList list;
     for (char code : codes) list.Add(Command(code));
-    dropped = list.DropCovered();
+    saved = list.DropCovered();
     std::string left;
     for (const GLCommand& command : list.GetCommands())
         left += command.kind == GLCommand::Kind::Clear && !command.clearColour ? 'z' : static_cast<char>(command.colour);
@@ -49,25 +49,28 @@ TEST(GLCommandList, DropsWhatALaterCoverOverwritesButKeepsDepthThatIsStillRead)
         const char* commands;  // oldest first
         const char* left;
         size_t dropped;
+        size_t reduced;  // colour clears left as depth-only
     };
     const Case cases[] = {
-        {"nothing covers", "cdtd", "cdtd", 0},
-        {"colour-only draws under a cover go", "cddD", "zD", 2},
-        {"the clear before a cover keeps only its depth part", "cD", "zD", 0},
-        {"a cover writing depth hides everything", "ctdA", "A", 3},
-        {"depth written before a cover without depth stays", "ctD", "ztD", 0},
-        {"depth written, then read after the cover", "ctDt", "ztDt", 0},
-        {"depth written, then cleared before it is read", "tDz", "Dz", 1},
-        {"depth read between the cover and the depth clear", "tDtz", "tDtz", 0},
-        {"a later colour clear hides everything", "cdtc", "c", 3},
-        {"work after the cover stays", "dDdt", "Ddt", 1},
-        {"Always writes depth without reading it", "tDaz", "Daz", 1},
-        {"two covers: the older is covered too", "cdDdD", "zD", 3},
+        {"nothing covers", "cdtd", "cdtd", 0, 0},
+        {"colour-only draws under a cover go", "cddD", "zD", 2, 1},
+        {"the clear before a cover keeps only its depth part", "cD", "zD", 0, 1},
+        {"a cover writing depth hides everything", "ctdA", "A", 3, 0},
+        {"depth written before a cover without depth stays", "ctD", "ztD", 0, 1},
+        {"depth written, then read after the cover", "ctDt", "ztDt", 0, 1},
+        {"depth written, then cleared before it is read", "tDz", "Dz", 1, 0},
+        {"depth read between the cover and the depth clear", "tDtz", "tDtz", 0, 0},
+        {"a later colour clear hides everything", "cdtc", "c", 3, 0},
+        {"work after the cover stays", "dDdt", "Ddt", 1, 0},
+        {"Always writes depth without reading it", "tDaz", "Daz", 1, 0},
+        {"two covers: the older is covered too", "cdDdD", "zD", 3, 1},
+        {"a depth-only clear is never reduced further", "zD", "zD", 0, 0},
     };
     for (const Case& c : cases) {
-        size_t dropped = 0;
-        EXPECT_EQ(Walk(c.commands, dropped), c.left) << c.what;
-        EXPECT_EQ(dropped, c.dropped) << c.what;
+        CoveredWork saved;
+        EXPECT_EQ(Walk(c.commands, saved), c.left) << c.what;
+        EXPECT_EQ(saved.dropped, c.dropped) << c.what;
+        EXPECT_EQ(saved.clearsReduced, c.reduced) << c.what;
     }
 }
 

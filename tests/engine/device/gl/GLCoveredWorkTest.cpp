@@ -1,4 +1,5 @@
 // Back-buffer work under a later opaque full-screen draw is dropped, and the picture stays exactly the same.
+#include "engine/device/Surface.h"
 #include "engine/device/Texture.h"
 #include "engine/device/VertexBuffer.h"
 #include "support/GLTestSupport.h"
@@ -62,6 +63,7 @@ TEST_F(GLCoveredWork, CoveredDrawsAreDroppedAndThePictureIsTheSame)
 {
     std::vector<std::vector<uint8_t>> frames;
     std::vector<uint64_t> dropped, draws;
+    uint64_t reduced = 0;
     for (bool skip : {false, true}) {
         auto device = Device(skip);
         const uint64_t drawsBefore = device->GetGLDrawCount();
@@ -75,10 +77,12 @@ TEST_F(GLCoveredWork, CoveredDrawsAreDroppedAndThePictureIsTheSame)
         frames.push_back(device->ReadBackBuffer());
         dropped.push_back(device->GetCoveredCommandCount());
         draws.push_back(device->GetGLDrawCount() - drawsBefore);
+        reduced = device->GetReducedClearCount();
     }
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(dropped[0], 0u);
     EXPECT_EQ(dropped[1], 1u);  // the red quad; the clear stays for its depth
+    EXPECT_EQ(reduced, 1u);
     EXPECT_EQ(draws[0], 4u);
     EXPECT_EQ(draws[1], 3u);
     EXPECT_TRUE(frames[0] == frames[1]) << "dropping covered work changed the picture";
@@ -197,5 +201,27 @@ TEST_F(GLCoveredWork, VisibilityTestsAndSurfacesSeeThePendingWork)
     const float hw = kWidth / 2.0f, hh = kHeight / 2.0f;
     EXPECT_FALSE(device->IsPointVisible(10 - hw, hh - 10, 0.5f));
     EXPECT_TRUE(device->IsPointVisible(36 - hw, hh - 10, 0.5f));
+    TransformedVertex points[2] = {{10 - hw, hh - 10, 0.5f, 0, 0, 0, 0, 0}, {36 - hw, hh - 10, 0.5f, 0, 0, 0, 0, 0}};
+    uint32_t results[2] = {0, 0};
+    device->EnableDepth(true);
+    DrawQuad(*device, 24, 0, kWidth, kHeight, 0.1f, 0xFF00FF00u);  // now the right half hides it too
+    device->ArePointsVisible(points, results, 2);
+    EXPECT_EQ(results[0], kPointHidden);
+    EXPECT_EQ(results[1], kPointHidden);
+
+    // A surface copied after a pending draw lies over it.
+    device->EnableDepth(false);
+    DrawQuad(*device, 0, 0, kWidth, kHeight, 0.5f, 0xFFFF0000u);
+    Surface* surface = device->CreateSurface();
+    ASSERT_TRUE(surface->Create(2, 2, false, false));
+    int pitch = 0;
+    auto* pixels = static_cast<uint32_t*>(surface->Lock(pitch));
+    std::fill(pixels, pixels + 4, 0x0000FFu);
+    surface->Unlock();
+    surface->Draw(nullptr, 4, 4, false);
+    const std::vector<uint8_t> frame = device->ReadBackBuffer();
+    EXPECT_EQ(PixelAt(frame, kWidth, 5, 5), 0x0000FFu);
+    EXPECT_EQ(PixelAt(frame, kWidth, 8, 8), 0xFF0000u);
+    device->DestroySurface(surface);
     EXPECT_EQ(device->GetCoveredCommandCount(), 0u);
 }
