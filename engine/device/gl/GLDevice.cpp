@@ -261,7 +261,7 @@ void GLDevice::BeginScene()
 
 void GLDevice::EndScene()
 {
-    FlushBatch();
+    SendCommands();
 }
 
 bool GLDevice::Present(int)
@@ -313,7 +313,8 @@ void GLDevice::SetWindowRect(const ScreenRect& rect)
 void GLDevice::SetRenderTarget(Texture* texture)
 {
     if (!initialised_) return;
-    EndScene();
+    // Back-buffer work stays pending across the switch; the target's work goes at once.
+    FlushBatch();
     auto* target = static_cast<GLTexture*>(texture);
     if (target != nullptr && target->GetFramebuffer() == nullptr) {
         LogLine("SetRenderTarget : texture [%s] is not a render target.", target->GetName().c_str());

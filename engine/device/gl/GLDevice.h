@@ -77,8 +77,8 @@ class GLVertexBuffer;
 //               switches. Indices outside the vertex list drop their primitive.
 // Deferral      Work for the back buffer (batches with the state they were flushed under,
 //               vertex-buffer draws, clears) is held as commands and sent when its result
-//               or inputs matter: Present, readbacks, visibility tests, surface copies,
-//               measure spans, and a change to a texture or vertex buffer a command reads
+//               or inputs matter: EndScene, Present, readbacks, visibility tests, surface
+//               copies, measure spans, and a change to a texture or vertex buffer a command reads
 //               (including drawing into a render target it samples). Before sending, work
 //               that a later opaque draw covering the whole viewport (or a clear)
 //               overwrites is dropped, as far as depth allows. Render targets draw at once.
@@ -201,6 +201,8 @@ private:
     void Replay(const GLCommand& command);
     // What the next draw binds, from the current state and target.
     GLDrawBinding CurrentBinding() const;
+    // A draw of the current state and target, not yet known to cover anything.
+    GLCommand DrawCommand(GLCommand::Kind kind) const;
     // Whether the pending batch overwrites the whole back buffer whatever is there.
     bool BatchCoversBackBuffer(const GLDrawBinding& binding) const;
     // Clears the bound framebuffer's depth to 1.0, and its colour when asked.

@@ -103,9 +103,7 @@ void GLDevice::FlushBatch()
         return;
     }
     if (DefersWork()) {
-        GLCommand command;
-        command.state = GetState();
-        command.binding = CurrentBinding();
+        GLCommand command = DrawCommand(GLCommand::Kind::Draw);
         command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc,
                                                BatchCoversBackBuffer(command.binding));
         command.primitives = batch_.GetKind();
@@ -140,6 +138,16 @@ bool GLDevice::BatchCoversBackBuffer(const GLDrawBinding& binding) const
     const std::vector<Vertex>& vertices = batch_.GetVertices();
     const std::vector<uint32_t>& indices = batch_.GetIndices();
     return DrawCoversViewport(cover, vertices.data(), vertices.size(), indices.data(), indices.size());
+}
+
+GLCommand GLDevice::DrawCommand(GLCommand::Kind kind) const
+{
+    GLCommand command;
+    command.kind = kind;
+    command.state = GetState();
+    command.binding = CurrentBinding();
+    command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc, false);
+    return command;
 }
 
 GLDrawBinding GLDevice::CurrentBinding() const
@@ -328,13 +336,11 @@ void GLDevice::DrawBuffer(GLVertexBuffer& buffer)
     if (!initialised_) return;
     FlushBatch();
     if (DefersWork()) {
-        GLCommand command;
-        if (!buffer.CheckIndices(command.bufferIndices)) return;
-        command.kind = GLCommand::Kind::BufferDraw;
-        command.state = GetState();
-        command.binding = CurrentBinding();
-        command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc, false);
+        std::vector<uint16_t> indices;
+        if (!buffer.CheckIndices(indices)) return;
+        GLCommand command = DrawCommand(GLCommand::Kind::BufferDraw);
         command.buffer = &buffer;
+        command.bufferIndices = std::move(indices);
         commands_.Add(std::move(command));
         return;
     }
