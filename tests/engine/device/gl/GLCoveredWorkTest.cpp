@@ -125,7 +125,7 @@ TEST_F(GLCoveredWork, ClearsUnderACoverKeepOnlyTheirDepthAndLaterClearsHideEvery
     EXPECT_EQ(PixelAt(frames[3], kWidth, 20, 10), 0x0000FFu);
 }
 
-TEST_F(GLCoveredWork, AReadBackBetweenKeepsTheCoveredDraw)
+TEST_F(GLCoveredWork, AReadBackOrATargetChangeBetweenKeepsTheCoveredDraw)
 {
     auto device = Device(true);
     DrawQuad(*device, 0, 0, 24, 16, 0.5f, 0xFFFF0000u);
@@ -139,6 +139,21 @@ TEST_F(GLCoveredWork, AReadBackBetweenKeepsTheCoveredDraw)
     ASSERT_TRUE(device->TakeReadBack(queued, true));
     EXPECT_TRUE(queued == before) << "the queued read-back must show the draw made before it";
     EXPECT_EQ(device->GetCoveredCommandCount(), 0u);
+
+    // A render target drawn into while a pending draw samples it sends that draw first: a
+    // cover after it can no longer drop it.
+    Texture* target = device->CreateTexture();
+    target->CreateRenderTarget(8);
+    device->SetOrtho(kWidth, kHeight, 0, 1);
+    DrawTextured(*device, target, 0, 24);
+    const uint64_t draws = device->GetGLDrawCount();
+    FillTarget(*device, target, 0x00FF00);
+    EXPECT_EQ(device->GetGLDrawCount(), draws + 1);
+    device->SetOrtho(kWidth, kHeight, 0, 1);
+    Cover(*device);
+    EXPECT_EQ(PixelAt(device->ReadBackBuffer(), kWidth, 5, 5), kCover);
+    EXPECT_EQ(device->GetCoveredCommandCount(), 0u);
+    device->DestroyTexture(target);
 }
 
 TEST_F(GLCoveredWork, PendingDrawsSeeTexturesAndBuffersAsTheyWereWhenDrawn)
