@@ -21,10 +21,10 @@ void PrimitiveBatch::Clear()
     indices_.clear();
 }
 
-void PrimitiveBatch::MoveInto(std::vector<Vertex>& vertices, std::vector<uint32_t>& indices)
+void PrimitiveBatch::SwapInto(std::vector<Vertex>& vertices, std::vector<uint32_t>& indices)
 {
-    vertices = std::move(vertices_);
-    indices = std::move(indices_);
+    vertices.swap(vertices_);
+    indices.swap(indices_);
     Clear();
 }
 

@@ -22,9 +22,26 @@ CommandEffects CommandEffects::Clear(bool colour)
     return effects;
 }
 
+GLCommand& GLCommandList::Append()
+{
+    if (size_ == commands_.size()) commands_.emplace_back();
+    GLCommand& command = commands_[size_++];
+    command.kind = GLCommand::Kind::Draw;
+    command.effects = CommandEffects{};
+    command.binding = GLDrawBinding{};
+    command.primitives = BatchKind::None;
+    command.vertices.clear();
+    command.indices.clear();
+    command.buffer = nullptr;
+    command.bufferIndices.clear();
+    command.clearColour = false;
+    command.colour = 0;
+    return command;
+}
+
 bool GLCommandList::Samples(uint32_t texture) const
 {
-    return std::any_of(commands_.begin(), commands_.end(), [texture](const GLCommand& command) {
+    return std::any_of(begin(), end(), [texture](const GLCommand& command) {
         return command.kind != GLCommand::Kind::Clear &&
                (command.binding.textures[0] == texture || command.binding.textures[1] == texture);
     });
@@ -32,23 +49,22 @@ bool GLCommandList::Samples(uint32_t texture) const
 
 bool GLCommandList::DrawsFrom(const GLVertexBuffer* buffer) const
 {
-    return std::any_of(commands_.begin(), commands_.end(),
-                       [buffer](const GLCommand& command) { return command.buffer == buffer; });
+    return std::any_of(begin(), end(), [buffer](const GLCommand& command) { return command.buffer == buffer; });
 }
 
 CoveredWork GLCommandList::DropCovered()
 {
     // What is stored before the command being looked at: overwritten before it is read?
     bool colourDead = false, depthDead = false;
-    std::vector<bool> keep(commands_.size(), true);
+    keep_.assign(size_, 1);
     CoveredWork saved;
-    for (size_t i = commands_.size(); i-- > 0;) {
+    for (size_t i = size_; i-- > 0;) {
         GLCommand& command = commands_[i];
         CommandEffects& effects = command.effects;
         const bool colourSeen = effects.writesColour && !colourDead;
         const bool depthSeen = effects.writesDepth && !depthDead;
         if (!colourSeen && !depthSeen) {
-            keep[i] = false;
+            keep_[i] = 0;
             ++saved.dropped;
             continue;
         }
@@ -63,20 +79,14 @@ CoveredWork GLCommandList::DropCovered()
         else if (effects.readsDepth) depthDead = false;
     }
     if (saved.dropped > 0) {
+        // Dropped slots move behind the list as spares, their vectors kept.
         size_t at = 0;
-        for (size_t i = 0; i < commands_.size(); ++i)
-            if (keep[i]) {
-                if (at != i) commands_[at] = std::move(commands_[i]);
+        for (size_t i = 0; i < size_; ++i)
+            if (keep_[i]) {
+                if (at != i) std::swap(commands_[at], commands_[i]);
                 ++at;
             }
-        commands_.resize(at);
+        size_ = at;
     }
     return saved;
-}
-
-std::vector<GLCommand> GLCommandList::Take()
-{
-    std::vector<GLCommand> taken;
-    taken.swap(commands_);
-    return taken;
 }

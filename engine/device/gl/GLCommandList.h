@@ -63,12 +63,20 @@ struct CoveredWork {
     size_t clearsReduced = 0;  // colour clears sent as depth-only clears
 };
 
+// The commands live in slots that are kept when the list empties, so a warm frame's work
+// reuses their vectors and allocates nothing.
 class GLCommandList {
 public:
-    void Add(GLCommand command) { commands_.push_back(std::move(command)); }
-    bool IsEmpty() const { return commands_.empty(); }
-    size_t Size() const { return commands_.size(); }
-    const std::vector<GLCommand>& GetCommands() const { return commands_; }
+    // A new last command to fill in: kind Draw, no binding or buffer, its vectors empty (the
+    // state is left as the slot had it).
+    GLCommand& Append();
+    // Takes back the last Append (nothing to draw after all).
+    void RemoveLast() { --size_; }
+    void Add(GLCommand command) { Append() = std::move(command); }
+    bool IsEmpty() const { return size_ == 0; }
+    size_t Size() const { return size_; }
+    const GLCommand* begin() const { return commands_.data(); }
+    const GLCommand* end() const { return commands_.data() + size_; }
     // Whether a pending command samples this GL texture, or draws from this buffer.
     bool Samples(uint32_t texture) const;
     bool DrawsFrom(const GLVertexBuffer* buffer) const;
@@ -77,10 +85,10 @@ public:
     // colour is overwritten into a depth-only clear. The end of the list counts as reading
     // everything.
     CoveredWork DropCovered();
-    // Hands the commands over in order and empties the list.
-    std::vector<GLCommand> Take();
-    void Clear() { commands_.clear(); }
+    void Clear() { size_ = 0; }
 
 private:
-    std::vector<GLCommand> commands_;
+    std::vector<GLCommand> commands_;  // the first size_ are the list, the rest spare slots
+    size_t size_ = 0;
+    std::vector<uint8_t> keep_;        // the walk's scratch
 };

@@ -221,12 +221,11 @@ bool GLDevice::Clear(int flags)
     FlushBatch();
     const bool colour = clearColorEnabled_ && (flags & 1) == 0;
     if (DefersWork()) {
-        GLCommand command;
+        GLCommand& command = commands_.Append();
         command.kind = GLCommand::Kind::Clear;
         command.effects = CommandEffects::Clear(colour);
         command.clearColour = colour;
         command.colour = clearColor_;
-        commands_.Add(std::move(command));
         return true;
     }
     BindTarget();

@@ -201,8 +201,8 @@ private:
     void Replay(const GLCommand& command);
     // What the next draw binds, from the current state and target.
     GLDrawBinding CurrentBinding() const;
-    // A draw of the current state and target, not yet known to cover anything.
-    GLCommand DrawCommand(GLCommand::Kind kind) const;
+    // A new pending draw of the current state and target, not yet known to cover anything.
+    GLCommand& AppendDrawCommand(GLCommand::Kind kind);
     // Whether the pending batch overwrites the whole back buffer whatever is there.
     bool BatchCoversBackBuffer(const GLDrawBinding& binding) const;
     // Clears the bound framebuffer's depth to 1.0, and its colour when asked.

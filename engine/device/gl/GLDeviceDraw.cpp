@@ -103,12 +103,11 @@ void GLDevice::FlushBatch()
         return;
     }
     if (DefersWork()) {
-        GLCommand command = DrawCommand(GLCommand::Kind::Draw);
+        GLCommand& command = AppendDrawCommand(GLCommand::Kind::Draw);
         command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc,
                                                BatchCoversBackBuffer(command.binding));
         command.primitives = batch_.GetKind();
-        batch_.MoveInto(command.vertices, command.indices);
-        commands_.Add(std::move(command));
+        batch_.SwapInto(command.vertices, command.indices);
         return;
     }
     PrepareDraw(GetState(), CurrentBinding());
@@ -140,9 +139,9 @@ bool GLDevice::BatchCoversBackBuffer(const GLDrawBinding& binding) const
     return DrawCoversViewport(cover, vertices.data(), vertices.size(), indices.data(), indices.size());
 }
 
-GLCommand GLDevice::DrawCommand(GLCommand::Kind kind) const
+GLCommand& GLDevice::AppendDrawCommand(GLCommand::Kind kind)
 {
-    GLCommand command;
+    GLCommand& command = commands_.Append();
     command.kind = kind;
     command.state = GetState();
     command.binding = CurrentBinding();
@@ -175,7 +174,9 @@ void GLDevice::SendCommands()
         coveredCommands_ += saved.dropped;
         reducedClears_ += saved.clearsReduced;
     }
-    for (const GLCommand& command : commands_.Take()) Replay(command);
+    // Replaying adds no commands: nothing it calls flushes.
+    for (const GLCommand& command : commands_) Replay(command);
+    commands_.Clear();
     BindTarget();
 }
 
@@ -336,12 +337,9 @@ void GLDevice::DrawBuffer(GLVertexBuffer& buffer)
     if (!initialised_) return;
     FlushBatch();
     if (DefersWork()) {
-        std::vector<uint16_t> indices;
-        if (!buffer.CheckIndices(indices)) return;
-        GLCommand command = DrawCommand(GLCommand::Kind::BufferDraw);
-        command.buffer = &buffer;
-        command.bufferIndices = std::move(indices);
-        commands_.Add(std::move(command));
+        GLCommand& command = AppendDrawCommand(GLCommand::Kind::BufferDraw);
+        if (!buffer.CheckIndices(command.bufferIndices)) commands_.RemoveLast();
+        else command.buffer = &buffer;
         return;
     }
     PrepareDraw(GetState(), CurrentBinding());

@@ -35,7 +35,7 @@ std::string Walk(const std::string& codes, CoveredWork& saved)
     for (char code : codes) list.Add(Command(code));
     saved = list.DropCovered();
     std::string left;
-    for (const GLCommand& command : list.GetCommands())
+    for (const GLCommand& command : list)
         left += command.kind == GLCommand::Kind::Clear && !command.clearColour ? 'z' : static_cast<char>(command.colour);
     return left;
 }
@@ -94,7 +94,14 @@ TEST(GLCommandList, KnowsWhichTexturesAndBuffersPendingWorkReads)
     EXPECT_FALSE(list.Samples(8));
     EXPECT_TRUE(list.DrawsFrom(buffer));
     EXPECT_FALSE(list.DrawsFrom(reinterpret_cast<GLVertexBuffer*>(0x2000)));
-    EXPECT_EQ(list.Take().size(), 3u);
+    EXPECT_EQ(list.Size(), 3u);
+    list.Clear();
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_FALSE(list.Samples(7));
+    EXPECT_FALSE(list.DrawsFrom(buffer));
+    // A slot used again starts afresh.
+    const GLCommand& reused = list.Append();
+    EXPECT_EQ(reused.kind, GLCommand::Kind::Draw);
+    EXPECT_EQ(reused.buffer, nullptr);
+    EXPECT_FALSE(list.DrawsFrom(buffer));
 }
