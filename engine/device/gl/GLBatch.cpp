@@ -21,6 +21,13 @@ void PrimitiveBatch::Clear()
     indices_.clear();
 }
 
+void PrimitiveBatch::SwapInto(std::vector<Vertex>& vertices, std::vector<uint32_t>& indices)
+{
+    vertices.swap(vertices_);
+    indices.swap(indices_);
+    Clear();
+}
+
 // Adds one primitive of `corners` corners (positions a, b, c in the source order); a
 // corner beyond the vertex array drops the whole primitive.
 void PrimitiveBatch::Emit(uint32_t base, const uint16_t* indices, int a, int b, int c, int corners, int vertexCount)

@@ -18,6 +18,9 @@ public:
                 int indexCount);
     bool Accepts(PrimitiveType type) const { return kind_ == BatchKind::None || kind_ == KindOf(type); }
     void Clear();
+    // Exchanges the vertices and indices with the given (empty) vectors, so neither side
+    // gives up its storage; the batch is empty afterwards.
+    void SwapInto(std::vector<Vertex>& vertices, std::vector<uint32_t>& indices);
 
     bool IsEmpty() const { return indices_.empty(); }
     BatchKind GetKind() const { return kind_; }

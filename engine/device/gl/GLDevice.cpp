@@ -84,8 +84,11 @@ GLDevice::GLDevice()
 
 GLDevice::~GLDevice()
 {
-    // Fonts and shared textures give their GL objects back while the context is current.
+    // Fonts and shared textures give their GL objects back while the context is current;
+    // work nobody will see is not sent.
     if (context_) context_->MakeCurrent();
+    commands_.Clear();
+    batch_.Clear();
     DestroyFonts();
     mapCache_.Clear();
     if (blitProgram_ != 0) glDeleteProgram(blitProgram_);
@@ -216,21 +219,35 @@ bool GLDevice::Clear(int flags)
 {
     if (!initialised_) return true;
     FlushBatch();
+    const bool colour = clearColorEnabled_ && (flags & 1) == 0;
+    if (DefersWork()) {
+        GLCommand& command = commands_.Append();
+        command.kind = GLCommand::Kind::Clear;
+        command.effects = CommandEffects::Clear(colour);
+        command.clearColour = colour;
+        command.colour = clearColor_;
+        return true;
+    }
     BindTarget();
+    ClearBound(colour, clearColor_);
+    return true;
+}
+
+void GLDevice::ClearBound(bool colour, uint32_t clearColor)
+{
     state_.DepthMask(true);
     state_.Scissor(false);
     GLbitfield mask = GL_DEPTH_BUFFER_BIT;
-    if (clearColorEnabled_ && (flags & 1) == 0) {
+    if (colour) {
         state_.ColorMask(true, true);
-        state_.ClearColor(((clearColor_ >> 16) & 0xFF) / 255.0f, ((clearColor_ >> 8) & 0xFF) / 255.0f,
-                          (clearColor_ & 0xFF) / 255.0f, 1.0f);
+        state_.ClearColor(((clearColor >> 16) & 0xFF) / 255.0f, ((clearColor >> 8) & 0xFF) / 255.0f,
+                          (clearColor & 0xFF) / 255.0f, 1.0f);
         mask |= GL_COLOR_BUFFER_BIT;
     }
     state_.ClearDepth(1.0);
     glClear(mask);
     ++contentWrites_;
     GL_CHECK("Clear");
-    return true;
 }
 
 void GLDevice::SetClearColor(float r, float g, float b, float)
@@ -244,13 +261,13 @@ void GLDevice::BeginScene()
 
 void GLDevice::EndScene()
 {
-    FlushBatch();
+    SendCommands();
 }
 
 bool GLDevice::Present(int)
 {
     if (!initialised_) return true;
-    FlushBatch();
+    SendCommands();
     int drawableWidth = 0, drawableHeight = 0;
 #ifndef STARFALL_WEB  // the canvas keeps the mode's size (the page scales it)
     SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
@@ -300,7 +317,8 @@ void GLDevice::SetWindowRect(const ScreenRect& rect)
 void GLDevice::SetRenderTarget(Texture* texture)
 {
     if (!initialised_) return;
-    EndScene();
+    // Back-buffer work stays pending across the switch; the target's work goes at once.
+    FlushBatch();
     auto* target = static_cast<GLTexture*>(texture);
     if (target != nullptr && target->GetFramebuffer() == nullptr) {
         LogLine("SetRenderTarget : texture [%s] is not a render target.", target->GetName().c_str());
@@ -310,6 +328,8 @@ void GLDevice::SetRenderTarget(Texture* texture)
         // Only leaving the back buffer remembers its viewport, so a chain of targets still
         // comes back to the screen's.
         if (renderTarget_ == nullptr) savedViewport_ = viewport_;
+        // Pending back-buffer work that samples the target must see it as it is now.
+        SendCommandsSampling(target->GetGLTexture());
         renderTarget_ = target;
         int edge = static_cast<int>(target->GetWidth());
         viewport_ = Viewport{0, 0, edge, edge};
@@ -335,7 +355,7 @@ std::vector<uint8_t> GLDevice::ReadBackBuffer()
 {
     std::vector<uint8_t> rgb;
     if (!initialised_) return rgb;
-    FlushBatch();
+    SendCommands();
     rgb.resize(static_cast<size_t>(width_) * height_ * 3);
     state_.BindFramebuffer(backBuffer_.GetFramebuffer());
 #ifdef STARFALL_WEB
@@ -355,7 +375,7 @@ std::vector<uint8_t> GLDevice::ReadBackBuffer()
 void GLDevice::QueueReadBack()
 {
     if (!initialised_) return;
-    FlushBatch();
+    SendCommands();
     state_.BindFramebuffer(backBuffer_.GetFramebuffer());
     readBacks_.Queue(width_, height_);
     BindTarget();
@@ -392,7 +412,7 @@ void GLDevice::CapMaxTextureSize(int edge)
 void GLDevice::BlitSurface(GLuint texture, int width, int height, int x, int y, bool keyed)
 {
     if (!initialised_ || width <= 0 || height <= 0) return;
-    FlushBatch();
+    SendCommands();
     state_.BindFramebuffer(backBuffer_.GetFramebuffer());
     state_.Viewport(0, 0, width_, height_);
     state_.UseProgram(blitProgram_);

@@ -7,6 +7,7 @@
 #include <vector>
 #include "engine/device/RenderDevice.h"
 #include "engine/device/gl/GLBatch.h"
+#include "engine/device/gl/GLCommandList.h"
 #include "engine/device/gl/GLContext.h"
 #include "engine/device/gl/GLEnumeration.h"
 #include "engine/device/gl/GLFramebuffer.h"
@@ -78,6 +79,13 @@ class GLVertexBuffer;
 //               cannot change the picture (invisible blending, triangles wholly beyond one
 //               clip plane) are dropped first; uniforms equal to what a program holds are
 //               not sent again.
+// Deferral      Work for the back buffer (batches with the state they were flushed under,
+//               vertex-buffer draws, clears) is held as commands and sent when its result
+//               or inputs matter: EndScene, Present, readbacks, visibility tests, surface
+//               copies, measure spans, and a change to a texture or vertex buffer a command reads
+//               (including drawing into a render target it samples). Before sending, work
+//               that a later opaque draw covering the whole viewport (or a clear)
+//               overwrites is dropped, as far as depth allows. Render targets draw at once.
 // Clear         glClear of the current target: depth 1.0 always, colour when enabled and bit 0
 //               of the flags is 0.
 // Present       Blits the back buffer into the window's drawable, scaled with its aspect kept
@@ -149,7 +157,7 @@ public:
     void QueueReadBack() override;
     bool TakeReadBack(std::vector<uint8_t>& rgb, bool wait) override;
     size_t GetQueuedReadBacks() const override { return readBacks_.Size(); }
-    // Sample-count and timer queries; every span boundary sends the pending batch first, so
+    // Sample-count and timer queries; every span boundary sends the pending work first, so
     // each span holds exactly the draws made inside it.
     MeasureSupport GetMeasureSupport() const override { return queries_.GetSupport(); }
     void BeginMeasure(uint32_t tag) override;
@@ -180,26 +188,50 @@ public:
     {
         return {true, glDraws_, skippedDraws_, offScreenDraws_, repeatsSkipped_, writeBacksSkipped_};
     }
+    // Back-buffer work held back and dropped where a later opaque full-screen draw or clear
+    // overwrites it before anything reads it. On by default; off sends every draw and clear
+    // to GL at once (after the work pending so far), for comparisons.
+    void SetSkipCoveredWork(bool on);
+    // Commands (draws, vertex-buffer draws, clears) dropped as covered since Init.
+    uint64_t GetCoveredCommandCount() const { return coveredCommands_; }
+    // Colour clears sent as depth-only clears because a later draw covers their colour.
+    uint64_t GetReducedClearCount() const { return reducedClears_; }
 
 private:
     friend class GLTexture;
     friend class GLSurface;
     friend class GLVertexBuffer;
 
-    struct Viewport {
-        int x = 0, y = 0, width = 0, height = 0;
-    };
+    using Viewport = GLViewport;
 
-    // Sends the pending batch to GL.
+    // Ends the pending batch: a command for later on the back buffer, else sent to GL now.
     void FlushBatch();
+    // Whether back-buffer work is held as commands now (the back buffer is the target).
+    bool DefersWork() const { return skipCovered_ && renderTarget_ == nullptr; }
+    // Ends the batch, drops covered commands and sends the rest to GL; the current target
+    // stays bound.
+    void SendCommands();
+    // The same, only when a pending command samples the texture / draws from the buffer
+    // (which is about to change or go).
+    void SendCommandsSampling(GLuint texture);
+    void SendCommandsDrawingFrom(const GLVertexBuffer* buffer);
+    void Replay(const GLCommand& command);
+    // What the next draw binds, from the current state and target.
+    GLDrawBinding CurrentBinding() const;
+    // A new pending draw of the current state and target, not yet known to cover anything.
+    GLCommand& AppendDrawCommand(GLCommand::Kind kind);
+    // Whether the pending batch overwrites the whole back buffer whatever is there.
+    bool BatchCoversBackBuffer(const GLDrawBinding& binding) const;
+    // Clears the bound framebuffer's depth to 1.0, and its colour when asked.
+    void ClearBound(bool colour, uint32_t clearColor);
     // The program the current state draws with (stage cascade as the shader runs it).
     PipelineKey CurrentPipelineKey() const;
     DrawEffectState DrawEffects() const;
     // The current transform from vertex positions to clip space.
     ClipTransform ClipOf() const;
-    // Binds program, uniforms, textures and fixed state for the next GL draw.
-    void PrepareDraw();
-    void UploadUniforms(GLProgram& program);
+    // Binds program, uniforms, textures, target and fixed state for a GL draw.
+    void PrepareDraw(const DeviceState& state, const GLDrawBinding& binding);
+    void UploadUniforms(GLProgram& program, const DeviceState& state, const GLDrawBinding& binding);
     // Whether a uniform must be sent: its program's last value differs (or repeats are sent).
     bool UniformChanges(GLUniformValue& last, const float* values, size_t count);
     // Binds the current target (render target or back buffer) and its viewport.
@@ -243,6 +275,7 @@ private:
     Viewport savedViewport_;
     GLTexture* renderTarget_ = nullptr;
     PrimitiveBatch batch_;
+    GLCommandList commands_;
     std::vector<float> depthScratch_;  // ArePointsVisible's depth rectangle
     uint64_t uniformGeneration_ = 1;
     uint64_t glDraws_ = 0;
@@ -256,6 +289,9 @@ private:
     bool skipRepeats_ = true;
     bool skipInvisible_ = true;
     bool skipOffScreen_ = true;
+    uint64_t coveredCommands_ = 0;
+    uint64_t reducedClears_ = 0;
+    bool skipCovered_ = true;
     bool vsync_ = true;
     int textureCap_ = 0;
 

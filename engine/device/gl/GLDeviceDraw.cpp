@@ -1,7 +1,9 @@
 // OpenGL device: drawing, batching, pipeline set-up, visibility tests and the test pattern.
 #include <algorithm>
 #include <cmath>
+#include "engine/device/TextureFormat.h"
 #include "engine/device/gl/GLDevice.h"
+#include "engine/device/gl/GLCover.h"
 #include "engine/device/gl/GLDrawSkip.h"
 #include "engine/device/gl/GLTexture.h"
 #include "engine/device/gl/GLVertexBuffer.h"
@@ -110,11 +112,121 @@ void GLDevice::FlushBatch()
         batch_.Clear();
         return;
     }
-    PrepareDraw();
+    if (DefersWork()) {
+        GLCommand& command = AppendDrawCommand(GLCommand::Kind::Draw);
+        command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc,
+                                               BatchCoversBackBuffer(command.binding));
+        command.primitives = batch_.GetKind();
+        batch_.SwapInto(command.vertices, command.indices);
+        return;
+    }
+    PrepareDraw(GetState(), CurrentBinding());
     stream_.Draw(state_, ModeOf(batch_.GetKind()), batch_.GetVertices().data(), batch_.GetVertices().size(),
                  batch_.GetIndices().data(), batch_.GetIndices().size());
     ++glDraws_;
     batch_.Clear();
+}
+
+bool GLDevice::BatchCoversBackBuffer(const GLDrawBinding& binding) const
+{
+    if (batch_.GetKind() != BatchKind::Triangles || !(binding.viewport == Viewport{0, 0, width_, height_}))
+        return false;
+    const DeviceState& state = GetState();
+    CoverState cover;
+    cover.effects = DrawEffects();
+    cover.depthFunc = state.depthFunc;
+    cover.cullMode = state.cullMode;
+    for (int i = 0; i < 2; ++i) {
+        auto* texture = static_cast<GLTexture*>(state.stages[i].texture);
+        cover.textureAlphaOne[i] = texture == nullptr || FormatAlphaMask(texture->GetFormat()) == 0;
+    }
+    cover.worldView = state.world * state.view;
+    cover.projection = state.projection;
+    cover.viewportWidth = binding.viewport.width;
+    cover.viewportHeight = binding.viewport.height;
+    const std::vector<Vertex>& vertices = batch_.GetVertices();
+    const std::vector<uint32_t>& indices = batch_.GetIndices();
+    return DrawCoversViewport(cover, vertices.data(), vertices.size(), indices.data(), indices.size());
+}
+
+GLCommand& GLDevice::AppendDrawCommand(GLCommand::Kind kind)
+{
+    GLCommand& command = commands_.Append();
+    command.kind = kind;
+    command.state = GetState();
+    command.binding = CurrentBinding();
+    command.effects = CommandEffects::Draw(command.state.depthTest, command.state.depthFunc, false);
+    return command;
+}
+
+GLDrawBinding GLDevice::CurrentBinding() const
+{
+    GLDrawBinding binding;
+    binding.key = CurrentPipelineKey();
+    for (int i = 0; i < 2; ++i) {
+        auto* texture = static_cast<GLTexture*>(GetState().stages[i].texture);
+        binding.textures[i] = texture != nullptr ? texture->GetGLTexture() : 0;
+    }
+    binding.framebuffer = renderTarget_ != nullptr && renderTarget_->GetFramebuffer() != nullptr
+                              ? renderTarget_->GetFramebuffer()->GetFramebuffer()
+                              : backBuffer_.GetFramebuffer();
+    binding.viewport = viewport_;
+    binding.uniformGeneration = uniformGeneration_;
+    return binding;
+}
+
+void GLDevice::SendCommands()
+{
+    FlushBatch();
+    if (commands_.IsEmpty()) return;
+    if (skipCovered_) {
+        const CoveredWork saved = commands_.DropCovered();
+        coveredCommands_ += saved.dropped;
+        reducedClears_ += saved.clearsReduced;
+    }
+    // Replaying adds no commands: nothing it calls flushes.
+    for (const GLCommand& command : commands_) Replay(command);
+    commands_.Clear();
+    BindTarget();
+}
+
+void GLDevice::SendCommandsSampling(GLuint texture)
+{
+    FlushBatch();
+    if (texture != 0 && commands_.Samples(texture)) SendCommands();
+}
+
+void GLDevice::SendCommandsDrawingFrom(const GLVertexBuffer* buffer)
+{
+    FlushBatch();
+    if (commands_.DrawsFrom(buffer)) SendCommands();
+}
+
+void GLDevice::Replay(const GLCommand& command)
+{
+    switch (command.kind) {
+    case GLCommand::Kind::Draw:
+        PrepareDraw(command.state, command.binding);
+        stream_.Draw(state_, ModeOf(command.primitives), command.vertices.data(), command.vertices.size(),
+                     command.indices.data(), command.indices.size());
+        ++glDraws_;
+        break;
+    case GLCommand::Kind::BufferDraw:
+        PrepareDraw(command.state, command.binding);
+        command.buffer->DrawIndices(state_, command.bufferIndices);
+        ++glDraws_;
+        break;
+    case GLCommand::Kind::Clear:
+        state_.BindFramebuffer(backBuffer_.GetFramebuffer());
+        ClearBound(command.clearColour, command.colour);
+        break;
+    }
+}
+
+void GLDevice::SetSkipCoveredWork(bool on)
+{
+    if (!on) SendCommands();
+    skipCovered_ = on;
 }
 
 PipelineKey GLDevice::CurrentPipelineKey() const
@@ -162,22 +274,20 @@ DrawEffectState GLDevice::DrawEffects() const
     return effects;
 }
 
-void GLDevice::PrepareDraw()
+void GLDevice::PrepareDraw(const DeviceState& state, const GLDrawBinding& binding)
 {
     ++contentWrites_;
-    const PipelineKey key = CurrentPipelineKey();
-    const DeviceState& state = GetState();
     for (int i = 0; i < 2; ++i) {
-        auto* texture = static_cast<GLTexture*>(state.stages[i].texture);
-        GLuint id = texture != nullptr ? texture->GetGLTexture() : 0;
+        GLuint id = binding.textures[i];
         if (id != 0) state_.ActiveTextureBind(i, id);
     }
 
-    GLProgram& program = programs_.Get(key, state_);
+    GLProgram& program = programs_.Get(binding.key, state_);
     state_.UseProgram(program.id);
-    if (program.uniformGeneration != uniformGeneration_) UploadUniforms(program);
+    if (program.uniformGeneration != binding.uniformGeneration) UploadUniforms(program, state, binding);
 
-    BindTarget();
+    state_.BindFramebuffer(binding.framebuffer);
+    state_.Viewport(binding.viewport.x, binding.viewport.y, binding.viewport.width, binding.viewport.height);
     state_.Blend(state.alphaBlend);
     if (state.alphaBlend) state_.BlendFunc(BlendToGL(state.srcBlend), BlendToGL(state.destBlend));
     state_.DepthTest(state.depthTest);
@@ -192,10 +302,9 @@ void GLDevice::PrepareDraw()
     }
 }
 
-void GLDevice::UploadUniforms(GLProgram& program)
+void GLDevice::UploadUniforms(GLProgram& program, const DeviceState& state, const GLDrawBinding& binding)
 {
-    const DeviceState& state = GetState();
-    program.uniformGeneration = uniformGeneration_;
+    program.uniformGeneration = binding.uniformGeneration;
     GLProgram::Sent& sent = program.sent;
     // Each program keeps its uniforms, so only values that differ from its own last ones go out.
     Matrix4 worldView = state.world * state.view;
@@ -204,7 +313,7 @@ void GLDevice::UploadUniforms(GLProgram& program)
         glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
     if (UniformChanges(sent.projection, &state.projection.m[0][0], 16))
         glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
-    const float offset[2] = {PixelOffset(viewport_.width), PixelOffset(viewport_.height)};
+    const float offset[2] = {PixelOffset(binding.viewport.width), PixelOffset(binding.viewport.height)};
     if (UniformChanges(sent.pixelOffset, offset, 2)) glUniform2fv(program.pixelOffset, 1, offset);
     auto rgb = [](uint32_t color, float out[3]) {
         for (int i = 0; i < 3; ++i) out[i] = static_cast<float>((color >> (16 - 8 * i)) & 0xFF) / 255.0f;
@@ -268,7 +377,13 @@ void GLDevice::DrawBuffer(GLVertexBuffer& buffer)
 {
     if (!initialised_) return;
     FlushBatch();
-    PrepareDraw();
+    if (DefersWork()) {
+        GLCommand& command = AppendDrawCommand(GLCommand::Kind::BufferDraw);
+        if (!buffer.CheckIndices(command.bufferIndices)) commands_.RemoveLast();
+        else command.buffer = &buffer;
+        return;
+    }
+    PrepareDraw(GetState(), CurrentBinding());
     if (buffer.Bind(state_)) ++glDraws_;
 }
 
@@ -299,7 +414,7 @@ bool GLDevice::IsPointVisible(float x, float y, float z)
     SetColorArg1(0, ColorArg::Diffuse);
     SetAlphaOp(0, AlphaOp::Disable);
     EnableDepth(true);
-    FlushBatch();
+    SendCommands();
     BindTarget();
     float stored = 1.0f;
     int px = static_cast<int>(point.x), py = static_cast<int>(point.y);
@@ -349,7 +464,7 @@ void GLDevice::ArePointsVisible(TransformedVertex* points, uint32_t* results, in
     std::vector<float>& depths = depthScratch_;
     int w = right - left + 1, h = bottom - top + 1;
     if (right >= 0) {
-        FlushBatch();
+        SendCommands();
         BindTarget();
         // One read of the rectangle around all points instead of one stall per point.
         depths.resize(static_cast<size_t>(w) * h, 1.0f);
@@ -405,14 +520,14 @@ bool GLDevice::DrawTestPattern()
 void GLDevice::BeginMeasure(uint32_t tag)
 {
     if (!initialised_) return;
-    FlushBatch();
+    SendCommands();
     queries_.Begin(tag);
 }
 
 void GLDevice::EndMeasure()
 {
     if (!initialised_) return;
-    FlushBatch();
+    SendCommands();
     queries_.End();
 }
 

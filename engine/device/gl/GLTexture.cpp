@@ -15,7 +15,7 @@ GLTexture::GLTexture(GLDevice* device) : Texture(device), gl_(device)
 GLTexture::~GLTexture()
 {
     // Pending draws may still sample this texture; stages must not keep it.
-    gl_->FlushBatch();
+    gl_->SendCommandsSampling(GetGLTexture());
     gl_->ForgetTexture(this);
 }
 
@@ -38,12 +38,12 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
     if (pixels == nullptr) {
         // Another texture already made this key: share it. Pending draws keep the image
         // they were given (which the adoption may free).
-        gl_->FlushBatch();
+        gl_->SendCommandsSampling(GetGLTexture());
         AdoptCached();
         return;
     }
     if (!gl_->IsInitialised()) ReportFatal("Error initialising Texture surface.\n[%s]", "device not initialised");
-    gl_->FlushBatch();
+    gl_->SendCommandsSampling(GetGLTexture());
     DisplayFormat display = gl_->GetDisplayFormat();
     uint32_t count = width_ * height_;
     TextureFormat format = DisplayTextureFormat(display);
@@ -81,7 +81,8 @@ void GLTexture::Upload(const void* pixels, const uint32_t* alpha)
 void GLTexture::CreateRenderTarget(int edge)
 {
     if (!gl_->IsInitialised()) ReportFatal("Error initialising Texture surface.[%s]", "device not initialised");
-    gl_->FlushBatch();
+    // A previous target's texture goes; pending draws may still sample it.
+    gl_->SendCommandsSampling(GetGLTexture());
     if (edge <= 0) ReportFatal("Error initialising Texture surface.[%s]", "invalid size");
     auto target = std::make_unique<GLFramebuffer>();
     std::string error;
@@ -147,6 +148,7 @@ void GLTexture::Unlock()
     if (unchanged && gl_->skipRepeats_) {
         ++gl_->writeBacksSkipped_;
     } else if (texture != 0) {
+        gl_->SendCommandsSampling(texture);
         ++gl_->contentWrites_;
         const TextureFormatInfo& info = GetTextureFormatInfo(GetFormat());
         // A render target's hidden alpha must stay opaque (destination alpha reads 1.0).

@@ -9,6 +9,7 @@ GLVertexBuffer::GLVertexBuffer(GLDevice* device) : VertexBuffer(device), gl_(dev
 
 GLVertexBuffer::~GLVertexBuffer()
 {
+    gl_->SendCommandsDrawingFrom(this);
     if (vertexArray_ != 0) {
         gl_->state_.BindVertexArray(0);
         glDeleteVertexArrays(1, &vertexArray_);
@@ -47,7 +48,8 @@ Vertex* GLVertexBuffer::Lock()
 void GLVertexBuffer::Unlock()
 {
     if (buffer_ == 0) return;
-    gl_->FlushBatch();
+    // Pending draws from this buffer must meet the old contents.
+    gl_->SendCommandsDrawingFrom(this);
     gl_->state_.BindArrayBuffer(buffer_);
     // Write-only buffers are drawn many times without change; the rest may change each frame.
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex)), vertices_.data(),
@@ -62,23 +64,33 @@ void GLVertexBuffer::Draw()
 
 bool GLVertexBuffer::Bind(GLStateCache& state)
 {
+    if (!CheckIndices(checked_)) return false;
+    DrawIndices(state, checked_);
+    return true;
+}
+
+bool GLVertexBuffer::CheckIndices(std::vector<uint16_t>& checked) const
+{
+    checked.clear();
     if (vertexArray_ == 0 || vertices_.empty()) return false;
     // The index list is public and may change between draws; whole triangles naming a
     // vertex outside the buffer are left out.
-    checked_.clear();
     size_t usable = indices.size() / 3 * 3;
     for (size_t i = 0; i < usable; i += 3)
         if (indices[i] < vertices_.size() && indices[i + 1] < vertices_.size() && indices[i + 2] < vertices_.size())
-            checked_.insert(checked_.end(), {indices[i], indices[i + 1], indices[i + 2]});
-    if (checked_.empty()) return false;
+            checked.insert(checked.end(), {indices[i], indices[i + 1], indices[i + 2]});
+    return !checked.empty();
+}
+
+void GLVertexBuffer::DrawIndices(GLStateCache& state, const std::vector<uint16_t>& checked)
+{
     state.BindVertexArray(vertexArray_);
     // A mesh drawn every frame keeps its indices: send them only when they changed.
-    if (checked_ != uploaded_) {
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(checked_.size() * sizeof(uint16_t)),
-                     checked_.data(), GL_DYNAMIC_DRAW);
-        uploaded_ = checked_;
+    if (checked != uploaded_) {
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(checked.size() * sizeof(uint16_t)),
+                     checked.data(), GL_DYNAMIC_DRAW);
+        uploaded_ = checked;
     }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(checked_.size()), GL_UNSIGNED_SHORT, nullptr);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(checked.size()), GL_UNSIGNED_SHORT, nullptr);
     GL_CHECK("vertex buffer draw");
-    return true;
 }

@@ -20,6 +20,10 @@ public:
     // Binds the buffer's vertex array, uploads the index list when it changed and draws it
     // as triangles; false when there is nothing to draw.
     bool Bind(GLStateCache& state);
+    // The index list's whole triangles that name vertices of the buffer; false when none.
+    bool CheckIndices(std::vector<uint16_t>& checked) const;
+    // Binds the vertex array, uploads checked when GL holds other indices, and draws them.
+    void DrawIndices(GLStateCache& state, const std::vector<uint16_t>& checked);
 
 private:
     GLDevice* gl_ = nullptr;
