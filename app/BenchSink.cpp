@@ -8,7 +8,6 @@
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
-#include "engine/device/gl/GLDevice.h"
 #include "script/Timeline.h"
 
 namespace {
@@ -81,14 +80,6 @@ void BenchSink::Finish()
     figures.startupMs = startupMs_;
     figures.peakResidentMb = PeakResidentMegabytes();
     std::fputs(FormatBenchText(figures).c_str(), stdout);
-    // The OpenGL device drops back-buffer work that a later full-screen draw overwrites.
-    if (const auto* gl = dynamic_cast<const GLDevice*>(&device_)) {
-        const long frames = recorder_.GetFrames() + recorder_.GetEmptyFrames();
-        const double perFrame = frames > 0 ? static_cast<double>(gl->GetCoveredCommandCount()) / frames : 0.0;
-        std::printf("covered work        %llu commands dropped, %.2f a frame; %llu colour clears made depth-only\n",
-                    static_cast<unsigned long long>(gl->GetCoveredCommandCount()), perFrame,
-                    static_cast<unsigned long long>(gl->GetReducedClearCount()));
-    }
     std::fflush(stdout);
     if (!jsonPath_.empty()) {
         const std::string json = FormatBenchJson(figures);

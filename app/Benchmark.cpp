@@ -171,6 +171,8 @@ void BenchRecorder::EndFrame()
         sum.offScreen += now.offScreen - start.offScreen;
         sum.uniforms += now.uniforms - start.uniforms;
         sum.writeBacks += now.writeBacks - start.writeBacks;
+        sum.covered += now.covered - start.covered;
+        sum.depthOnlyClears += now.depthOnlyClears - start.depthOnlyClears;
     }
     // Counts come in a frame or two behind; taking them as they arrive keeps the pool small.
     CollectMeasures(false);
@@ -260,7 +262,9 @@ BenchFigures BenchRecorder::Compute() const
                static_cast<double>(sum.invisible) * perFrame,
                static_cast<double>(sum.offScreen) * perFrame,
                static_cast<double>(sum.uniforms) * perFrame,
-               static_cast<double>(sum.writeBacks) * perFrame};
+               static_cast<double>(sum.writeBacks) * perFrame,
+               static_cast<double>(sum.covered) * perFrame,
+               static_cast<double>(sum.depthOnlyClears) * perFrame};
     std::stable_sort(f.layers.begin(), f.layers.end(),
                      [](const LayerTypeTime& a, const LayerTypeTime& b) { return a.cpuSeconds > b.cpuSeconds; });
     f.otherCpuSeconds = std::max(0.0, frameCpuTotal_ - layersCpu);
@@ -303,7 +307,8 @@ std::string FormatBenchText(const BenchFigures& f)
             << "\n";
     if (f.draws.counted)
         out << "draws per frame     " << Fixed(f.draws.sent, 2) << " sent; dropped " << Fixed(f.draws.invisible, 2)
-            << " invisible, " << Fixed(f.draws.offScreen, 2) << " off screen; not sent again "
+            << " invisible, " << Fixed(f.draws.offScreen, 2) << " off screen, " << Fixed(f.draws.covered, 2)
+            << " covered; " << Fixed(f.draws.depthOnlyClears, 2) << " colour clears made depth-only; not sent again "
             << Fixed(f.draws.uniforms, 2) << " uniforms, " << Fixed(f.draws.writeBacks, 2) << " texture write-backs\n";
     out << "CPU time per layer type (main thread; share of the frame time)";
     out << (fill.timed ? ", GPU time" : "") << (fill.counted ? ", fill in screens/frame" : "") << ":\n";
@@ -368,7 +373,9 @@ std::string FormatBenchJson(const BenchFigures& f)
         << ", \"invisible\": " << orNull(draws.counted, draws.invisible, 3)
         << ", \"off_screen\": " << orNull(draws.counted, draws.offScreen, 3)
         << ", \"uniforms_not_sent\": " << orNull(draws.counted, draws.uniforms, 3)
-        << ", \"write_backs_not_sent\": " << orNull(draws.counted, draws.writeBacks, 3) << "}\n";
+        << ", \"write_backs_not_sent\": " << orNull(draws.counted, draws.writeBacks, 3)
+        << ", \"covered\": " << orNull(draws.counted, draws.covered, 3)
+        << ", \"depth_only_clears\": " << orNull(draws.counted, draws.depthOnlyClears, 3) << "}\n";
     out << "}\n";
     return out.str();
 }

@@ -51,6 +51,7 @@ struct FillFigures {
 struct DrawFigures {
     bool counted = false;  // the device counts its draws
     double sent = 0.0, invisible = 0.0, offScreen = 0.0, uniforms = 0.0, writeBacks = 0.0;
+    double covered = 0.0, depthOnlyClears = 0.0;
 };
 
 struct BenchFigures {

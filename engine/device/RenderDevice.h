@@ -198,10 +198,12 @@ public:
     virtual void TakeMeasures(std::vector<MeasuredSpan>&, bool) {}
     // Work the device has saved since it started: draw calls it sent, draws it dropped as
     // invisible or off the screen, and uniform values and texture write-backs not sent again
-    // because the graphics processor already held them. Default: nothing is counted.
+    // because the graphics processor already held them; work covered by a later full-screen
+    // draw (commands dropped, colour clears sent as depth-only). Default: nothing is counted.
     struct DrawCounters {
         bool counted = false;
         uint64_t sent = 0, invisible = 0, offScreen = 0, uniforms = 0, writeBacks = 0;
+        uint64_t covered = 0, depthOnlyClears = 0;
     };
     virtual DrawCounters GetDrawCounters() const { return {}; }
 

@@ -376,24 +376,27 @@ TEST(Benchmark, DrawCountersAreAveragedOverTheProductionsFramesAlone)
     BenchRecorder recorder(clock);
     MeasuringDevice device(10, 10);
     recorder.MeasureWith(&device, 100.0, 4);
-    device.counters = {true, 100, 50, 40, 30, 20};  // from before the run: not counted
+    device.counters = {true, 100, 50, 40, 30, 20, 10, 5};  // from before the run: not counted
     RenderDevice::DrawCounters& c = device.counters;
     // Two production frames: 3 + 5 draws sent, 1 + 0 invisible, 4 + 2 off screen, 10 + 0
-    // uniforms and 0 + 1 write-backs; the empty frame between them adds to every count.
+    // uniforms, 0 + 1 write-backs, 2 + 1 covered and 1 + 0 depth-only clears; the empty frame
+    // between them adds to every count.
     auto frame = [&](bool empty, uint64_t sent, uint64_t invisible, uint64_t offScreen, uint64_t uniforms,
-                     uint64_t writeBacks) {
+                     uint64_t writeBacks, uint64_t covered, uint64_t depthOnly) {
         recorder.BeginFrame(empty);
         c.sent += sent;
         c.invisible += invisible;
         c.offScreen += offScreen;
         c.uniforms += uniforms;
         c.writeBacks += writeBacks;
+        c.covered += covered;
+        c.depthOnlyClears += depthOnly;
         clock.Spend(0.01, 0.0);
         recorder.EndFrame();
     };
-    frame(false, 3, 1, 4, 10, 0);
-    frame(true, 7, 7, 7, 7, 7);
-    frame(false, 5, 0, 2, 0, 1);
+    frame(false, 3, 1, 4, 10, 0, 2, 1);
+    frame(true, 7, 7, 7, 7, 7, 7, 7);
+    frame(false, 5, 0, 2, 0, 1, 1, 0);
     const BenchFigures f = recorder.Compute();
     ASSERT_TRUE(f.draws.counted);
     EXPECT_DOUBLE_EQ(f.draws.sent, 4.0);
@@ -401,12 +404,16 @@ TEST(Benchmark, DrawCountersAreAveragedOverTheProductionsFramesAlone)
     EXPECT_DOUBLE_EQ(f.draws.offScreen, 3.0);
     EXPECT_DOUBLE_EQ(f.draws.uniforms, 5.0);
     EXPECT_DOUBLE_EQ(f.draws.writeBacks, 0.5);
-    EXPECT_NE(FormatBenchText(f).find("draws per frame     4.00 sent; dropped 0.50 invisible, 3.00 off screen; not sent "
-                                      "again 5.00 uniforms, 0.50 texture write-backs"),
+    EXPECT_DOUBLE_EQ(f.draws.covered, 1.5);
+    EXPECT_DOUBLE_EQ(f.draws.depthOnlyClears, 0.5);
+    EXPECT_NE(FormatBenchText(f).find("draws per frame     4.00 sent; dropped 0.50 invisible, 3.00 off screen, 1.50 "
+                                      "covered; 0.50 colour clears made depth-only; not sent again 5.00 uniforms, "
+                                      "0.50 texture write-backs"),
               std::string::npos)
         << FormatBenchText(f);
     EXPECT_NE(FormatBenchJson(f).find("\"draws_per_frame\": {\"sent\": 4.000, \"invisible\": 0.500, \"off_screen\": "
-                                      "3.000, \"uniforms_not_sent\": 5.000, \"write_backs_not_sent\": 0.500}"),
+                                      "3.000, \"uniforms_not_sent\": 5.000, \"write_backs_not_sent\": 0.500, "
+                                      "\"covered\": 1.500, \"depth_only_clears\": 0.500}"),
               std::string::npos)
         << FormatBenchJson(f);
 

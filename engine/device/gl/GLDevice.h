@@ -186,7 +186,8 @@ public:
     uint64_t GetSkippedWriteBackCount() const { return writeBacksSkipped_; }
     DrawCounters GetDrawCounters() const override
     {
-        return {true, glDraws_, skippedDraws_, offScreenDraws_, repeatsSkipped_, writeBacksSkipped_};
+        return {true, glDraws_, skippedDraws_, offScreenDraws_, repeatsSkipped_, writeBacksSkipped_,
+                coveredCommands_, reducedClears_};
     }
     // Back-buffer work held back and dropped where a later opaque full-screen draw or clear
     // overwrites it before anything reads it. On by default; off sends every draw and clear
