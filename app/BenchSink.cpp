@@ -8,6 +8,7 @@
 #include "engine/core/Fatal.h"
 #include "engine/device/Font.h"
 #include "engine/device/RenderDevice.h"
+#include "engine/device/Texture.h"
 #include "script/Timeline.h"
 
 namespace {
@@ -20,6 +21,8 @@ constexpr long kLeastEmptyFrames = 100;
 constexpr long kFramesPerMeasuredFrame = 16;
 // The fill-rate round is timed once it lasts this long.
 constexpr double kFillRoundSeconds = 0.25;
+// The textured round samples a texture of this edge.
+constexpr int kFillTextureEdge = 256;
 
 }  // namespace
 
@@ -71,7 +74,14 @@ void BenchSink::Finish()
         EmptyFrame();
     recorder_.CollectMeasures(true);
     // After the production, so its frames and this round never share the device's state.
-    recorder_.SetFillRate(MeasureFillRate(device_, clock_, kFillRoundSeconds).fragmentsPerSecond);
+    const double flat = MeasureFillRate(device_, clock_, kFillRoundSeconds).fragmentsPerSecond;
+    // A render target needs no image file; what its texels hold does not change the cost.
+    Texture* sampled = device_.CreateTexture();
+    sampled->CreateRenderTarget(kFillTextureEdge);
+    const double textured = MeasureFillRate(device_, clock_, kFillRoundSeconds, 4096, sampled).fragmentsPerSecond;
+    device_.SetTexture(0, nullptr);
+    device_.DestroyTexture(sampled);
+    recorder_.SetFillRate(flat, textured);
     BenchFigures figures = recorder_.Compute();
     figures.fill.softwareTimer = figures.fill.timed && !device_.IsHardware();
     figures.mode = std::to_string(device_.GetWidth()) + "x" + std::to_string(device_.GetHeight()) + "x" +

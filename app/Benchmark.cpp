@@ -254,6 +254,10 @@ BenchFigures BenchRecorder::Compute() const
     if (f.fill.counted) {
         f.fill.fillLimitedFps = FillLimitedRate(fillRate_, f.fill.screensPerFrame, screenPixels_);
         f.fill.shareOfFillLimit = f.fill.fillLimitedFps > 0.0 ? f.framesPerSecond / f.fill.fillLimitedFps : 0.0;
+        f.fill.texturedFragmentsPerSecond = texturedFillRate_;
+        f.fill.texturedFillLimitedFps = FillLimitedRate(texturedFillRate_, f.fill.screensPerFrame, screenPixels_);
+        f.fill.shareOfTexturedFillLimit =
+            f.fill.texturedFillLimitedFps > 0.0 ? f.framesPerSecond / f.fill.texturedFillLimitedFps : 0.0;
     }
     const RenderDevice::DrawCounters& sum = productionCounters_;
     const double perFrame = f.frames > 0 ? 1.0 / static_cast<double>(f.frames) : 0.0;
@@ -298,6 +302,11 @@ std::string FormatBenchText(const BenchFigures& f)
                 << Fixed(fill.shareOfFillLimit * 100.0, 1) << " % of it\n";
         else
             out << "fill-limited rate   unknown\n";
+        if (fill.texturedFillLimitedFps > 0.0)
+            out << "textured fill       " << Fixed(fill.texturedFragmentsPerSecond / 1e6, 1)
+                << " Mfragments/s (the same quads sampling a filtered texture); fill-limited "
+                << Fixed(fill.texturedFillLimitedFps, 1) << " frames/s, the production runs at "
+                << Fixed(fill.shareOfTexturedFillLimit * 100.0, 1) << " % of it\n";
     } else {
         out << "fill                unknown (the device counts no fragments)\n";
     }
@@ -350,10 +359,16 @@ std::string FormatBenchJson(const BenchFigures& f)
     auto orNull = [](bool known, double value, int decimals) { return known ? Fixed(value, decimals) : "null"; };
     const FillFigures& fill = f.fill;
     const bool rateKnown = fill.counted && fill.fillLimitedFps > 0.0;
+    const bool texturedKnown = fill.counted && fill.texturedFillLimitedFps > 0.0;
     out << "  \"fill\": {\"screens_per_frame\": " << orNull(fill.counted, fill.screensPerFrame, 4)
         << ", \"fragments_per_second\": " << orNull(fill.fragmentsPerSecond > 0.0, fill.fragmentsPerSecond, 0)
         << ", \"fill_limited_fps\": " << orNull(rateKnown, fill.fillLimitedFps, 2)
-        << ", \"share_of_fill_limited\": " << orNull(rateKnown, fill.shareOfFillLimit, 4) << "},\n";
+        << ", \"share_of_fill_limited\": " << orNull(rateKnown, fill.shareOfFillLimit, 4)
+        << ", \"textured_fragments_per_second\": "
+        << orNull(texturedKnown, fill.texturedFragmentsPerSecond, 0)
+        << ", \"textured_fill_limited_fps\": " << orNull(texturedKnown, fill.texturedFillLimitedFps, 2)
+        << ", \"share_of_textured_fill_limited\": " << orNull(texturedKnown, fill.shareOfTexturedFillLimit, 4)
+        << "},\n";
     out << "  \"gpu_ms_per_frame\": " << orNull(fill.timed, fill.gpuMsPerFrame, 4) << ",\n";
     out << "  \"gpu_timer_software\": " << (fill.softwareTimer ? "true" : "false") << ",\n";
     out << "  \"layer_cpu\": [";

@@ -45,6 +45,11 @@ struct FillFigures {
     double shareOfFillLimit = 0.0;   // the production's frame rate as a share of it
     double gpuMsPerFrame = 0.0;      // GPU time per production frame
     bool softwareTimer = false;      // timed by a software renderer (empty spans read milliseconds)
+    // The same quads sampling a filtered texture, as nearly every layer's fragments do: on a
+    // renderer whose cost is the shading more than the count, this rate is the nearer limit.
+    double texturedFragmentsPerSecond = 0.0;  // 0 unknown
+    double texturedFillLimitedFps = 0.0;
+    double shareOfTexturedFillLimit = 0.0;
 };
 
 // The device's draw counters per production frame (empty frames left out).
@@ -96,8 +101,13 @@ public:
     void PictureDone();
     // Takes the spans whose counts are in (all of them with wait).
     void CollectMeasures(bool wait);
-    // The machine's fill rate in fragments per second (calibrated by the caller).
-    void SetFillRate(double fragmentsPerSecond) { fillRate_ = fragmentsPerSecond; }
+    // The machine's fill rates in fragments per second, untextured and textured (calibrated
+    // by the caller; 0 for unknown).
+    void SetFillRate(double fragmentsPerSecond, double texturedFragmentsPerSecond = 0.0)
+    {
+        fillRate_ = fragmentsPerSecond;
+        texturedFillRate_ = texturedFragmentsPerSecond;
+    }
 
     void BeginFrame(bool empty = false);
     void EndFrame();
@@ -139,6 +149,7 @@ private:
     RenderDevice::DrawCounters frameStartCounters_;
     RenderDevice::DrawCounters productionCounters_;  // summed over the production's frames
     double fillRate_ = 0.0;
+    double texturedFillRate_ = 0.0;
 };
 
 // The report printed on stdout.

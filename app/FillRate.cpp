@@ -14,13 +14,15 @@ constexpr uint32_t kCalibrationTag = 0xFFFFFFFFu;
 
 // One round: quads full-screen quads, half transparent, so every fragment is read and blended
 // as a fading layer's are. Answers the fragments counted and the wall seconds.
-FillRateFigures DrawRound(RenderDevice& device, BenchClock& clock, long quads)
+FillRateFigures DrawRound(RenderDevice& device, BenchClock& clock, long quads, Texture* texture)
 {
     // SetOrtho(1, 1, ...) of the screen-space layers: -0.5..0.5 spans the screen.
     auto corner = [](float x, float y) {
         Vertex v{};
         v.x = x;
         v.y = y;
+        v.u0 = (x + 0.5f) * 4.0f;
+        v.v0 = (0.5f - y) * 4.0f;
         v.nz = -1.0f;
         v.color = 0x80808080u;
         return v;
@@ -28,7 +30,7 @@ FillRateFigures DrawRound(RenderDevice& device, BenchClock& clock, long quads)
     const Vertex quad[4] = {corner(-0.5f, 0.5f), corner(0.5f, 0.5f), corner(-0.5f, -0.5f), corner(0.5f, -0.5f)};
 
     device.BeginScene();
-    BeginScreenSpace(device, kAlphaTypeTransparent, nullptr);
+    BeginScreenSpace(device, kAlphaTypeTransparent, texture);
     device.SetCullMode(CullMode::None);
     std::vector<RenderDevice::MeasuredSpan> spans;
     device.TakeMeasures(spans, true);  // nothing older may be waited for inside the round
@@ -55,14 +57,15 @@ FillRateFigures DrawRound(RenderDevice& device, BenchClock& clock, long quads)
 
 }  // namespace
 
-FillRateFigures MeasureFillRate(RenderDevice& device, BenchClock& clock, double leastSeconds, long maxQuads)
+FillRateFigures MeasureFillRate(RenderDevice& device, BenchClock& clock, double leastSeconds, long maxQuads,
+                                Texture* texture)
 {
     if (!device.GetMeasureSupport().samples)
         return {};
     // The first round also warms the driver up (program built, buffers grown).
-    FillRateFigures round = DrawRound(device, clock, 1);
+    FillRateFigures round = DrawRound(device, clock, 1, texture);
     for (long quads = 2; round.seconds < leastSeconds && quads <= maxQuads; quads *= 2)
-        round = DrawRound(device, clock, quads);
+        round = DrawRound(device, clock, quads, texture);
     if (round.seconds > 0.0)
         round.fragmentsPerSecond = static_cast<double>(round.fragments) / round.seconds;
     return round;

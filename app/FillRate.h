@@ -4,6 +4,7 @@
 
 class BenchClock;
 class RenderDevice;
+class Texture;
 
 struct FillRateFigures {
     double fragmentsPerSecond = 0.0;  // 0 when the device counts no fragments
@@ -16,5 +17,7 @@ struct FillRateFigures {
 // least leastSeconds (or maxQuads is reached), and divides the fragments the device counted
 // by the round's wall time. Draws into the back buffer inside BeginScene/EndScene and clears
 // it afterwards; call it between frames.
+// With a texture, every fragment also samples it (stage 0, filtered, repeated four times
+// across the screen), as the layers' images are sampled.
 FillRateFigures MeasureFillRate(RenderDevice& device, BenchClock& clock, double leastSeconds,
-                                long maxQuads = 4096);
+                                long maxQuads = 4096, Texture* texture = nullptr);

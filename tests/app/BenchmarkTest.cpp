@@ -121,7 +121,7 @@ TEST(Benchmark, FillAndGpuTimeAreCountedPerLayerTypeAndAgainstTheFillRate)
         }
         recorder.CollectMeasures(true);
         EXPECT_TRUE(device.ended.empty());
-        recorder.SetFillRate(3200.0);
+        recorder.SetFillRate(3200.0, 1280.0);
         const BenchFigures f = recorder.Compute();
 
         EXPECT_TRUE(f.fill.counted);
@@ -131,6 +131,9 @@ TEST(Benchmark, FillAndGpuTimeAreCountedPerLayerTypeAndAgainstTheFillRate)
         // 3200 fragments/s over 320 a frame: 10 frames/s; two frames in 40 ms are 50 frames/s.
         EXPECT_NEAR(f.fill.fillLimitedFps, 10.0, 1e-9);
         EXPECT_NEAR(f.fill.shareOfFillLimit, 5.0, 1e-9);
+        // Textured: 1280 fragments/s over 320 a frame: 4 frames/s, of which 50 is 12.5 times.
+        EXPECT_NEAR(f.fill.texturedFillLimitedFps, 4.0, 1e-9);
+        EXPECT_NEAR(f.fill.shareOfTexturedFillLimit, 12.5, 1e-9);
         EXPECT_NEAR(f.fill.gpuMsPerFrame, 2.75, 1e-9);
         ASSERT_EQ(f.layers.size(), 2u);
         for (const LayerTypeTime& layer : f.layers) {
@@ -290,18 +293,22 @@ TEST(Benchmark, FillAndGpuFiguresAreReportedWhenCountedAndNullOtherwise)
     f.layers = {{"GFXLayer", 0.5, 0.1, 0.2, 1.75}};
     f.otherGpuSeconds = 0.01;
     f.otherFillScreens = 0.05;
-    f.fill = {true, true, 4.25, 5.2e8, 398.2, 0.3, 2.5};
+    f.fill = {true, true, 4.25, 5.2e8, 398.2, 0.3, 2.5, false, 2.6e8, 199.1, 0.6};
 
     const std::string text = FormatBenchText(f);
     for (const char* part : {"4.25 screens/frame", "520.0 Mfragments/s", "398.2 frames/s", "30.0 %",
                              "GPU time            2.500 ms/frame", "GPU 2.000 ms/frame  fill 1.75",
-                             "GPU 0.100 ms/frame  fill 0.05"})
+                             "GPU 0.100 ms/frame  fill 0.05",
+                             "textured fill       260.0 Mfragments/s (the same quads sampling a filtered texture); "
+                             "fill-limited 199.1 frames/s, the production runs at 60.0 % of it"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\nin:\n" << text;
     const std::string json = FormatBenchJson(f);
     for (const char* part : {"\"screens_per_frame\": 4.2500", "\"fragments_per_second\": 520000000",
                              "\"fill_limited_fps\": 398.20", "\"share_of_fill_limited\": 0.3000",
                              "\"gpu_ms_per_frame\": 2.5000", "\"gpu_seconds\": 0.200000",
-                             "\"fill_screens_per_frame\": 1.7500", "\"other_fill_screens_per_frame\": 0.0500"})
+                             "\"fill_screens_per_frame\": 1.7500", "\"other_fill_screens_per_frame\": 0.0500",
+                             "\"textured_fragments_per_second\": 260000000", "\"textured_fill_limited_fps\": 199.10",
+                             "\"share_of_textured_fill_limited\": 0.6000"})
         EXPECT_NE(json.find(part), std::string::npos) << part << "\nin:\n" << json;
 
     // A device without the counts: unknown, never zeros that read as measured.
@@ -309,7 +316,9 @@ TEST(Benchmark, FillAndGpuFiguresAreReportedWhenCountedAndNullOtherwise)
     EXPECT_NE(FormatBenchText(f).find("fill                unknown"), std::string::npos);
     EXPECT_EQ(FormatBenchText(f).find("GPU"), std::string::npos);
     const std::string unknown = FormatBenchJson(f);
+    EXPECT_EQ(FormatBenchText(f).find("textured fill"), std::string::npos);
     for (const char* part : {"\"screens_per_frame\": null", "\"fill_limited_fps\": null", "\"gpu_ms_per_frame\": null",
+                             "\"textured_fill_limited_fps\": null",
                              "\"gpu_seconds\": null", "\"other_fill_screens_per_frame\": null"})
         EXPECT_NE(unknown.find(part), std::string::npos) << part << "\nin:\n" << unknown;
 }

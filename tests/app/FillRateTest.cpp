@@ -45,7 +45,16 @@ TEST(FillRate, RoundsOfFullScreenQuadsAreCountedAndDividedByTheirTime)
         EXPECT_DOUBLE_EQ(figures.seconds, 0.5);
         EXPECT_DOUBLE_EQ(figures.fragmentsPerSecond, c.quads * 64.0 * 48.0 / 0.5);
     }
-    // The round leaves the back buffer cleared (black) for the frames after it.
+    // Sampling a texture draws the same fragments: each quad still covers the screen once.
+    Texture* sampled = device->CreateTexture();
+    sampled->CreateRenderTarget(16);
+    TickingClock clock(0.5);
+    const FillRateFigures textured = MeasureFillRate(*device, clock, 1.0, 5, sampled);
+    EXPECT_EQ(textured.quads, 4);
+    EXPECT_EQ(textured.fragments, 4u * 64 * 48);
+    device->SetTexture(0, nullptr);
+    device->DestroyTexture(sampled);
+    // The rounds leave the back buffer cleared (black) for the frames after them.
     device->EndScene();
     const std::vector<uint8_t> rgb = device->ReadBackBuffer();
     EXPECT_EQ(PixelAt(rgb, 64, 0, 0), 0u);

@@ -56,7 +56,7 @@ def main():
     os.makedirs(work, exist_ok=True)
     capture_dir = os.path.join(work, "capture")
 
-    figures = {name: {m: {"fps": [], "ratio": [], "fill": [], "fill_share": []} for m in modes} for name in binaries}
+    figures = {name: {m: {"fps": [], "ratio": [], "fill": [], "fill_share": [], "textured_share": []} for m in modes} for name in binaries}
     for name in binaries:
         figures[name]["capture_share"] = []
     for round_index in range(opts.rounds):
@@ -71,6 +71,8 @@ def main():
                 if fill:
                     f["fill"].append(-fill["screens_per_frame"])  # best fill is the least
                     f["fill_share"].append(fill["share_of_fill_limited"])
+                    if fill.get("share_of_textured_fill_limited") is not None:
+                        f["textured_share"].append(fill["share_of_textured_fill_limited"])
                 print(f"round {round_index + 1} {name:6} {mode:12} {result['frames_per_second']:8.1f} frames/s "
                       f"ratio {result['ratio_to_empty']:.3f}", flush=True)
         for name in order:
@@ -84,13 +86,15 @@ def main():
 
     span = f"first {opts.frames} frames" if opts.frames else "whole production"
     print(f"\nbest of {opts.rounds} rounds, {span} (fill: least screens/frame seen)")
-    print(f"{'':8}{'mode':14}{'frames/s':>10}{'ratio':>8}{'fill':>8}{'of fill-limited':>17}")
+    print(f"{'':8}{'mode':14}{'frames/s':>10}{'ratio':>8}{'fill':>8}{'of fill-limited':>17}{'textured':>10}")
     for mode in modes:
         for name in binaries:
             f = figures[name][mode]
             fill = -best(f["fill"]) if f["fill"] else float("nan")
             share = best(f["fill_share"]) if f["fill_share"] else float("nan")
-            print(f"{name:8}{mode:14}{best(f['fps']):10.1f}{best(f['ratio']):8.3f}{fill:8.2f}{share * 100:16.1f}%")
+            textured = best(f["textured_share"]) if f["textured_share"] else float("nan")
+            print(f"{name:8}{mode:14}{best(f['fps']):10.1f}{best(f['ratio']):8.3f}{fill:8.2f}{share * 100:16.1f}%"
+                  f"{textured * 100:9.1f}%")
     for name in binaries:
         print(f"{name:8}capture share of play at 640x480 over {opts.capture_frames} frames: "
               f"{best(figures[name]['capture_share']):.3f}")
