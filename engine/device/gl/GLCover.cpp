@@ -80,25 +80,15 @@ double Cross(Point a, Point b, Point c)
 // viewport transform place it; false when it is behind the eye or near the depth planes.
 bool Project(const CoverState& state, const Vertex& vertex, Point& out)
 {
-    const double in[4] = {vertex.x, vertex.y, vertex.z, 1.0};
-    double view[4], clip[4];
-    for (int c = 0; c < 4; ++c) {
-        view[c] = 0.0;
-        for (int r = 0; r < 4; ++r) view[c] += in[r] * state.worldView.m[r][c];
-    }
-    for (int c = 0; c < 4; ++c) {
-        clip[c] = 0.0;
-        for (int r = 0; r < 4; ++r) clip[c] += view[r] * state.projection.m[r][c];
-    }
-    const double w = clip[3];
-    if (!(w > 0.0) || !std::isfinite(w)) return false;
-    // Device depth 0..1 of w becomes GL's -w..w; outside it the triangle would be clipped.
-    if (!(clip[2] >= w * kDepthTolerance && clip[2] <= w * (1.0 - kDepthTolerance))) return false;
     const double width = state.viewportWidth, height = state.viewportHeight;
-    const double x = clip[0] / w + 1.0 / width;
-    const double y = -clip[1] / w + 1.0 / height;
-    out.x = (x + 1.0) * width / 2.0;
-    out.y = (y + 1.0) * height / 2.0;
+    const ClipVertex clip = ToClipSpace(state.worldView, state.projection, 1.0 / width, 1.0 / height, vertex);
+    const double w = clip.w;
+    if (!(w > 0.0) || !std::isfinite(w)) return false;
+    // Outside GL's -w..w (the device's depth 0..1) the triangle would be clipped.
+    const double depthLimit = w * (1.0 - 2.0 * kDepthTolerance);
+    if (!(clip.z >= -depthLimit && clip.z <= depthLimit)) return false;
+    out.x = (clip.x / w + 1.0) * width / 2.0;
+    out.y = (clip.y / w + 1.0) * height / 2.0;
     return std::isfinite(out.x) && std::isfinite(out.y);
 }
 

@@ -71,25 +71,16 @@ Zeros SourceZeros(const PipelineKey& key, const Vertex* vertices, int vertexCoun
 
 // Slack on every plane, relative to the size of the coordinates: the GPU rounds its own
 // products, and a vertex this close to the edge is no longer worth the risk.
-constexpr float kClipMargin = 1.0f / 256.0f;
+constexpr double kClipMargin = 1.0 / 256.0;
 
 enum ClipPlane : unsigned {
     kLowX = 1, kHighX = 2, kLowY = 4, kHighY = 8, kLowZ = 16, kHighZ = 32, kAllPlanes = 63
 };
 
-Vector4 Times(const Vector4& p, const Matrix4& a)
-{
-    const float(*m)[4] = a.m;
-    return {p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + p.w * m[3][0],
-            p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + p.w * m[3][1],
-            p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + p.w * m[3][2],
-            p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + p.w * m[3][3]};
-}
-
 // The planes c lies beyond: c < -w or c > w, each with the margin. NaN is beyond none.
-unsigned Outside(float c, float w, unsigned below, unsigned above)
+unsigned Outside(double c, double w, unsigned below, unsigned above)
 {
-    const float margin = kClipMargin * (std::fabs(c) + std::fabs(w));
+    const double margin = kClipMargin * (std::fabs(c) + std::fabs(w));
     unsigned planes = 0;
     if (c + w < -margin) planes |= below;
     if (c - w > margin) planes |= above;
@@ -98,19 +89,34 @@ unsigned Outside(float c, float w, unsigned below, unsigned above)
 
 }  // namespace
 
+ClipVertex ToClipSpace(const Matrix4& worldView, const Matrix4& projection, double pixelOffsetX,
+                       double pixelOffsetY, const Vertex& vertex)
+{
+    const double in[4] = {vertex.x, vertex.y, vertex.z, 1.0};
+    double view[4], clip[4];
+    for (int c = 0; c < 4; ++c) {
+        view[c] = 0.0;
+        for (int r = 0; r < 4; ++r) view[c] += in[r] * worldView.m[r][c];
+    }
+    for (int c = 0; c < 4; ++c) {
+        clip[c] = 0.0;
+        for (int r = 0; r < 4; ++r) clip[c] += view[r] * projection.m[r][c];
+    }
+    const double w = clip[3];
+    return {clip[0] + pixelOffsetX * w, -clip[1] + pixelOffsetY * w, 2.0 * clip[2] - w, w};
+}
+
 bool DrawIsOffScreen(const ClipTransform& transform, const Vertex* vertices, int vertexCount)
 {
     if (vertices == nullptr || vertexCount <= 0) return false;
+    // The shader receives world x view as one matrix, multiplied in float.
+    const Matrix4 worldView = transform.world * transform.view;
     unsigned common = kAllPlanes;
     for (int i = 0; i < vertexCount && common != 0; ++i) {
-        const Vertex& v = vertices[i];
-        const Vector4 view = Times(Times(Vector4{v.x, v.y, v.z, 1.0f}, transform.world), transform.view);
-        const Vector4 clip = Times(view, transform.projection);
-        const float w = clip.w;
-        const float x = clip.x + transform.pixelOffsetX * w;
-        const float y = -clip.y + transform.pixelOffsetY * w;
-        const float z = 2.0f * clip.z - w;
-        common &= Outside(x, w, kLowX, kHighX) | Outside(y, w, kLowY, kHighY) | Outside(z, w, kLowZ, kHighZ);
+        const ClipVertex p = ToClipSpace(worldView, transform.projection, transform.pixelOffsetX,
+                                         transform.pixelOffsetY, vertices[i]);
+        common &= Outside(p.x, p.w, kLowX, kHighX) | Outside(p.y, p.w, kLowY, kHighY) |
+                  Outside(p.z, p.w, kLowZ, kHighZ);
     }
     return common != 0;
 }

@@ -29,6 +29,16 @@ struct ClipTransform {
     float pixelOffsetY = 0.0f;
 };
 
+// A position as GL's clipper receives it from the vertex shader: the row vector through
+// worldView and projection, y mirrored, the 0..1 depth of w mapped onto -w..w, and the
+// half-pixel shift of pixelOffset per w. In double, so the rules built on it keep their
+// margins small; the one CPU copy of the shader's transform.
+struct ClipVertex {
+    double x, y, z, w;
+};
+ClipVertex ToClipSpace(const Matrix4& worldView, const Matrix4& projection, double pixelOffsetX,
+                       double pixelOffsetY, const Vertex& vertex);
+
 // True when every vertex lies beyond the same clip plane (x, y or z' below -w or above w)
 // by more than a small margin: the whole primitive is then outside the clip volume, for
 // any w, and GL produces no fragment. Only for triangles: a point's size or a line's width
